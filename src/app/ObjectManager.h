@@ -1,0 +1,51 @@
+#pragma once
+
+#include "frames/JqString.h"
+
+#include <memory>
+
+class cDllManager;
+class cTRNManager;
+class cPalManager;
+class cScriptManager;
+class cIniManager;
+
+// The context every window shares: the managers, the saved window positions,
+// the animation range and speed, and the open file.
+class cObjectManager {
+public:
+    // Scans the plug-ins, makes the identity table, opens "pz.ini", loads the
+    // palette named by "DefaultPalette" (or the default) and reads the positions.
+    cObjectManager();
+    // Closes the open file and writes the sixteen positions to "pz.ini".
+    ~cObjectManager();
+    cObjectManager(const cObjectManager&) = delete;
+    cObjectManager& operator=(const cObjectManager&) = delete;
+
+    bool OpenFile(const char* path);
+    void CloseFile();
+
+    std::unique_ptr<cDllManager> dllManager;
+    std::unique_ptr<cTRNManager> trnManager;
+    std::unique_ptr<cPalManager> palManager;
+    std::unique_ptr<cScriptManager> scriptManager; // the animator's script, or null
+    std::unique_ptr<cIniManager> iniManager;
+
+    int animSpeed = 10;
+    int animFrom = 0;
+    int animTo = 0;
+
+    // Screen positions of the windows' top-left corners, named by their settings keys.
+    int AnX = 0, AnY = 0;   // animator
+    int LiX = 0, LiY = 0;   // frame list
+    int ViWX = 0, ViWY = 0; // viewer
+    int AnWX = 0, AnWY = 0; // player
+    int PaX = 0, PaY = 0;   // palette
+    int TRNX = 0, TRNY = 0; // colour translation
+    int MaX = 0, MaY = 0;   // main button bar
+    int InX = 0, InY = 0;   // information
+
+    bool restorePositions = true;
+    JqString fileName; // full path of the open file, empty when none
+    int frameCount = 0;
+};

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "frames/JqString.h"
+#include "plugins/DynamicLibrary.h"
+#include "plugins/PluginContract.h"
+
+#include <memory>
+#include <string>
+
+// What the scan learned about one library named like a plug-in.
+struct PluginRecord {
+    JqString fileName; // as the directory scan returned it, no folder
+    JqString author;   // the plug-in's texts, or the defaults; empty when it did not load
+    JqString version;
+    JqString extension;
+    JqString description;
+    bool savesFrames = false;
+    bool savesAnims = false;
+    bool loaded = false;   // the library could be loaded during the scan
+    std::string loadError; // the operating system's reason when it could not
+    std::unique_ptr<DynamicLibrary> module; // held only while the program needs it
+    std::unique_ptr<PluginRecord> next;
+};
+
+// Finds the plug-ins in the working directory once, and forwards the program's
+// requests to the plug-in of the open file or to a saving plug-in.
+class cDllManager {
+public:
+    cDllManager(); // scans the current working directory
+    ~cDllManager();
+    cDllManager(const cDllManager&) = delete;
+    cDllManager& operator=(const cDllManager&) = delete;
+
+    int count = 0; // number of records, read directly by callers
+
+    // Null when i is out of range or the text is absent.
+    const char* PluginFileName(int i) const;
+    const char* PluginAuthor(int i) const;
+    const char* PluginVersion(int i) const;
+    const char* PluginExtension(int i) const;
+    const char* PluginDescription(int i) const;
+    // The operating system's reason a library failed to load, or null.
+    const char* PluginLoadError(int i) const;
+    bool PluginSavesFrames(int i) const;
+    bool PluginSavesAnims(int i) const;
+
+    // The last record in scan order whose extension agrees with `ext` in its
+    // first three characters, case-insensitively; null when none does.
+    PluginRecord* FindByExtension(const char* ext);
+
+    bool OpenObject(const char* path);
+    void CloseObject();
+    int FrameCount();
+    // False (outputs not to be used) when the plug-in refuses the frame or answers
+    // with a buffer no caller can safely read.
+    bool LockFrame(int index, unsigned char** pixels, unsigned char** palette, int* width,
+                   int* height, int* colorCount, int* tag);
+    bool SaveFramesWith(const char* extension, SAVE_FRAME* first);
+    bool SaveAnimWith(const char* extension, SAVE_FRAME* first);
+
+    const PluginRecord* current() const { return current_; }
+
+private:
+    PluginRecord* record(int i) const;
+
+    std::unique_ptr<PluginRecord> first_;
+    PluginRecord* current_ = nullptr;
+};

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything under AddressSanitizer and
+# UndefinedBehaviorSanitizer, and runs every test. Exits non-zero on any failure.
+set -euo pipefail
+cd "$(dirname "$0")"
+. tools/deps.sh
+pz4_ensure_packages "${PZ4_BUILD_PACKAGES[@]}" "${PZ4_TEST_PACKAGES[@]}"
+
+jobs=$(nproc 2>/dev/null || echo 2)
+build=build/test
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPZ4_SANITIZE=ON
+cmake --build "$build" -j "$jobs"
+ctest --test-dir "$build" --output-on-failure -j "$jobs" --timeout 600
+
+# The fuzz targets need clang's libFuzzer: a build of their own, then one pass
+# over the kept corpora and regression inputs.
+if [ -f tests/fuzz/CMakeLists.txt ]; then
+    fuzz=build/fuzz
+    CC=clang CXX=clang++ cmake -S . -B "$fuzz" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+        -DPZ4_FUZZ=ON -DPZ4_UI=OFF -DPZ4_BENCH=OFF
+    cmake --build "$fuzz" -j "$jobs" --target pz4_fuzzers
+    ctest --test-dir "$fuzz" --output-on-failure -L fuzz --timeout 600
+fi
