@@ -17,7 +17,7 @@ ctest --test-dir "$build" --output-on-failure -j "$jobs" --timeout 600
 if [ -f tests/fuzz/CMakeLists.txt ]; then
     fuzz=build/fuzz
     CC=clang CXX=clang++ cmake -S . -B "$fuzz" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-        -DPZ4_FUZZ=ON -DPZ4_UI=OFF -DPZ4_BENCH=OFF
+        -DPZ4_FUZZ=ON -DPZ4_TESTS=OFF -DPZ4_UI=OFF -DPZ4_BENCH=OFF
     cmake --build "$fuzz" -j "$jobs" --target pz4_fuzzers
     ctest --test-dir "$fuzz" --output-on-failure -L fuzz --timeout 600
 fi
