@@ -32,7 +32,9 @@ void FreeFields(FieldNode* first) {
     }
 }
 
-JqString::JqString(const char* text) { Assign(text); }
+JqString::JqString(const char* text) {
+    Assign(text);
+}
 
 JqString::JqString(int32_t number, int32_t width) {
     if (width < 1)

@@ -16,8 +16,8 @@ struct PluginRecord {
     JqString description;
     bool savesFrames = false;
     bool savesAnims = false;
-    bool loaded = false;   // the library could be loaded during the scan
-    std::string loadError; // the operating system's reason when it could not
+    bool loaded = false;                    // the library could be loaded during the scan
+    std::string loadError;                  // the operating system's reason when it could not
     std::unique_ptr<DynamicLibrary> module; // held only while the program needs it
     std::unique_ptr<PluginRecord> next;
 };

@@ -45,7 +45,9 @@ using LockFrameFn = int (*)(int index, unsigned char** pixels, unsigned char** p
                             int* height, int* colorCount, int* tag);
 using SaveFn = int (*)(SAVE_FRAME* first);
 
-inline bool truth(int result) { return (static_cast<unsigned>(result) & 0xFFu) != 0; }
+inline bool truth(int result) {
+    return (static_cast<unsigned>(result) & 0xFFu) != 0;
+}
 
 enum class Export : int {
     GetDllAuthor,
@@ -100,7 +102,9 @@ inline constexpr ExportName kExportNames[kExportCount] = {
 #endif
 };
 
-inline const ExportName& exportName(Export e) { return kExportNames[static_cast<int>(e)]; }
+inline const ExportName& exportName(Export e) {
+    return kExportNames[static_cast<int>(e)];
+}
 
 } // namespace pz4::plugin
 

@@ -72,7 +72,9 @@ std::string TempWorkDir::read(const std::string& name) const {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-bool TempWorkDir::exists(const std::string& name) const { return fs::exists(dir_ / name); }
+bool TempWorkDir::exists(const std::string& name) const {
+    return fs::exists(dir_ / name);
+}
 
 std::vector<unsigned char> readFileBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);

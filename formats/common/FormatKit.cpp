@@ -1,0 +1,90 @@
+#include "FormatKit.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+namespace pz4fmt {
+
+bool DecodeBudget::take(int width, int height) {
+    if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide)
+        return false;
+    const size_t bytes = static_cast<size_t>(width) * static_cast<size_t>(height);
+    if (bytes > kMaxDecodedBytes - used_)
+        return false;
+    used_ += bytes;
+    return true;
+}
+
+namespace {
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+} // namespace
+
+bool readFile(const char* path, std::vector<uint8_t>& out, size_t cap) {
+    out.clear();
+    if (path == nullptr)
+        return false;
+    FilePtr f(std::fopen(path, "rb"));
+    if (!f)
+        return false;
+    uint8_t chunk[65536];
+    for (;;) {
+        const size_t n = std::fread(chunk, 1, sizeof chunk, f.get());
+        if (n > cap - out.size()) {
+            out.clear();
+            return false;
+        }
+        out.insert(out.end(), chunk, chunk + n);
+        if (n < sizeof chunk)
+            break;
+    }
+    if (std::ferror(f.get())) {
+        out.clear();
+        return false;
+    }
+    return true;
+}
+
+bool writeFile(const char* path, const std::vector<uint8_t>& data) {
+    if (path == nullptr || path[0] == '\0')
+        return false;
+    std::FILE* f = std::fopen(path, "wb");
+    if (f == nullptr)
+        return false;
+    bool ok = data.empty() || std::fwrite(data.data(), 1, data.size(), f) == data.size();
+    ok = (std::fclose(f) == 0) && ok;
+    if (!ok)
+        std::remove(path);
+    return ok;
+}
+
+void flipRows(std::vector<uint8_t>& pixels, int width, int height) {
+    if (width <= 0 || height <= 1)
+        return;
+    const size_t w = static_cast<size_t>(width);
+    for (size_t top = 0, bottom = static_cast<size_t>(height) - 1; top < bottom; ++top, --bottom)
+        std::swap_ranges(pixels.begin() + static_cast<std::ptrdiff_t>(top * w),
+                         pixels.begin() + static_cast<std::ptrdiff_t>((top + 1) * w),
+                         pixels.begin() + static_cast<std::ptrdiff_t>(bottom * w));
+}
+
+bool validSaveInput(const SaveInput& in) {
+    return in.fileName != nullptr && in.fileName[0] != '\0' && in.pixels != nullptr &&
+           in.palette != nullptr && in.width > 0 && in.height > 0 && in.width <= kMaxSide &&
+           in.height <= kMaxSide;
+}
+
+void putLe16(std::vector<uint8_t>& out, uint16_t v) {
+    out.push_back(static_cast<uint8_t>(v & 0xFF));
+    out.push_back(static_cast<uint8_t>(v >> 8));
+}
+
+void putLe32(std::vector<uint8_t>& out, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<uint8_t>((v >> (8 * i)) & 0xFF));
+}
+
+} // namespace pz4fmt

@@ -1,0 +1,78 @@
+#pragma once
+
+// What every format plug-in shares: the decoded document it hands out, the caps
+// that keep a hostile file from exhausting memory, and file input and output.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace pz4fmt {
+
+// Caps on what a plug-in decodes, whatever a file claims.
+inline constexpr int kMaxSide = 16384;                        // pixels a side
+inline constexpr size_t kMaxDecodedBytes = size_t{256} << 20; // pixels of all frames of a file
+inline constexpr size_t kMaxFileBytes = size_t{256} << 20;    // bytes read from a file
+
+using Palette = std::array<uint8_t, 768>;
+
+struct Frame {
+    int width = 0;
+    int height = 0;
+    // width x height indices; row 0 is the bottom row of the picture, as the
+    // program shows it. Top-down formats reverse their rows on the way in and out.
+    std::vector<uint8_t> pixels;
+    bool hasPalette = false;
+    Palette palette{}; // meaningful when hasPalette
+    int colorCount = 0;
+    int tag = 0;
+};
+
+struct Image {
+    std::vector<Frame> frames;
+};
+
+// Tracks the decoded bytes of one file against kMaxDecodedBytes.
+class DecodeBudget {
+public:
+    // True (and counted) when a width x height frame fits the caps.
+    bool take(int width, int height);
+
+private:
+    size_t used_ = 0;
+};
+
+// Whole file into `out`; false when it cannot be read or is larger than `cap`.
+bool readFile(const char* path, std::vector<uint8_t>& out, size_t cap = kMaxFileBytes);
+// Writes `data` to `path`; on failure removes what was written and returns false.
+bool writeFile(const char* path, const std::vector<uint8_t>& data);
+
+// Reverses the row order of a width x height buffer in place.
+void flipRows(std::vector<uint8_t>& pixels, int width, int height);
+
+// A frame handed in for saving is usable: non-null buffers and sane dimensions.
+struct SaveInput {
+    const char* fileName;
+    const uint8_t* pixels;
+    const uint8_t* palette;
+    int width;
+    int height;
+    int colorCount;
+    int tag;
+};
+bool validSaveInput(const SaveInput& in);
+
+// Little-endian field access for the binary formats.
+inline uint16_t le16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+inline uint32_t le32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+void putLe16(std::vector<uint8_t>& out, uint16_t v);
+void putLe32(std::vector<uint8_t>& out, uint32_t v);
+
+} // namespace pz4fmt

@@ -1,0 +1,164 @@
+#pragma once
+
+// The twelve exports of a format plug-in, written once for every format.
+// A format supplies a traits type:
+//
+//   struct MyFormat {
+//       static constexpr const char* author = ..., *version = ..., *extension = ...,
+//                                    *description = ...;
+//       static constexpr bool savesFrames = ..., savesAnims = ...;
+//       static bool decode(const uint8_t* data, size_t size, pz4fmt::Image& out);
+//       static bool saveFrame(const pz4fmt::SaveInput& frame);                // if savesFrames
+//       static bool saveAnim(const std::vector<pz4fmt::SaveInput>& frames);   // if savesAnims
+//   };
+//   PZ4_DEFINE_FORMAT_PLUGIN(MyFormat)
+//
+// Nothing is thrown across an export: any exception becomes a false answer.
+
+#include "common/FormatKit.h"
+#include "plugins/PluginContract.h"
+
+#include <utility>
+#include <vector>
+
+namespace pz4fmt {
+
+template <class Format> struct OpenFile {
+    // The frames of the open file; their buffers stay put until the next load or unload.
+    static Image& image() {
+        static Image open;
+        return open;
+    }
+};
+
+template <class Format> int loadObject(const char* path) noexcept {
+    try {
+        OpenFile<Format>::image() = Image{};
+        std::vector<uint8_t> bytes;
+        if (!readFile(path, bytes))
+            return 0;
+        Image decoded;
+        if (!Format::decode(bytes.data(), bytes.size(), decoded) || decoded.frames.empty())
+            return 0;
+        OpenFile<Format>::image() = std::move(decoded);
+        return 1;
+    } catch (...) {
+        OpenFile<Format>::image() = Image{};
+        return 0;
+    }
+}
+
+template <class Format> void unloadObject() noexcept {
+    OpenFile<Format>::image() = Image{};
+}
+
+template <class Format> int numberOfFrames() noexcept {
+    return static_cast<int>(OpenFile<Format>::image().frames.size());
+}
+
+template <class Format>
+int lockFrame(int index, unsigned char** pixels, unsigned char** palette, int* width, int* height,
+              int* colorCount, int* tag) noexcept {
+    Image& image = OpenFile<Format>::image();
+    if (pixels == nullptr || palette == nullptr || width == nullptr || height == nullptr ||
+        colorCount == nullptr || tag == nullptr || index < 0 ||
+        static_cast<size_t>(index) >= image.frames.size())
+        return 0;
+    Frame& f = image.frames[static_cast<size_t>(index)];
+    *pixels = f.pixels.data();
+    *palette = f.hasPalette ? f.palette.data() : nullptr;
+    *width = f.width;
+    *height = f.height;
+    *colorCount = f.colorCount;
+    *tag = f.tag;
+    return 1;
+}
+
+inline SaveInput saveInputOf(const SAVE_FRAME& r) {
+    return SaveInput{r.fileName, r.pixels, r.palette, r.width, r.height, r.colorCount, r.tag};
+}
+
+template <class Format> int saveObject(SAVE_FRAME* first) noexcept {
+    if constexpr (!Format::savesFrames) {
+        (void)first;
+        return 0;
+    } else {
+        try {
+            if (first == nullptr)
+                return 0;
+            // Every record is attempted; one bad record does not stop the others.
+            bool ok = true;
+            for (SAVE_FRAME* r = first; r != nullptr; r = r->next) {
+                const SaveInput in = saveInputOf(*r);
+                ok = validSaveInput(in) && Format::saveFrame(in) && ok;
+            }
+            return ok ? 1 : 0;
+        } catch (...) {
+            return 0;
+        }
+    }
+}
+
+template <class Format> int saveAnim(SAVE_FRAME* first) noexcept {
+    if constexpr (!Format::savesAnims) {
+        (void)first;
+        return 0;
+    } else {
+        try {
+            if (first == nullptr || first->fileName == nullptr || first->fileName[0] == '\0')
+                return 0;
+            std::vector<SaveInput> frames;
+            for (SAVE_FRAME* r = first; r != nullptr; r = r->next) {
+                SaveInput in = saveInputOf(*r);
+                in.fileName = first->fileName; // an animation has one file, named in the first
+                if (!validSaveInput(in))
+                    return 0;
+                frames.push_back(in);
+            }
+            return Format::saveAnim(frames) ? 1 : 0;
+        } catch (...) {
+            return 0;
+        }
+    }
+}
+
+} // namespace pz4fmt
+
+#define PZ4_DEFINE_FORMAT_PLUGIN(Format)                                                           \
+    PZ4_EXPORT const char* GetDllAuthor() {                                                        \
+        return Format::author;                                                                     \
+    }                                                                                              \
+    PZ4_EXPORT const char* GetExtension() {                                                        \
+        return Format::extension;                                                                  \
+    }                                                                                              \
+    PZ4_EXPORT const char* GetDllVersion() {                                                       \
+        return Format::version;                                                                    \
+    }                                                                                              \
+    PZ4_EXPORT const char* GetDescription() {                                                      \
+        return Format::description;                                                                \
+    }                                                                                              \
+    PZ4_EXPORT int SupportsSaveFrames() {                                                          \
+        return Format::savesFrames ? 1 : 0;                                                        \
+    }                                                                                              \
+    PZ4_EXPORT int SupportsSaveAnims() {                                                           \
+        return Format::savesAnims ? 1 : 0;                                                         \
+    }                                                                                              \
+    PZ4_EXPORT int LoadObject(char* path) {                                                        \
+        return pz4fmt::loadObject<Format>(path);                                                   \
+    }                                                                                              \
+    PZ4_EXPORT void UnloadObject() {                                                               \
+        pz4fmt::unloadObject<Format>();                                                            \
+    }                                                                                              \
+    PZ4_EXPORT int GetNumberOfFrames() {                                                           \
+        return pz4fmt::numberOfFrames<Format>();                                                   \
+    }                                                                                              \
+    PZ4_EXPORT int LockFrame(int index, unsigned char** pixels, unsigned char** palette,           \
+                             int* width, int* height, int* colorCount, int* tag) {                 \
+        return pz4fmt::lockFrame<Format>(index, pixels, palette, width, height, colorCount, tag);  \
+    }                                                                                              \
+    PZ4_EXPORT int SaveObject(SAVE_FRAME* first) {                                                 \
+        return pz4fmt::saveObject<Format>(first);                                                  \
+    }                                                                                              \
+    PZ4_EXPORT int SaveAnim(SAVE_FRAME* first) {                                                   \
+        return pz4fmt::saveAnim<Format>(first);                                                    \
+    }
