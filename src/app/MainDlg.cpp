@@ -1,0 +1,189 @@
+#include "app/MainDlg.h"
+
+#include "app/ObjectManager.h"
+#include "frames/IntList.h"
+#include "palette/PalManager.h"
+#include "platform/DialogUnits.h"
+#include "platform/QtPrompts.h"
+#include "platform/WindowPlacement.h"
+#include "plugins/DllManager.h"
+#include "plugins/OpenObjectHandler.h"
+#include "plugins/SaveChain.h"
+#include "plugins/SaveNames.h"
+#include "plugins/SaveObjectHandler.h"
+
+#include <QPushButton>
+
+namespace {
+
+struct ButtonSpec {
+    int id;
+    const char* label;
+    int x;
+};
+
+constexpr ButtonSpec kButtons[] = {
+    {TPz4MainDlg::LoadId, "Load", 4},         {TPz4MainDlg::SaveId, "Save", 36},
+    {TPz4MainDlg::InfoId, "Info", 68},        {TPz4MainDlg::ViewId, "View", 100},
+    {TPz4MainDlg::AnimId, "Anim", 132},       {TPz4MainDlg::TrnId, "TRN", 164},
+    {TPz4MainDlg::PaletteId, "Palette", 196}, {TPz4MainDlg::ExitId, "Exit", 228},
+};
+
+} // namespace
+
+TPz4MainDlg::TPz4MainDlg(QWidget* parent, std::unique_ptr<Prompts> prompts)
+    : QWidget(parent), prompts_(prompts ? std::move(prompts) : std::make_unique<QtPrompts>()),
+      objectManager_(std::make_unique<cObjectManager>()) {
+    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    const DialogUnits du(font());
+    setFixedSize(du.size(261, 22));
+    for (const ButtonSpec& spec : kButtons) {
+        auto* button = new QPushButton(QString::fromLatin1(spec.label), this);
+        button->setObjectName(QString::number(spec.id));
+        button->setGeometry(du.rect(spec.x, 4, 30, 14));
+        button->setAutoDefault(false);
+        switch (spec.id) {
+        case LoadId:
+            connect(button, &QPushButton::clicked, this, &TPz4MainDlg::CmLoad);
+            break;
+        case SaveId:
+            connect(button, &QPushButton::clicked, this, &TPz4MainDlg::CmSave);
+            break;
+        case ExitId:
+            connect(button, &QPushButton::clicked, this, &TPz4MainDlg::CmExit);
+            break;
+        default:
+            // Info, View, Anim, TRN and Palette open windows this build does not have yet.
+            break;
+        }
+    }
+    tracker_ = new PositionTracker(window());
+}
+
+TPz4MainDlg::~TPz4MainDlg() {
+    const QPoint p = tracker_->position();
+    objectManager_->MaX = p.x();
+    objectManager_->MaY = p.y();
+    delete viewWin_.data();
+    // Each records its position in the object manager as it goes, so all of
+    // them go before the object manager writes the settings.
+    delete infoDlg_.data();
+    delete listDlg_.data();
+    delete animDlg_.data();
+    delete palDlg_.data();
+    delete trnDlg_.data();
+    objectManager_.reset();
+}
+
+void TPz4MainDlg::closingNotification(int message) {
+    switch (message) {
+    case closing::InfoClosed:
+        EvInfoClosed();
+        break;
+    case closing::ListClosed:
+        EvListClosed();
+        break;
+    case closing::ViewClosed:
+        EvViewClosed();
+        break;
+    case closing::AnimClosed:
+        EvAnimClosed();
+        break;
+    case closing::PaletteClosed:
+        EvPaletteClosed();
+        break;
+    case closing::TrnClosed:
+        EvTrnClosed();
+        break;
+    default:
+        break;
+    }
+}
+
+void TPz4MainDlg::setTitle(const char* path) {
+    QString title = QStringLiteral("Pz4.0");
+    if (path)
+        title += QStringLiteral(" - [") + QString::fromLocal8Bit(path) + QStringLiteral("]");
+    window()->setWindowTitle(title);
+}
+
+void TPz4MainDlg::message(const char* text, const char* caption) {
+    prompts_->message(this, text, caption);
+}
+
+void TPz4MainDlg::CmLoad() {
+    const cOpenObjectHandler handler(this, objectManager_.get(), *prompts_, openState_);
+    const char* path = handler.GetPath();
+    if (!path)
+        return;
+
+    // Their frames come from the file about to be closed.
+    for (ToolDialog* window :
+         {static_cast<ToolDialog*>(listDlg_.data()), animDlg_.data(), viewWin_.data()}) {
+        if (window)
+            window->Close();
+    }
+
+    if (!objectManager_->OpenFile(path)) {
+        message("Unknown Format !", "Error during loading");
+        setTitle(nullptr);
+        return;
+    }
+    setTitle(path);
+
+    listDlg_ = new TPz4ListDlg(this, objectManager_.get());
+    const cObjectManager& om = *objectManager_;
+    const bool saved = om.restorePositions && (om.LiX != 0 || om.LiY != 0);
+    PlaceWindow(listDlg_, saved ? QPoint(om.LiX, om.LiY) : QPoint(100, 100));
+    listDlg_->show();
+    listDlg_->FillList(om.frameCount);
+}
+
+void TPz4MainDlg::CmSave() {
+    if (!listDlg_) {
+        message("No Frames loaded !");
+        return;
+    }
+    const cSaveObjectHandler handler(this, objectManager_.get(), FileKind::Frames, *prompts_,
+                                     saveState_);
+    const char* path = handler.GetPath();
+    if (!path)
+        return;
+    const char* extension = handler.GetChosenExtension();
+    if (!extension) {
+        message("You must select a supported extension !");
+        return;
+    }
+    const std::unique_ptr<cIntList> selection = listDlg_->GetSelection();
+    if (!selection) {
+        message("No Frames selected !");
+        return;
+    }
+
+    const int n = selection->LastIndex() + 1;
+    cDllManager& plugins = *objectManager_->dllManager;
+    cSaveChain chain(cSaveChain::Kind::Frames, objectManager_->palManager->colors.get());
+    for (int i = 0; i < n; ++i) {
+        const int frame = selection->Get(i);
+        unsigned char* pixels = nullptr;
+        unsigned char* palette = nullptr;
+        int width = 0, height = 0, colorCount = 0, tag = 0;
+        if (!plugins.LockFrame(frame, &pixels, &palette, &width, &height, &colorCount, &tag)) {
+            message("Can't lock frames for saving. Giving up...", "Fatal Error");
+            break;
+        }
+        const JqString name = frameOutputName(path, frame, n, extension);
+        chain.Append(name.c_str(), pixels, palette, width, height, colorCount, tag);
+    }
+    if (chain.Count() > 0 && !plugins.SaveFramesWith(extension, chain.First()))
+        message("Error saving frame(s) !");
+}
+
+void TPz4MainDlg::CmExit() {
+    const QPoint p = tracker_->position();
+    objectManager_->MaX = p.x();
+    objectManager_->MaY = p.y();
+    // Closed as a Cancel would close it: destroyed once the click is over, and
+    // its frame closes with it.
+    deleteLater();
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "frames/ListDlg.h"
+#include "platform/Prompts.h"
+#include "platform/ToolDialog.h"
+
+#include <QPointer>
+#include <QWidget>
+#include <memory>
+
+class cObjectManager;
+class PositionTracker;
+
+// The main button bar: the one window present from start to end. It owns the
+// shared context and keeps one reference to each open tool window, which it
+// forgets when that window reports its closing.
+class TPz4MainDlg : public QWidget, public ClosingReceiver {
+    Q_OBJECT
+public:
+    static constexpr int LoadId = 101;
+    static constexpr int SaveId = 102;
+    static constexpr int InfoId = 103;
+    static constexpr int ViewId = 104;
+    static constexpr int AnimId = 105;
+    static constexpr int TrnId = 107;
+    static constexpr int PaletteId = 108;
+    static constexpr int ExitId = 110;
+
+    // Builds the object manager before any window shows. Without `prompts` the
+    // user is asked through Qt's dialogs.
+    explicit TPz4MainDlg(QWidget* parent = nullptr, std::unique_ptr<Prompts> prompts = nullptr);
+    ~TPz4MainDlg() override;
+
+    void CmLoad();
+    void CmSave();
+    void CmExit();
+
+    void closingNotification(int message) override;
+
+    cObjectManager* objectManager() const { return objectManager_.get(); }
+    TPz4ListDlg* listDlg() const { return listDlg_; }
+    Prompts& prompts() const { return *prompts_; }
+
+private:
+    void EvInfoClosed() { infoDlg_ = nullptr; }
+    void EvListClosed() { listDlg_ = nullptr; }
+    void EvViewClosed() { viewWin_ = nullptr; }
+    void EvAnimClosed() { animDlg_ = nullptr; }
+    void EvPaletteClosed() { palDlg_ = nullptr; }
+    void EvTrnClosed() { trnDlg_ = nullptr; }
+
+    void setTitle(const char* path);
+    void message(const char* text, const char* caption = "Error");
+
+    std::unique_ptr<Prompts> prompts_;
+    // The dialogs' memory of the last choice, for the whole run.
+    FileDialogState openState_;
+    FileDialogState saveState_;
+
+    QPointer<ToolDialog> infoDlg_;
+    QPointer<TPz4ListDlg> listDlg_;
+    QPointer<ToolDialog> animDlg_;
+    QPointer<ToolDialog> palDlg_;
+    QPointer<ToolDialog> trnDlg_;
+    QPointer<ToolDialog> viewWin_;
+    std::unique_ptr<cObjectManager> objectManager_;
+    PositionTracker* tracker_;
+};

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QApplication>
+#include <memory>
+
+class Prompts;
+class TSDIDecFrame;
+
+// The application "Pz4": builds the main frame and runs until it closes.
+class TPz4App : public QApplication {
+    Q_OBJECT
+public:
+    TPz4App(int& argc, char** argv);
+    ~TPz4App() override;
+
+    // Builds the main frame (and with it the object manager) before anything shows.
+    TSDIDecFrame* InitMainWindow(std::unique_ptr<Prompts> prompts = nullptr);
+    // Shows the main frame and runs the event loop until it closes.
+    int Run();
+
+    TSDIDecFrame* mainWindow() const { return frame_.get(); }
+
+    // A frame asked to start maximised opens in its normal size; hidden and
+    // minimised starts are kept.
+    static void ShowNormalised(QWidget* frame);
+
+private:
+    std::unique_ptr<TSDIDecFrame> frame_;
+};

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QDialog>
+
+// The private messages a tool window sends its parent, once and synchronously,
+// as it closes, after it has stored its position.
+namespace closing {
+inline constexpr int InfoClosed = 999;
+inline constexpr int ListClosed = 998;
+inline constexpr int ViewClosed = 997;
+inline constexpr int AnimClosed = 996;
+inline constexpr int PaletteClosed = 995;
+inline constexpr int TrnClosed = 994;
+} // namespace closing
+
+// A window that tool windows report their closing to.
+class ClosingReceiver {
+public:
+    virtual void closingNotification(int message) = 0;
+
+protected:
+    ~ClosingReceiver() = default;
+};
+
+// A modeless tool window. Enter and Escape (the dialog's OK and Cancel) never
+// close it; a close request stores the position and notifies the parent once,
+// and the window is then disposed of.
+class ToolDialog : public QDialog {
+    Q_OBJECT
+public:
+    ToolDialog(QWidget* parent, int closingMessage, Qt::WindowFlags flags);
+
+    void accept() override {}
+    void reject() override {}
+
+    // The close request: the same as the window system's.
+    void Close();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    // Copies the window's position into the shared context.
+    virtual void storePosition() = 0;
+
+private:
+    int closingMessage_;
+    bool closeNotified_ = false;
+};

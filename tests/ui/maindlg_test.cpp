@@ -1,0 +1,332 @@
+#include "UiTestSupport.h"
+
+#include "TempWorkDir.h"
+#include "app/MainDlg.h"
+#include "app/ObjectManager.h"
+#include "app/SDIDecFrame.h"
+#include "frames/ListDlg.h"
+#include "platform/DialogUnits.h"
+#include "platform/ScriptedPrompts.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <algorithm>
+#include <gtest/gtest.h>
+
+namespace {
+
+using pz4test::readLines;
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { pz4test::app(); }
+    void TearDown() override {
+        frame.reset();
+        pz4test::runDeferredDeletes();
+    }
+
+    void plugin(const std::string& stem, const std::string& cfg = {}) {
+        dir.addFixture("pzuifix", pz4test::libraryFileName(stem));
+        dir.write(stem + ".cfg", cfg);
+    }
+    void start() {
+        auto p = std::make_unique<ScriptedPrompts>();
+        prompts = p.get();
+        frame = std::make_unique<TSDIDecFrame>(std::move(p));
+        TPz4App::ShowNormalised(frame.get());
+    }
+    TPz4MainDlg* dlg() const { return frame->client(); }
+    QPushButton* button(int id) const {
+        return frame->findChild<QPushButton*>(QString::number(id));
+    }
+    void click(int id) { QTest::mouseClick(button(id), Qt::LeftButton); }
+    std::string path(const std::string& name) const { return (dir.path() / name).string(); }
+
+    // Loads `name` (created empty) through the Load button.
+    void load(const std::string& name) {
+        dir.write(name, std::string());
+        prompts->answer(path(name));
+        click(TPz4MainDlg::LoadId);
+    }
+    QListWidget* list() const {
+        return dlg()->listDlg()->findChild<QListWidget*>(QString::number(TPz4ListDlg::ListId));
+    }
+    void select(std::initializer_list<int> rows) {
+        list()->clearSelection();
+        for (int r : rows)
+            list()->item(r)->setSelected(true);
+    }
+    std::vector<std::string> messages() const {
+        std::vector<std::string> m;
+        for (const auto& msg : prompts->messages)
+            m.push_back(msg.caption + ": " + msg.text);
+        return m;
+    }
+    std::vector<std::string> saveLog(const std::string& stem = "pzuifix") const {
+        std::vector<std::string> lines;
+        for (const std::string& l : readLines(path(stem + ".log")))
+            if (l.rfind("Load", 0) != 0 && l != "UnloadObject")
+                lines.push_back(l);
+        return lines;
+    }
+
+    pz4test::TempWorkDir dir;
+    ScriptedPrompts* prompts = nullptr;
+    std::unique_ptr<TSDIDecFrame> frame;
+};
+
+TEST_F(MainWindowTest, StartsAsAFixedFrameAroundTheButtonBar) {
+    start();
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("Pz4.0"));
+    EXPECT_FALSE(frame->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(frame->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(frame->windowIcon().isNull());
+    EXPECT_EQ(frame->minimumSize(), frame->maximumSize()); // not resizable
+    EXPECT_EQ(frame->size(), dlg()->size());
+
+    const DialogUnits du(dlg()->font());
+    EXPECT_EQ(dlg()->size(), du.size(261, 22));
+    struct Button {
+        int id;
+        const char* label;
+        int x;
+    } buttons[] = {{101, "Load", 4},      {102, "Save", 36},  {103, "Info", 68},
+                   {104, "View", 100},    {105, "Anim", 132}, {107, "TRN", 164},
+                   {108, "Palette", 196}, {110, "Exit", 228}};
+    for (const Button& b : buttons) {
+        QPushButton* w = button(b.id);
+        ASSERT_NE(w, nullptr) << b.id;
+        EXPECT_EQ(w->text(), QString::fromLatin1(b.label));
+        EXPECT_EQ(w->geometry(), du.rect(b.x, 4, 30, 14)) << b.label;
+    }
+}
+
+TEST_F(MainWindowTest, AMaximisedStartOpensInTheNormalSize) {
+    start();
+    frame->hide();
+    frame->setWindowState(Qt::WindowMaximized);
+    TPz4App::ShowNormalised(frame.get());
+    EXPECT_FALSE(frame->isMaximized());
+    EXPECT_EQ(frame->size(), dlg()->size());
+}
+
+TEST_F(MainWindowTest, WithoutPlugInsEveryLoadFails) {
+    start();
+    load("walk.uif");
+    EXPECT_EQ(messages(), std::vector<std::string>{"Error during loading: Unknown Format !"});
+    EXPECT_EQ(prompts->messages[0].owner, dlg());
+    EXPECT_EQ(dlg()->listDlg(), nullptr);
+}
+
+TEST_F(MainWindowTest, LoadListsTheFramesAndAnUnknownFileClosesThem) {
+    plugin("pzuifix");
+    start();
+    load("walk.uif");
+    EXPECT_TRUE(messages().empty());
+    EXPECT_EQ(frame->windowTitle(),
+              QStringLiteral("Pz4.0 - [") + QString::fromStdString(path("walk.uif")) + "]");
+    QPointer<TPz4ListDlg> first = dlg()->listDlg();
+    ASSERT_TRUE(first);
+    EXPECT_TRUE(first->isVisible());
+    EXPECT_EQ(first->pos(), QPoint(100, 100));
+    ASSERT_EQ(list()->count(), 3);
+    EXPECT_EQ(list()->item(2)->text(), QStringLiteral("Frame 002"));
+    EXPECT_EQ(first->findChild<QLabel*>(QString::number(TPz4ListDlg::CountId))->text(),
+              QStringLiteral("003"));
+
+    // A second load replaces the list.
+    load("run.uif");
+    pz4test::runDeferredDeletes();
+    EXPECT_FALSE(first);
+    ASSERT_NE(dlg()->listDlg(), nullptr);
+    QPointer<TPz4ListDlg> second = dlg()->listDlg();
+
+    load("walk.xyz");
+    pz4test::runDeferredDeletes();
+    EXPECT_FALSE(second);
+    EXPECT_EQ(dlg()->listDlg(), nullptr);
+    EXPECT_EQ(messages(), std::vector<std::string>{"Error during loading: Unknown Format !"});
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("Pz4.0"));
+    EXPECT_TRUE(dlg()->objectManager()->fileName.empty());
+    EXPECT_EQ(readLines(path("pzuifix.log")).back(), "UnloadObject");
+}
+
+TEST_F(MainWindowTest, ACancelledLoadChangesNothing) {
+    plugin("pzuifix");
+    start();
+    load("walk.uif");
+    prompts->cancel();
+    click(TPz4MainDlg::LoadId);
+    EXPECT_NE(dlg()->listDlg(), nullptr);
+    EXPECT_FALSE(dlg()->objectManager()->fileName.empty());
+    EXPECT_TRUE(messages().empty());
+}
+
+TEST_F(MainWindowTest, TheFrameListOpensAtItsSavedPositionUnlessThatIsTheOrigin) {
+    struct Case {
+        const char* ini;
+        QPoint expected;
+    } cases[] = {
+        {"LiX=00120\r\nLiY=00130\r\n", {120, 130}},
+        {"LiX=00000\r\nLiY=00130\r\n", {0, 130}},
+        {"LiX=00000\r\nLiY=00000\r\n", {100, 100}},
+        {"", {100, 100}},
+    };
+    plugin("pzuifix");
+    for (const Case& c : cases) {
+        dir.write("pz.ini", std::string(c.ini));
+        start();
+        load("walk.uif");
+        ASSERT_NE(dlg()->listDlg(), nullptr);
+        EXPECT_EQ(dlg()->listDlg()->pos(), c.expected) << c.ini;
+        frame.reset();
+    }
+}
+
+TEST_F(MainWindowTest, SavesOneFrameUnderThePathWithThePlugInsExtension) {
+    plugin("pzuifix");
+    start();
+    load("walk.uif");
+    select({1});
+    prompts->answer(path("out.pcx"), 2);
+    click(TPz4MainDlg::SaveId);
+    EXPECT_TRUE(messages().empty());
+    // Frame 1 brings its own palette (200) and colour count (16).
+    const std::string line = path("out.uif") + " 2 2 16 1001 200 200 1";
+    EXPECT_EQ(saveLog(), (std::vector<std::string>{"SaveObject 1", line}));
+    EXPECT_EQ(readLines(path("out.uif")), std::vector<std::string>{line});
+}
+
+TEST_F(MainWindowTest, SavesSeveralFramesNumberedWithTheCurrentPaletteWhereTheyHaveNone) {
+    plugin("pzuifix", "frames=1005\n");
+    start();
+    load("walk.uif");
+    select({0, 3, 1003});
+    prompts->answer(path("out"), 2);
+    click(TPz4MainDlg::SaveId);
+    EXPECT_TRUE(messages().empty());
+    // Frame 0 has no palette: the default grey (64) with 256 colours. Frame
+    // numbers past 999 keep all digits, so 3 and 1003 get files of their own.
+    EXPECT_EQ(saveLog(), (std::vector<std::string>{
+                             "SaveObject 3",
+                             path("out000.uif") + " 1 2 256 1000 64 64 0",
+                             path("out003.uif") + " 4 2 16 1003 200 200 3",
+                             path("out1003.uif") + " 4 2 16 2003 200 200 235",
+                         }));
+    for (const char* name : {"out000.uif", "out003.uif", "out1003.uif"})
+        EXPECT_TRUE(dir.exists(name)) << name;
+}
+
+TEST_F(MainWindowTest, SavesThroughTheChosenPlugInNotTheOneThatLoaded) {
+    plugin("pzaaa", "extension=aaa\n");
+    plugin("pzbbb", "extension=bbb\n");
+    start();
+    load("walk.aaa");
+    select({0});
+    prompts->answer(path("out.aaa"), 3);
+    click(TPz4MainDlg::SaveId);
+    EXPECT_TRUE(messages().empty());
+    EXPECT_TRUE(saveLog("pzaaa").empty());
+    EXPECT_EQ(saveLog("pzbbb").front(), "SaveObject 1");
+    EXPECT_TRUE(dir.exists("out.bbb"));
+}
+
+TEST_F(MainWindowTest, RefusedSavesSayWhyAndWriteNothing) {
+    plugin("pzuifix");
+    start();
+    click(TPz4MainDlg::SaveId);
+    EXPECT_EQ(messages(), std::vector<std::string>{"Error: No Frames loaded !"});
+    EXPECT_TRUE(prompts->dialogs.empty());
+
+    load("walk.uif");
+    select({0});
+    prompts->messages.clear();
+    prompts->cancel();
+    click(TPz4MainDlg::SaveId);
+    EXPECT_TRUE(messages().empty());
+
+    prompts->answer(path("out.uif"), 1);
+    click(TPz4MainDlg::SaveId);
+    EXPECT_EQ(messages(),
+              std::vector<std::string>{"Error: You must select a supported extension !"});
+
+    prompts->messages.clear();
+    list()->clearSelection();
+    prompts->answer(path("out.uif"), 2);
+    click(TPz4MainDlg::SaveId);
+    EXPECT_EQ(messages(), std::vector<std::string>{"Error: No Frames selected !"});
+
+    EXPECT_TRUE(saveLog().empty());
+    EXPECT_FALSE(dir.exists("out.uif"));
+
+    // With the frame list closed the file is still open, but counts as not loaded.
+    prompts->messages.clear();
+    dlg()->listDlg()->Close();
+    click(TPz4MainDlg::SaveId);
+    EXPECT_EQ(messages(), std::vector<std::string>{"Error: No Frames loaded !"});
+}
+
+TEST_F(MainWindowTest, ALockFailureSavesTheFramesLockedBeforeIt) {
+    plugin("pzuifix", "lockfail=2\n");
+    start();
+    load("walk.uif");
+    select({0, 1, 2});
+    prompts->answer(path("out"), 2);
+    click(TPz4MainDlg::SaveId);
+    EXPECT_EQ(messages(),
+              std::vector<std::string>{"Fatal Error: Can't lock frames for saving. Giving up..."});
+    const auto log = saveLog();
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_EQ(log[0], "SaveObject 2");
+    EXPECT_FALSE(dir.exists("out002.uif"));
+}
+
+TEST_F(MainWindowTest, AFailedSaveIsReported) {
+    plugin("pzuifix", "savefail=1\n");
+    start();
+    load("walk.uif");
+    select({0});
+    prompts->answer(path("out"), 2);
+    click(TPz4MainDlg::SaveId);
+    EXPECT_EQ(messages(), std::vector<std::string>{"Error: Error saving frame(s) !"});
+}
+
+// Exit and the close box both end the program writing pz.ini once, at the end.
+TEST_F(MainWindowTest, ExitAndTheCloseBoxWriteTheSettingsOnceAtTheEnd) {
+    plugin("pzuifix");
+    for (const bool viaExit : {true, false}) {
+        dir.write("pz.ini", std::string("// kept\r\n"));
+        start();
+        frame->move(30, 40);
+        load("walk.uif");
+        dlg()->listDlg()->move(150, 160);
+        EXPECT_EQ(dir.read("pz.ini"), "// kept\r\n") << "nothing is written while running";
+        QPointer<TSDIDecFrame> watched = frame.get();
+        if (viaExit)
+            click(TPz4MainDlg::ExitId);
+        else
+            frame->close();
+        pz4test::runDeferredDeletes();
+        ASSERT_TRUE(watched);
+        EXPECT_EQ(frame->client(), nullptr) << viaExit;
+        EXPECT_FALSE(frame->isVisible()) << viaExit;
+        const auto lines = readLines(path("pz.ini"));
+        auto has = [&](const std::string& l) {
+            return std::find(lines.begin(), lines.end(), l) != lines.end();
+        };
+        EXPECT_EQ(lines.front(), "// kept");
+        for (const char* l : {"LiX=00150", "LiY=00160", "MaX=00030", "MaY=00040"})
+            EXPECT_TRUE(has(l)) << l << (viaExit ? " (Exit)" : " (close box)");
+        EXPECT_EQ(readLines(path("pzuifix.log")).back(), "UnloadObject");
+
+        // Nothing more once the program has ended.
+        dir.write("pz.ini", std::string("after\r\n"));
+        frame.reset();
+        pz4test::runDeferredDeletes();
+        EXPECT_EQ(dir.read("pz.ini"), "after\r\n");
+    }
+}
+
+} // namespace

@@ -1,0 +1,148 @@
+#include "UiTestSupport.h"
+
+#include "platform/DialogUnits.h"
+#include "platform/QtPrompts.h"
+#include "platform/ScriptedPrompts.h"
+#include "platform/WindowPlacement.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QWidget>
+#include <gtest/gtest.h>
+#include <qpa/qplatformdialoghelper.h>
+
+namespace {
+
+TEST(Filter, ParsesDescriptionPatternPairs) {
+    struct Case {
+        std::string filter;
+        std::vector<FilterEntry> expected;
+    } cases[] = {
+        {"all Files (*.*)|*.*", {{"all Files (*.*)", {"*.*"}}}},
+        {"all Files (*.*)|*.*|Sprites (*.spr)|*.spr",
+         {{"all Files (*.*)", {"*.*"}}, {"Sprites (*.spr)", {"*.spr"}}}},
+        {"Pictures|*.bmp;*.pcx", {{"Pictures", {"*.bmp", "*.pcx"}}}},
+        // An unloadable plug-in contributes empty texts but keeps its place.
+        {"all Files (*.*)|*.*| (*.)|*.", {{"all Files (*.*)", {"*.*"}}, {" (*.)", {"*."}}}},
+        {"dangling", {}},
+        {"", {}},
+    };
+    for (const Case& c : cases) {
+        const auto got = ParseFilter(c.filter);
+        ASSERT_EQ(got.size(), c.expected.size()) << c.filter;
+        for (std::size_t i = 0; i < got.size(); ++i) {
+            EXPECT_EQ(got[i].description, c.expected[i].description) << c.filter;
+            EXPECT_EQ(got[i].patterns, c.expected[i].patterns) << c.filter;
+        }
+    }
+}
+
+TEST(QtDialogs, AllFilesMatchesNamesWithoutADot) {
+    pz4test::app();
+    const QStringList filters = QtNameFilters("all Files (*.*)|*.*|Sprites (*.spr)|*.spr");
+    ASSERT_EQ(filters.size(), 2);
+    auto patternsOf = [](const QString& f) {
+        return QPlatformFileDialogHelper::cleanFilterList(f);
+    };
+    const QStringList all = patternsOf(filters[0]);
+    const QStringList spr = patternsOf(filters[1]);
+    for (const char* name : {"README", "walk.spr", "a.b.c"})
+        EXPECT_TRUE(QDir::match(all, QString::fromLatin1(name))) << name;
+    EXPECT_TRUE(QDir::match(spr, QStringLiteral("WALK.SPR")));
+    EXPECT_FALSE(QDir::match(spr, QStringLiteral("README")));
+}
+
+TEST(QtDialogs, ReopenOnTheRememberedEntryAndFolderAndReportTheChosenEntry) {
+    pz4test::app();
+    const std::string filter = "all Files (*.*)|*.*|A (*.aaa)|*.aaa|A (*.aaa)|*.aaa";
+    FileDialogState state;
+    state.entry = 3;
+    state.folder = QDir::tempPath().toStdString();
+    auto dialog = MakeFileDialog(nullptr, filter, state, true);
+    EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
+    EXPECT_EQ(QDir(dialog->directory()).absolutePath(), QDir(QDir::tempPath()).absolutePath());
+    // Two entries with the same text: the position, not the text, is the answer.
+    EXPECT_EQ(ChoiceOf(*dialog).entry, 3);
+    auto* combo = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    ASSERT_NE(combo, nullptr);
+    EXPECT_EQ(combo->itemText(0).trimmed(), QStringLiteral("all Files (*.*)"));
+    combo->setCurrentIndex(1);
+    EXPECT_EQ(ChoiceOf(*dialog).entry, 2);
+
+    auto open = MakeFileDialog(nullptr, filter, FileDialogState{}, false);
+    EXPECT_EQ(open->fileMode(), QFileDialog::ExistingFile);
+    EXPECT_EQ(ChoiceOf(*open).entry, 1);
+}
+
+TEST(ScriptedPrompts, AnswersInOrderRemembersChoicesAndRecordsMessages) {
+    ScriptedPrompts prompts;
+    prompts.answer("/data/walk.spr", 2);
+    prompts.cancel();
+    FileDialogState state;
+    const auto first = prompts.saveFile(nullptr, "f", state);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->path, "/data/walk.spr");
+    EXPECT_EQ(state.entry, 2);
+    EXPECT_EQ(state.folder, "/data");
+    EXPECT_FALSE(prompts.openFile(nullptr, "g", state));
+    EXPECT_FALSE(prompts.openFile(nullptr, "h", state)); // nothing queued: cancelled
+    ASSERT_EQ(prompts.dialogs.size(), 3u);
+    EXPECT_EQ(prompts.dialogs[1].preselected, 2);
+    EXPECT_EQ(prompts.dialogs[1].lastPath, "/data/walk.spr");
+    EXPECT_EQ(state.path, "/data/walk.spr"); // a cancel forgets nothing
+
+    prompts.message(nullptr, "text", "caption");
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text, "text");
+    EXPECT_EQ(prompts.messages[0].caption, "caption");
+}
+
+TEST(DialogUnits, MapsWithTheBaseUnitsRounded) {
+    const DialogUnits du(6, 13);
+    struct Case {
+        int units, x, y;
+    } cases[] = {{0, 0, 0}, {4, 6, 7}, {30, 45, 49}, {14, 21, 23}, {261, 392, 424}, {-3, -5, -5}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(du.x(c.units), c.x) << c.units;
+        EXPECT_EQ(du.y(c.units), c.y) << c.units;
+    }
+    EXPECT_EQ(du.rect(4, 4, 30, 14), QRect(6, 7, 45, 23));
+}
+
+TEST(DialogUnits, FollowTheFont) {
+    pz4test::app();
+    QFont small(QStringLiteral("DejaVu Sans"));
+    small.setPixelSize(10);
+    QFont large = small;
+    large.setPixelSize(20);
+    const DialogUnits a(small), b(large);
+    EXPECT_GT(a.baseX(), 0);
+    EXPECT_EQ(a.baseY(), QFontMetrics(small).height());
+    EXPECT_GT(b.baseX(), a.baseX());
+    EXPECT_GT(b.baseY(), a.baseY());
+}
+
+TEST(WindowPlacement, KeepsThePositionLastMovedToInTheNormalState) {
+    pz4test::app();
+    QWidget window;
+    window.resize(120, 80);
+    PositionTracker tracker(&window);
+    PlaceWindow(&window, QPoint(40, 50));
+    window.show();
+    EXPECT_EQ(tracker.position(), QPoint(40, 50));
+    EXPECT_EQ(window.size(), QSize(120, 80));
+
+    window.showMaximized();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(tracker.position(), QPoint(40, 50));
+    window.showNormal();
+    PlaceWindow(&window, QPoint(70, 90));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(tracker.position(), QPoint(70, 90));
+    window.showMinimized();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(tracker.position(), QPoint(70, 90));
+}
+
+} // namespace

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Takes docs/screenshot.png: the main window with the frame list of a loaded
+# sample, on a virtual display with a window manager drawing the captions.
+# Usage: tools/screenshot.sh [sample file in build/run]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+. tools/deps.sh
+pz4_ensure_packages "${PZ4_BUILD_PACKAGES[@]}" "${PZ4_RUN_PACKAGES[@]}" "${PZ4_SCREENSHOT_PACKAGES[@]}"
+. tools/runfolder.sh
+pz4_build_release
+pz4_layout_run
+
+sample=${1:-}
+if [ -z "$sample" ]; then
+    sample=$(cd build/run && ls | grep -Ev '^pz.*\.so$|^pz\.ini$|^pztemp\.ini$' | sort | head -n 1 || true)
+fi
+if [ -z "$sample" ] || [ ! -f "build/run/$sample" ]; then
+    echo "No sample file in build/run to load." >&2
+    exit 1
+fi
+mkdir -p docs
+out=$(pwd)/docs/screenshot.png
+cd build/run
+xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" sh -c '
+    openbox >/dev/null 2>&1 &
+    wm=$!
+    sleep 1
+    ../release/bin/pz4shot "$1" "$2"
+    status=$?
+    kill $wm 2>/dev/null
+    exit $status' sh "$sample" "$out"
+echo "Wrote $out from $sample"

@@ -1,0 +1,73 @@
+// pz4shot SAMPLE OUTPUT.png
+// Starts the program as pz4 does, in the working directory, loads SAMPLE the way
+// the Load button does (the open dialog answered with SAMPLE), selects a few
+// frames, waits for the window manager to settle and saves the screen area
+// around the windows to OUTPUT.png.
+#include "app/MainDlg.h"
+#include "app/Pz4App.h"
+#include "app/SDIDecFrame.h"
+#include "frames/ListDlg.h"
+#include "platform/ScriptedPrompts.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QImage>
+#include <QListWidget>
+#include <QPixmap>
+#include <QScreen>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+
+void settle(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: pz4shot SAMPLE OUTPUT.png\n");
+        return 2;
+    }
+    const QString sample = QDir::current().absoluteFilePath(QString::fromLocal8Bit(argv[1]));
+    const QString output = QString::fromLocal8Bit(argv[2]);
+    int qtArgc = 1;
+    TPz4App app(qtArgc, argv);
+
+    auto prompts = std::make_unique<ScriptedPrompts>();
+    ScriptedPrompts* script = prompts.get();
+    TSDIDecFrame* frame = app.InitMainWindow(std::move(prompts));
+    frame->move(24, 24);
+    TPz4App::ShowNormalised(frame);
+    settle(500);
+
+    script->answer(sample.toLocal8Bit().toStdString());
+    frame->client()->CmLoad();
+    for (const auto& m : script->messages)
+        std::fprintf(stderr, "pz4shot: %s: %s\n", m.caption.c_str(), m.text.c_str());
+    TPz4ListDlg* list = frame->client()->listDlg();
+    if (!list) {
+        std::fprintf(stderr, "pz4shot: %s did not load\n", argv[1]);
+        return 1;
+    }
+    list->move(frame->frameGeometry().left(), frame->frameGeometry().bottom() + 12);
+    auto* frames = list->findChild<QListWidget*>(QString::number(TPz4ListDlg::ListId));
+    for (int row : {0, 2, 3})
+        if (row < frames->count())
+            frames->item(row)->setSelected(true);
+    settle(800);
+
+    QRect area = frame->frameGeometry().united(list->frameGeometry()).adjusted(-16, -16, 16, 16);
+    QScreen* screen = QGuiApplication::primaryScreen();
+    area = area.intersected(screen->geometry());
+    const QPixmap shot = screen->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+    if (!shot.save(output)) {
+        std::fprintf(stderr, "pz4shot: cannot write %s\n", argv[2]);
+        return 1;
+    }
+    return 0;
+}
