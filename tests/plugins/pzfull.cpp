@@ -2,13 +2,14 @@
 //   author, version, extension, description  texts ("@null" for a null pointer)
 //   saves    answer of both Supports* exports (default 1)
 //   truth    the int every successful truth export returns (default 1)
-//   load     "fail" makes LoadObject answer 0
+//   load     "fail" makes LoadObject answer 0, "throw" makes it throw
 //   frames   frames of an opened file (default 3)
 //   lock     how LockFrame answers: ok, lazy, refuse, nullpixels, zerowidth,
-//            negheight, overflow, huge, limit
+//            negheight, overflow, huge, limit, throw
 #include "FixtureSupport.h"
 #include "plugins/PluginContract.h"
 
+#include <stdexcept>
 #include <vector>
 
 namespace {
@@ -47,8 +48,11 @@ PZ4_EXPORT int SupportsSaveAnims() {
 PZ4_EXPORT int LoadObject(char* path) {
     fixture::log(std::string("LoadObject ") + (path != nullptr ? path : "(null)"));
     frames.clear();
-    if (fixture::setting("load", "") == "fail")
+    const std::string load = fixture::setting("load", "");
+    if (load == "fail")
         return 0;
+    if (load == "throw")
+        throw std::runtime_error("cannot open");
     const int n = fixture::intSetting("frames", 3);
     for (int k = 0; k < n; ++k) {
         OpenFrame f;
@@ -74,6 +78,8 @@ PZ4_EXPORT int LockFrame(int index, unsigned char** pixels, unsigned char** pale
                          int* height, int* colorCount, int* tag) {
     fixture::log("LockFrame " + std::to_string(index));
     const std::string mode = fixture::setting("lock", "ok");
+    if (mode == "throw")
+        throw std::runtime_error("cannot lock");
     if (mode == "refuse" || index < 0 || index >= static_cast<int>(frames.size()))
         return 0;
     OpenFrame& f = frames[static_cast<size_t>(index)];
