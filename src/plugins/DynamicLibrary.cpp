@@ -98,9 +98,12 @@ std::unique_ptr<DynamicLibrary> DynamicLibrary::openIfLoaded(const std::string& 
     const std::string where = pathInWorkingDirectory(path);
 #ifdef _WIN32
     // GetModuleHandleEx (unlike GetModuleHandle) takes a reference, so the
-    // FreeLibrary in the destructor stays balanced.
+    // FreeLibrary in the destructor stays balanced. It matches full paths of
+    // loaded modules, not relative ones.
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(where, ec);
     HMODULE handle = nullptr;
-    if (!GetModuleHandleExA(0, where.c_str(), &handle) || handle == nullptr)
+    if (ec || !GetModuleHandleExA(0, full.string().c_str(), &handle) || handle == nullptr)
         return nullptr;
 #else
     // RTLD_NOLOAD answers with a new reference to the library already mapped
