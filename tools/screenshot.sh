@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Takes docs/screenshot.png: the main window with the frame list of a loaded
 # sample, on a virtual display with a window manager drawing the captions.
-# Usage: tools/screenshot.sh [sample file in build/run]
+# Usage: tools/screenshot.sh [sample file in build/run, default walk.gif]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/deps.sh
@@ -10,11 +10,8 @@ pz4_ensure_packages "${PZ4_BUILD_PACKAGES[@]}" "${PZ4_RUN_PACKAGES[@]}" "${PZ4_S
 pz4_build_release
 pz4_layout_run
 
-sample=${1:-}
-if [ -z "$sample" ]; then
-    sample=$(cd build/run && ls | grep -Ev '^pz.*\.so$|^pz\.ini$|^pztemp\.ini$' | sort | head -n 1 || true)
-fi
-if [ -z "$sample" ] || [ ! -f "build/run/$sample" ]; then
+sample=${1:-walk.gif}
+if [ ! -f "build/run/$sample" ]; then
     echo "No sample file in build/run to load." >&2
     exit 1
 fi

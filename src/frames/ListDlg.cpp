@@ -45,7 +45,6 @@ TPz4ListDlg::TPz4ListDlg(QWidget* parent, cObjectManager* objectManager)
     frameList_->setObjectName(QString::number(ListId));
     frameList_->setGeometry(du.rect(4, 16, 80, 152));
     frameList_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    frameList_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     frameList_->setUniformItemSizes(true);
 
     tracker_ = new PositionTracker(this);
