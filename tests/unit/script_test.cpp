@@ -96,3 +96,54 @@ TEST(ScriptList, PastTheEndGivesTheLastStep) {
 }
 
 } // namespace
+
+namespace {
+
+// Lines of the sample, each with the number of steps it adds.
+const std::pair<std::string, size_t> kSampleLines[] = {
+    {"// walk\n", 0}, {"3\r\n", 1}, {"1 MIRROR_X\n", 1}, {"\n", 0}, {"1024 MIRROR_Y MIRROR_X\n", 1},
+    {"/ skip\n", 0},  {"42", 1},
+};
+const Steps kSampleSteps = {{3, 0}, {1, 1}, {1024, 3}, {42, 0}};
+
+bool stepsInRange(const cScriptManager& script) {
+    for (const auto& [frame, flags] : stepsOf(script))
+        if (frame < 0 || frame > cScriptManager::kMaxFrameNumber || flags < 0 || flags > 3)
+            return false;
+    return true;
+}
+
+// Every cut and every damaged byte still gives a valid script or none, never
+// a step out of range; a cut just after a line gives the steps up to it.
+TEST(ScriptManager, TruncatedAndDamagedFiles) {
+    pz4test::TempWorkDir dir;
+    std::string sample;
+    size_t stepsBefore = 0;
+    for (const auto& [line, steps] : kSampleLines) {
+        // A cut right after a line keeps exactly the steps of the lines before it.
+        dir.write("a.scp", sample);
+        EXPECT_EQ(stepsOf(cScriptManager("a.scp")),
+                  Steps(kSampleSteps.begin(), kSampleSteps.begin() + long(stepsBefore)))
+            << sample.size();
+        // A cut inside the line still gives a valid script or none.
+        for (size_t k = 1; k < line.size(); ++k) {
+            dir.write("a.scp", sample + line.substr(0, k));
+            ASSERT_TRUE(stepsInRange(cScriptManager("a.scp"))) << sample.size() + k;
+        }
+        sample += line;
+        stepsBefore += steps;
+    }
+    dir.write("a.scp", sample);
+    ASSERT_EQ(stepsOf(cScriptManager("a.scp")), kSampleSteps);
+
+    for (size_t at = 0; at < sample.size(); ++at) {
+        for (char byte : {'\0', '\n', '\r', '/', '9', '\xff'}) {
+            std::string damaged = sample;
+            damaged[at] = byte;
+            dir.write("a.scp", damaged);
+            ASSERT_TRUE(stepsInRange(cScriptManager("a.scp"))) << at << " " << int(byte);
+        }
+    }
+}
+
+} // namespace

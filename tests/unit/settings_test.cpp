@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -252,5 +253,67 @@ INSTANTIATE_TEST_SUITE_P(
                     FaultCase{"RenameFails", FailingOps::Step::Replace, true},
                     FaultCase{"RenameFailsNoFile", FailingOps::Step::Replace, false}),
     [](const auto& info) { return std::string(info.param.label); });
+
+} // namespace
+
+namespace {
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t from = 0;
+    while (from < text.size()) {
+        const size_t end = text.find('\n', from);
+        lines.push_back(text.substr(from, end == std::string::npos ? end : end - from));
+        from = end == std::string::npos ? text.size() : end + 1;
+    }
+    return lines;
+}
+
+// After a rewrite of LiX the key reads back as written, and every line is the
+// old one or the old one's text up to its "=" followed by the new value.
+void expectRewriteKeepsTheRest(const std::string& before) {
+    pz4test::TempWorkDir dir;
+    dir.write("pz.ini", before);
+    cIniManager ini("pz.ini");
+    for (const char* key : {"LiX", "PaX", "DefaultPalette", "Foo"}) {
+        int32_t n = 0;
+        JqString s;
+        ini.GetUInt(key, n);
+        ini.GetString(key, s);
+    }
+    ASSERT_TRUE(ini.SetUInt("LiX", 7));
+    int32_t back = 0;
+    ASSERT_TRUE(ini.GetUInt("LiX", back));
+    EXPECT_EQ(back, 7);
+
+    const auto old = linesOf(before);
+    const auto now = linesOf(dir.read("pz.ini"));
+    ASSERT_GE(now.size(), old.size());
+    ASSERT_LE(now.size(), old.size() + 1);
+    for (size_t i = 0; i < old.size(); ++i) {
+        if (now[i] == old[i])
+            continue;
+        const size_t eq = old[i].find('=');
+        ASSERT_NE(eq, std::string::npos) << i;
+        EXPECT_EQ(now[i], old[i].substr(0, eq + 1) + "00007\r") << i;
+    }
+    if (now.size() > old.size()) {
+        EXPECT_EQ(now.back(), "LiX=00007\r");
+    }
+}
+
+TEST(Settings, TruncatedAndDamagedFiles) {
+    const std::string sample = "// pz\r\nDefaultPalette=C:\\PaX\\a.pal\r\nLiX=00120\r\n"
+                               "AnX=-00020\r\nPaX=7\n LiX = 3\nFoo==bar";
+    for (size_t cut = 0; cut <= sample.size(); ++cut)
+        expectRewriteKeepsTheRest(sample.substr(0, cut));
+    for (size_t at = 0; at < sample.size(); ++at) {
+        for (char byte : {'\0', '\n', '\r', '/', '=', ' '}) {
+            std::string damaged = sample;
+            damaged[at] = byte;
+            expectRewriteKeepsTheRest(damaged);
+        }
+    }
+}
 
 } // namespace
