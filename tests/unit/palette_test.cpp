@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,10 @@ struct LoadCase {
     size_t bytesTaken;
     bool named;
 };
+
+void PrintTo(const LoadCase& c, std::ostream* os) {
+    *os << c.label;
+}
 
 class PalLoad : public testing::TestWithParam<LoadCase> {};
 
@@ -92,6 +97,10 @@ struct RunCase {
     bool accepted;
     std::vector<std::vector<int>> entries; // from `start` on, when accepted
 };
+
+void PrintTo(const RunCase& c, std::ostream* os) {
+    *os << "start " << c.start << " count " << c.count << " layout " << c.layout;
+}
 
 class PalRuns : public testing::TestWithParam<RunCase> {};
 

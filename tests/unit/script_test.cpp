@@ -3,6 +3,7 @@
 #include <TempWorkDir.h>
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -26,6 +27,10 @@ struct ScriptCase {
     Steps steps; // empty: the script is not valid (no steps at all)
     const char* error = "";
 };
+
+void PrintTo(const ScriptCase& c, std::ostream* os) {
+    *os << c.label;
+}
 
 std::string longLine() {
     // 3,000 bytes: pieces of 1,021 / 1,021 / 958 + the line feed, each a line.

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,10 @@ struct ReadCase {
     int32_t number;        // GetUInt's result when found
     std::string text = {}; // GetString's result when found and given
 };
+
+void PrintTo(const ReadCase& c, std::ostream* os) {
+    *os << c.label;
+}
 
 const ReadCase kReads[] = {
     {"CrLf", "LiX=00120\r\n", "LiX", true, 120},
@@ -82,6 +87,10 @@ struct WriteCase {
     bool written;
     std::string after;
 };
+
+void PrintTo(const WriteCase& c, std::ostream* os) {
+    *os << c.label;
+}
 
 const std::string kLong = "Note=" + std::string(3000, 'n') + "\r\n";
 
@@ -210,6 +219,10 @@ struct FaultCase {
     FailingOps::Step fail;
     bool hadFile;
 };
+
+void PrintTo(const FaultCase& c, std::ostream* os) {
+    *os << c.label;
+}
 
 class SettingsFault : public testing::TestWithParam<FaultCase> {};
 

@@ -3,6 +3,7 @@
 #include <TempWorkDir.h>
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,10 @@ struct LoadCase {
     size_t entriesTaken;
     bool named;
 };
+
+void PrintTo(const LoadCase& c, std::ostream* os) {
+    *os << c.label;
+}
 
 class TrnLoad : public testing::TestWithParam<LoadCase> {};
 

@@ -1,0 +1,192 @@
+#include "app/IniManager.h"
+#include "app/ObjectManager.h"
+#include "palette/PalManager.h"
+#include "palette/TRNManager.h"
+#include "plugins/DllManager.h"
+
+#include <TempWorkDir.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// The positions as the program writes them at the end, in its key order.
+std::string positionLines(const std::vector<std::pair<const char*, const char*>>& values) {
+    std::string text;
+    for (const auto& [key, value] : values)
+        text += std::string(key) + "=" + value + "\r\n";
+    return text;
+}
+
+TEST(ObjectManager, FirstRunStartsWithDefaultsAndWritesTheSixteenKeys) {
+    pz4test::TempWorkDir dir;
+    {
+        cObjectManager om;
+        ASSERT_NE(om.dllManager, nullptr);
+        EXPECT_EQ(om.dllManager->count, 0);
+        EXPECT_STREQ(om.trnManager->GetName(), "Default (1 to 1 translation)");
+        EXPECT_EQ(om.palManager->GetName(), nullptr);
+        EXPECT_EQ(om.palManager->colors[767], 64);
+        EXPECT_EQ(om.scriptManager, nullptr);
+        EXPECT_EQ(om.animSpeed, 10);
+        EXPECT_EQ(om.animFrom, 0);
+        EXPECT_EQ(om.animTo, 0);
+        EXPECT_TRUE(om.restorePositions);
+        EXPECT_EQ(om.fileName.text(), nullptr);
+        EXPECT_EQ(om.frameCount, 0);
+        EXPECT_EQ(om.LiX + om.InY + om.MaX + om.TRNY, 0);
+        om.MaX = 321;
+        om.AnWY = -20;
+        EXPECT_FALSE(dir.exists("pz.ini")); // nothing is written while the program runs
+    }
+    EXPECT_EQ(dir.read("pz.ini"), positionLines({{"LiX", "00000"},
+                                                 {"LiY", "00000"},
+                                                 {"AnX", "00000"},
+                                                 {"AnY", "00000"},
+                                                 {"AnWX", "00000"},
+                                                 {"AnWY", "-00020"},
+                                                 {"ViWX", "00000"},
+                                                 {"ViWY", "00000"},
+                                                 {"PaX", "00000"},
+                                                 {"PaY", "00000"},
+                                                 {"TRNX", "00000"},
+                                                 {"TRNY", "00000"},
+                                                 {"MaX", "00321"},
+                                                 {"MaY", "00000"},
+                                                 {"InX", "00000"},
+                                                 {"InY", "00000"}}));
+    EXPECT_FALSE(dir.exists("pztemp.ini"));
+}
+
+TEST(ObjectManager, ReadsPositionsAndPaletteAndRewritesInPlace) {
+    pz4test::TempWorkDir dir;
+    std::vector<unsigned char> pal(768);
+    for (size_t i = 0; i < pal.size(); ++i)
+        pal[i] = static_cast<unsigned char>(i / 3);
+    dir.write("grey.pal", pal);
+    // Hand-written: comment, unknown key, bare line feeds, a palette path that
+    // names a key, the position keys out of order and the last line unterminated.
+    const std::string before = "// my settings\r\n"
+                               "DefaultPalette=" +
+                               (dir.path() / "grey.pal").string() +
+                               "\n"
+                               "Colour=blue\r\n"
+                               "PaX=00300\r\n"
+                               "InY=-00020\r\n"
+                               "ViWX=77\n"
+                               "LiX=00120";
+    dir.write("pz.ini", before);
+    {
+        cObjectManager om;
+        EXPECT_EQ(om.LiX, 120);
+        EXPECT_EQ(om.PaX, 300);
+        EXPECT_EQ(om.ViWX, 77);
+        EXPECT_EQ(om.InY, 0); // negatives come back as 0
+        EXPECT_EQ(om.AnX, 0);
+        ASSERT_NE(om.palManager->GetName(), nullptr);
+        EXPECT_EQ(std::string(om.palManager->GetName()), (dir.path() / "grey.pal").string());
+        unsigned char r = 0, g = 0, b = 0;
+        ASSERT_TRUE(om.palManager->GetEntry(200, r, g, b));
+        EXPECT_EQ(r + g + b, 3 * 200);
+        om.LiX = 5;
+    }
+    const std::string after = dir.read("pz.ini");
+    const std::string expected = "// my settings\r\n"
+                                 "DefaultPalette=" +
+                                 (dir.path() / "grey.pal").string() +
+                                 "\n"
+                                 "Colour=blue\r\n"
+                                 "PaX=00300\r\n"
+                                 "InY=00000\r\n"
+                                 "ViWX=00077\r\n"
+                                 "LiX=00005\r\n" +
+                                 positionLines({{"LiY", "00000"},
+                                                {"AnX", "00000"},
+                                                {"AnY", "00000"},
+                                                {"AnWX", "00000"},
+                                                {"AnWY", "00000"},
+                                                {"ViWY", "00000"},
+                                                {"PaY", "00000"},
+                                                {"TRNX", "00000"},
+                                                {"TRNY", "00000"},
+                                                {"MaX", "00000"},
+                                                {"MaY", "00000"},
+                                                {"InX", "00000"}});
+    EXPECT_EQ(after, expected);
+}
+
+TEST(ObjectManager, PaletteFileThatCannotBeReadGivesTheGreyDefault) {
+    pz4test::TempWorkDir dir;
+    dir.write("pz.ini", "DefaultPalette=missing.pal\r\n");
+    cObjectManager om;
+    EXPECT_EQ(om.palManager->GetName(), nullptr);
+    EXPECT_EQ(om.palManager->colors[0], 64);
+}
+
+TEST(ObjectManager, PaletteNamedByAKeyInsideAnotherPath) {
+    pz4test::TempWorkDir dir;
+    std::filesystem::create_directory(dir.path() / "PaX");
+    dir.write("PaX/a.pal", std::vector<unsigned char>(768, 9));
+    dir.write("pz.ini", "DefaultPalette=PaX/a.pal\nPaX=00012\n");
+    cObjectManager om;
+    EXPECT_STREQ(om.palManager->GetName(), "PaX/a.pal");
+    EXPECT_EQ(om.palManager->colors[100], 9);
+    EXPECT_EQ(om.PaX, 12);
+}
+
+class ObjectManagerFiles : public testing::Test {
+protected:
+    void SetUp() override {
+        dir.addFixture("pzfull");
+        dir.write("pzfull.cfg", "frames=5\n");
+    }
+    std::string log() const { return dir.read("pzfull.log"); }
+
+    pz4test::TempWorkDir dir;
+};
+
+TEST_F(ObjectManagerFiles, OpenAndCloseThroughThePlugin) {
+    cObjectManager om;
+    ASSERT_EQ(om.dllManager->count, 1);
+    ASSERT_TRUE(om.OpenFile("walk.ful"));
+    EXPECT_STREQ(om.fileName.c_str(), "walk.ful");
+    EXPECT_EQ(om.frameCount, 5);
+    EXPECT_EQ(log(), "LoadObject walk.ful\n");
+
+    // A second file closes the first.
+    ASSERT_TRUE(om.OpenFile("run.FUL"));
+    EXPECT_STREQ(om.fileName.c_str(), "run.FUL");
+    EXPECT_EQ(log(), "LoadObject walk.ful\nUnloadObject\nLoadObject run.FUL\n");
+
+    om.CloseFile();
+    EXPECT_EQ(om.fileName.text(), nullptr);
+    EXPECT_EQ(om.frameCount, 0);
+    EXPECT_EQ(log(), "LoadObject walk.ful\nUnloadObject\nLoadObject run.FUL\nUnloadObject\n");
+}
+
+TEST_F(ObjectManagerFiles, FailedOpenLeavesNoFileOpen) {
+    cObjectManager om;
+    ASSERT_TRUE(om.OpenFile("walk.ful"));
+    EXPECT_FALSE(
+        om.OpenFile("walk.xyz")); // no plug-in for it: the open file is closed all the same
+    EXPECT_EQ(om.fileName.text(), nullptr);
+    EXPECT_EQ(om.frameCount, 0);
+    dir.write("pzfull.cfg", "load=fail\n");
+    EXPECT_FALSE(om.OpenFile("walk.ful"));
+    EXPECT_EQ(om.fileName.text(), nullptr);
+    EXPECT_EQ(om.frameCount, 0);
+    EXPECT_EQ(log(), "LoadObject walk.ful\nUnloadObject\nLoadObject walk.ful\n");
+}
+
+TEST_F(ObjectManagerFiles, DestructionClosesTheOpenFileFirst) {
+    {
+        cObjectManager om;
+        ASSERT_TRUE(om.OpenFile("walk.ful"));
+    }
+    EXPECT_EQ(log(), "LoadObject walk.ful\nUnloadObject\n");
+    EXPECT_TRUE(dir.exists("pz.ini"));
+}
+
+} // namespace
