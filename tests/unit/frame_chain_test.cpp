@@ -87,15 +87,4 @@ TEST(FrameList, HundredThousandNodesReleaseWithoutRecursion) {
     list.reset();
 }
 
-TEST(FrameList, SharedPaletteRecordKeepsItsStorage) {
-    std::shared_ptr<unsigned char[]> colors(new unsigned char[768]());
-    colors[5] = 9;
-    unsigned char pixels[1] = {};
-    std::unique_ptr<cFrameList> first(new cFrameList(nullptr, pixels, colors, 1, 1, 0, 0, 0));
-    new cFrameList(first.get(), pixels, colors, 1, 1, 0, 1, 0);
-    EXPECT_EQ(colors.use_count(), 3);
-    colors.reset();
-    EXPECT_EQ(first->Get(1)->palette[5], 9);
-}
-
 } // namespace

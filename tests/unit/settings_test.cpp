@@ -31,11 +31,8 @@ const ReadCase kReads[] = {
     {"BareLineFeed", "LiX=120\n", "LiX", true, 120, "120"},
     {"LastLineWithoutLineFeed", "MaX=1\r\nLiX=120", "LiX", true, 120, "120"},
     {"NegativeReadsAsZero", "AnX=-00020\r\n", "AnX", true, 0, "-00020"},
-    {"CommentSkipped", "// LiX=5\r\nLiX=7\r\n", "LiX", true, 7},
     {"SlashSecondIsComment", " /LiX=5\r\n", "LiX", false, 0},
     {"KeyInsideValue", "DefaultPalette=C:\\PaX\\a.pal\r\nPaX=00300\r\n", "PaX", true, 300},
-    {"PathWithCrLf", "DefaultPalette=C:\\PaX\\a.pal\r\n", "DefaultPalette", true, 0,
-     "C:\\PaX\\a.pal"},
     {"PathWithLineFeed", "DefaultPalette=/home/u/a.pal\n", "DefaultPalette", true, 0,
      "/home/u/a.pal"},
     {"LongerKeyIsAnotherKey", "LiXY=5\r\nLiX=6\r\n", "LiX", true, 6},
@@ -43,8 +40,6 @@ const ReadCase kReads[] = {
     {"FirstLineWins", "LiX=1\r\nLiX=2\r\n", "LiX", true, 1},
     {"FirstLineWinsEvenEmpty", "LiX=\r\nLiX=3\r\n", "LiX", false, 0},
     {"LineWithoutEqualsIsNoSetting", "LiX\r\nLiX=3\r\n", "LiX", true, 3},
-    {"CaseSensitive", "lix=5\r\n", "LiX", false, 0},
-    {"EmptyPiecesSkipped", "LiX==5\r\n", "LiX", true, 5},
     {"ValueEndsAtNextEquals", "LiX=5=6\r\n", "LiX", true, 5, "5"},
     {"MissingFile", "", "LiX", false, 0},
     // Past the old line buffer's end is still the same line, never a setting.
@@ -95,13 +90,9 @@ void PrintTo(const WriteCase& c, std::ostream* os) {
 const std::string kLong = "Note=" + std::string(3000, 'n') + "\r\n";
 
 const WriteCase kWrites[] = {
-    {"CreatesTheFile", "", [](cIniManager& i) { return i.SetUInt("LiX", 120); }, true,
-     "LiX=00120\r\n"},
     {"KeepsCommentsAndUnknownKeys", "// mine\r\nFoo=bar\r\nLiX=00001\r\nZed=1\r\n",
      [](cIniManager& i) { return i.SetUInt("LiX", 120); }, true,
      "// mine\r\nFoo=bar\r\nLiX=00120\r\nZed=1\r\n"},
-    {"AppendsUnknownKeyAfterLineFeedLines", "Foo=bar\n",
-     [](cIniManager& i) { return i.SetUInt("LiX", -20); }, true, "Foo=bar\nLiX=-00020\r\n"},
     {"KeepsUnterminatedLastLine", "LiX=1\nlast words",
      [](cIniManager& i) { return i.SetUInt("AnX", 5); }, true, "LiX=1\nlast words\nAnX=00005\r\n"},
     {"RewritesUnterminatedKeyLine", "Foo=1\r\nLiX=1",
@@ -150,25 +141,6 @@ TEST_P(SettingsWrite, FileAfterRewrite) {
 
 INSTANTIATE_TEST_SUITE_P(Files, SettingsWrite, testing::ValuesIn(kWrites),
                          [](const auto& info) { return std::string(info.param.label); });
-
-TEST(Settings, WrittenValuesReadBack) {
-    pz4test::TempWorkDir dir;
-    cIniManager ini("pz.ini");
-    ASSERT_TRUE(ini.SetUInt("LiX", 120));
-    ASSERT_TRUE(ini.SetUInt("AnX", -20));
-    ASSERT_TRUE(ini.SetString("DefaultPalette", "/x/PaX/a.pal"));
-    ASSERT_TRUE(ini.SetUInt("PaX", 33));
-    int32_t v = kUntouched;
-    EXPECT_TRUE(ini.GetUInt("LiX", v));
-    EXPECT_EQ(v, 120);
-    EXPECT_TRUE(ini.GetUInt("AnX", v));
-    EXPECT_EQ(v, 0); // negatives come back as 0
-    EXPECT_TRUE(ini.GetUInt("PaX", v));
-    EXPECT_EQ(v, 33);
-    JqString path;
-    EXPECT_TRUE(ini.GetString("DefaultPalette", path));
-    EXPECT_STREQ(path.c_str(), "/x/PaX/a.pal");
-}
 
 // Fails one step of the rewrite; the others run for real.
 class FailingOps : public cIniManager::FileOps {
