@@ -45,14 +45,15 @@ public:
     bool GetInt(const char* key, int32_t& out) const;
     bool GetString(const char* key, JqString& out) const;
 
+    // Every line with the key gets the new value; without one, a line is added.
+    // False, the file left as it was, when the key cannot be a settings key or
+    // the rewrite failed.
     // Five digits, or "-" and five digits.
     bool SetUInt(const char* key, int32_t value);
     // Ten digits, or "-" and ten digits.
     bool SetInt(const char* key, int32_t value);
     // The text as it is; false for a text holding a line feed.
     bool SetString(const char* key, const char* text);
-    // The setters return false, the file left as it was, when the key cannot be
-    // a settings key or the rewrite failed.
 
     JqString fileName;
 

@@ -13,7 +13,8 @@ public:
     static constexpr int32_t kMirrorY = 2; // rows in reverse order
 
     // A node with the frame's own palette (the plug-in's). When `predecessor` is
-    // given, it takes this node as its next and owns it from then on.
+    // given, it takes this node as its next and owns it from then on. Nodes are
+    // made with new; the holder of the first node releases the chain.
     cFrameList(cFrameList* predecessor, unsigned char* pixels, unsigned char* palette,
                int32_t width, int32_t height, int32_t tag, int32_t index, int32_t mirror);
     // A node shown with the program's palette: the record keeps that storage alive,
