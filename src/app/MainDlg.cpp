@@ -72,6 +72,8 @@ TPz4MainDlg::~TPz4MainDlg() {
     delete animDlg_.data();
     delete palDlg_.data();
     delete trnDlg_.data();
+    // Windows closed but not yet disposed of go too: they hold the object manager.
+    qDeleteAll(findChildren<ToolDialog*>(Qt::FindDirectChildrenOnly));
     objectManager_.reset();
 }
 

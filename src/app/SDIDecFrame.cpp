@@ -19,13 +19,18 @@ TSDIDecFrame::TSDIDecFrame(std::unique_ptr<Prompts> prompts)
     // Follows the client's size and cannot be resized by the user.
     layout->setSizeConstraint(QLayout::SetFixedSize);
     setWindowIcon(QIcon(QStringLiteral(":/icons/800.png")));
-    connect(client_, &QObject::destroyed, this, &QWidget::close);
+    // By the time this runs the client is no longer a TPz4MainDlg: forget it first.
+    connect(client_, &QObject::destroyed, this, [this] {
+        client_ = nullptr;
+        close();
+    });
 }
 
 TSDIDecFrame::~TSDIDecFrame() {
     if (TPz4MainDlg* client = client_) {
         // Not through close(): this frame is already going.
         disconnect(client, nullptr, this, nullptr);
+        client_ = nullptr;
         delete client;
     }
 }

@@ -2,7 +2,6 @@
 
 #include "app/MainDlg.h"
 
-#include <QPointer>
 #include <QWidget>
 #include <memory>
 
@@ -23,5 +22,5 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    QPointer<TPz4MainDlg> client_;
+    TPz4MainDlg* client_ = nullptr; // null once destroyed
 };

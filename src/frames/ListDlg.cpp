@@ -51,7 +51,10 @@ TPz4ListDlg::TPz4ListDlg(QWidget* parent, cObjectManager* objectManager)
 }
 
 TPz4ListDlg::~TPz4ListDlg() {
-    storePosition();
+    // After a close request the position is stored already; a window closed long
+    // before its disposal must not overwrite what a newer frame list stored.
+    if (!closed())
+        storePosition();
 }
 
 void TPz4ListDlg::FillList(int count) {

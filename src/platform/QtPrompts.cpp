@@ -39,8 +39,13 @@ std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* owner, const std::string& f
     }
     const QStringList filters = QtNameFilters(filter);
     dialog->setNameFilters(filters);
-    if (state.entry >= 1 && state.entry <= filters.size())
+    if (state.entry >= 1 && state.entry <= filters.size()) {
+        // Selecting by text applies the entry's patterns; equal texts have equal
+        // patterns, and the position then picks the very entry among them.
         dialog->selectNameFilter(filters.at(state.entry - 1));
+        if (auto* combo = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo")))
+            combo->setCurrentIndex(state.entry - 1);
+    }
     dialog->setDirectory(state.folder.empty() ? QDir::currentPath()
                                               : QString::fromLocal8Bit(state.folder.c_str()));
     if (!state.path.empty())

@@ -36,6 +36,9 @@ public:
     // The close request: the same as the window system's.
     void Close();
 
+    // The close request has run: the window is going.
+    bool closed() const { return closeNotified_; }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     // Copies the window's position into the shared context.

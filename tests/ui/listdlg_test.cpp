@@ -25,8 +25,9 @@ class ListDlgTest : public ::testing::Test {
 protected:
     void SetUp() override {
         pz4test::app();
+        parent = std::make_unique<Receiver>();
         objects = std::make_unique<cObjectManager>();
-        dlg = new TPz4ListDlg(&parent, objects.get());
+        dlg = new TPz4ListDlg(parent.get(), objects.get());
         dlg->show();
     }
     void TearDown() override {
@@ -57,7 +58,7 @@ protected:
     }
 
     pz4test::TempWorkDir dir; // no plug-ins, no pz.ini
-    Receiver parent;
+    std::unique_ptr<Receiver> parent;
     std::unique_ptr<cObjectManager> objects;
     QPointer<TPz4ListDlg> dlg;
 };
@@ -139,14 +140,14 @@ TEST_F(ListDlgTest, EnterAndEscapeChangeNothing) {
             EXPECT_EQ(selection(), (std::vector<int>{1}));
         }
     }
-    EXPECT_TRUE(parent.messages.empty());
+    EXPECT_TRUE(parent->messages.empty());
 }
 
 TEST_F(ListDlgTest, CloseStoresThePositionAndNotifiesOnce) {
     dlg->move(140, 150);
     dlg->Close();
     dlg->Close();
-    EXPECT_EQ(parent.messages, std::vector<int>{closing::ListClosed});
+    EXPECT_EQ(parent->messages, std::vector<int>{closing::ListClosed});
     EXPECT_EQ(objects->LiX, 140);
     EXPECT_EQ(objects->LiY, 150);
     pz4test::runDeferredDeletes();

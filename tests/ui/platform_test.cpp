@@ -8,9 +8,9 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QWidget>
 #include <gtest/gtest.h>
-#include <qpa/qplatformdialoghelper.h>
 
 namespace {
 
@@ -40,13 +40,18 @@ TEST(Filter, ParsesDescriptionPatternPairs) {
 
 TEST(QtDialogs, AllFilesMatchesNamesWithoutADot) {
     pz4test::app();
-    const QStringList filters = QtNameFilters("all Files (*.*)|*.*|Sprites (*.spr)|*.spr");
-    ASSERT_EQ(filters.size(), 2);
-    auto patternsOf = [](const QString& f) {
-        return QPlatformFileDialogHelper::cleanFilterList(f);
+    const std::string filter = "all Files (*.*)|*.*|Sprites (*.spr)|*.spr";
+    // What the dialog's file list filters with, for each entry selected.
+    auto patternsFor = [&](int entry) {
+        FileDialogState state;
+        state.entry = entry;
+        auto dialog = MakeFileDialog(nullptr, filter, state, false);
+        const auto* model = dialog->findChild<QFileSystemModel*>();
+        return model ? model->nameFilters() : QStringList();
     };
-    const QStringList all = patternsOf(filters[0]);
-    const QStringList spr = patternsOf(filters[1]);
+    const QStringList all = patternsFor(1);
+    const QStringList spr = patternsFor(2);
+    ASSERT_FALSE(all.isEmpty());
     for (const char* name : {"README", "walk.spr", "a.b.c"})
         EXPECT_TRUE(QDir::match(all, QString::fromLatin1(name))) << name;
     EXPECT_TRUE(QDir::match(spr, QStringLiteral("WALK.SPR")));
