@@ -19,7 +19,7 @@ mkdir -p docs
 out=$(pwd)/docs/screenshot.png
 cd build/run
 xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" sh -c '
-    openbox >/dev/null 2>&1 &
+    openbox --config-file ../../tools/screenshot/openbox-rc.xml >/dev/null 2>&1 &
     wm=$!
     sleep 1
     ../release/bin/pz4shot "$1" "$2"

@@ -28,7 +28,9 @@ std::string BuildFilter(const cDllManager& plugins, FileKind kind) {
         if (!listed(plugins, kind, i))
             continue;
         const std::string ext = orEmpty(plugins.PluginExtension(i));
-        filter += "|" + orEmpty(plugins.PluginDescription(i)) + " (*." + ext + ")|*." + ext;
+        // Appended piece by piece: g++ 12 at -O3 misreads `"|" + std::string` as overlapping.
+        filter.append("|").append(orEmpty(plugins.PluginDescription(i)));
+        filter.append(" (*.").append(ext).append(")|*.").append(ext);
     }
     return filter;
 }

@@ -13,6 +13,7 @@
 #include <QEventLoop>
 #include <QImage>
 #include <QListWidget>
+#include <QPainter>
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
@@ -61,10 +62,23 @@ int main(int argc, char** argv) {
             frames->item(row)->setSelected(true);
     settle(800);
 
-    QRect area = frame->frameGeometry().united(list->frameGeometry()).adjusted(-16, -16, 16, 16);
+    // The screen's pixels of each window, on a desktop colour instead of the
+    // bare root window of the virtual display.
     QScreen* screen = QGuiApplication::primaryScreen();
-    area = area.intersected(screen->geometry());
-    const QPixmap shot = screen->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+    const QRect area = frame->frameGeometry()
+                           .united(list->frameGeometry())
+                           .adjusted(-16, -16, 16, 16)
+                           .intersected(screen->geometry());
+    QImage shot(area.size(), QImage::Format_RGB32);
+    shot.fill(QColor(58, 110, 165));
+    QPainter painter(&shot);
+    for (const QWidget* window :
+         {static_cast<const QWidget*>(frame), static_cast<const QWidget*>(list)}) {
+        const QRect g = window->frameGeometry();
+        painter.drawPixmap(g.topLeft() - area.topLeft(),
+                           screen->grabWindow(0, g.x(), g.y(), g.width(), g.height()));
+    }
+    painter.end();
     if (!shot.save(output)) {
         std::fprintf(stderr, "pz4shot: cannot write %s\n", argv[2]);
         return 1;
