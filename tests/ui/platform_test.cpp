@@ -2,7 +2,6 @@
 
 #include "platform/DialogUnits.h"
 #include "platform/QtPrompts.h"
-#include "platform/ScriptedPrompts.h"
 #include "platform/WindowPlacement.h"
 
 #include <QComboBox>
@@ -78,29 +77,6 @@ TEST(QtDialogs, ReopenOnTheRememberedEntryAndFolderAndReportTheChosenEntry) {
     auto open = MakeFileDialog(nullptr, filter, FileDialogState{}, false);
     EXPECT_EQ(open->fileMode(), QFileDialog::ExistingFile);
     EXPECT_EQ(ChoiceOf(*open).entry, 1);
-}
-
-TEST(ScriptedPrompts, AnswersInOrderRemembersChoicesAndRecordsMessages) {
-    ScriptedPrompts prompts;
-    prompts.answer("/data/walk.spr", 2);
-    prompts.cancel();
-    FileDialogState state;
-    const auto first = prompts.saveFile(nullptr, "f", state);
-    ASSERT_TRUE(first);
-    EXPECT_EQ(first->path, "/data/walk.spr");
-    EXPECT_EQ(state.entry, 2);
-    EXPECT_EQ(state.folder, "/data");
-    EXPECT_FALSE(prompts.openFile(nullptr, "g", state));
-    EXPECT_FALSE(prompts.openFile(nullptr, "h", state)); // nothing queued: cancelled
-    ASSERT_EQ(prompts.dialogs.size(), 3u);
-    EXPECT_EQ(prompts.dialogs[1].preselected, 2);
-    EXPECT_EQ(prompts.dialogs[1].lastPath, "/data/walk.spr");
-    EXPECT_EQ(state.path, "/data/walk.spr"); // a cancel forgets nothing
-
-    prompts.message(nullptr, "text", "caption");
-    ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_EQ(prompts.messages[0].text, "text");
-    EXPECT_EQ(prompts.messages[0].caption, "caption");
 }
 
 TEST(DialogUnits, MapsWithTheBaseUnitsRounded) {
