@@ -179,15 +179,16 @@ bool decodeBmp(const uint8_t* data, size_t size, pz4fmt::Image& out) {
     f.colorCount = static_cast<int>(entries);
 
     const size_t w = static_cast<size_t>(f.width);
-    f.pixels.resize(w * static_cast<size_t>(f.height));
     const uint8_t* src = data + pixelsAt;
     const size_t available = size - pixelsAt;
+    const size_t rowBits = w * static_cast<size_t>(h.bitCount);
+    const size_t stride = (rowBits + 31) / 32 * 4;
+    // The last row's padding is often left off; its pixels are not.
+    if (h.compression == kUncompressed &&
+        (static_cast<size_t>(f.height) - 1) * stride + (rowBits + 7) / 8 > available)
+        return false;
+    f.pixels.resize(w * static_cast<size_t>(f.height));
     if (h.compression == kUncompressed) {
-        const size_t rowBits = w * static_cast<size_t>(h.bitCount);
-        const size_t stride = (rowBits + 31) / 32 * 4;
-        // The last row's padding is often left off; its pixels are not.
-        if ((static_cast<size_t>(f.height) - 1) * stride + (rowBits + 7) / 8 > available)
-            return false;
         for (int r = 0; r < f.height; ++r)
             unpackRow(src + static_cast<size_t>(r) * stride, h.bitCount, f.width,
                       f.pixels.data() + static_cast<size_t>(r) * w);

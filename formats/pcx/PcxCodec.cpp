@@ -56,14 +56,14 @@ bool readLayout(const uint8_t* h, Layout& l) {
 void headerPalette(const uint8_t* h, int depth, pz4fmt::Frame& f) {
     const int colours = 1 << depth;
     const uint8_t* source = h + 16;
-    const bool blank = std::all_of(source, source + 48, [](uint8_t b) { return b == 0; });
-    if (h[1] == 3 || blank)
-        source = kEgaColours;
-    std::copy(source, source + 3 * std::min(colours, 16), f.palette.begin());
-    // Monochrome files often leave both entries alike; they are black on white paper.
-    if (depth == 1 && std::equal(f.palette.begin(), f.palette.begin() + 3, f.palette.begin() + 3)) {
-        std::fill(f.palette.begin(), f.palette.begin() + 3, 0x00);
-        std::fill(f.palette.begin() + 3, f.palette.begin() + 6, 0xFF);
+    if (depth == 1 && std::equal(source, source + 3, source + 3)) {
+        // Monochrome files often leave the palette blank: black ink on white paper.
+        std::fill_n(f.palette.begin() + 3, 3, 0xFF);
+    } else {
+        const bool blank = std::all_of(source, source + 48, [](uint8_t b) { return b == 0; });
+        if (h[1] == 3 || blank)
+            source = kEgaColours;
+        std::copy(source, source + 3 * std::min(colours, 16), f.palette.begin());
     }
     f.colorCount = colours;
 }
@@ -124,6 +124,12 @@ bool decodePcx(const uint8_t* data, size_t size, pz4fmt::Image& out) {
 
     const size_t w = static_cast<size_t>(l.width);
     const size_t lineBytes = static_cast<size_t>(l.planes) * l.bytesPerLine;
+    // Two bytes paint at most 63: a file too short to fill its picture is
+    // refused before the picture's memory is taken.
+    const size_t streamBytes = end - kHeaderSize;
+    const size_t maxPainted = l.rle ? streamBytes / 2 * kMaxRun + streamBytes % 2 : streamBytes;
+    if (maxPainted / lineBytes < static_cast<size_t>(l.height))
+        return false;
     std::vector<uint8_t> line(lineBytes);
     f.pixels.resize(w * static_cast<size_t>(l.height));
     size_t pos = kHeaderSize;

@@ -15,6 +15,8 @@ namespace pz4png {
 
 namespace {
 
+constexpr size_t kMaxDeflateRatio = 1032;
+
 [[noreturn]] void onError(png_structp png, png_const_charp) {
     png_longjmp(png, 1);
 }
@@ -93,6 +95,7 @@ bool readRows(ReadJob* job) {
     png_read_info(png, info);
     const png_uint_32 width = png_get_image_width(png, info);
     const png_uint_32 height = png_get_image_height(png, info);
+    const size_t storedDepth = png_get_bit_depth(png, info);
     pz4fmt::DecodeBudget budget;
     if (width > pz4fmt::kMaxSide || height > pz4fmt::kMaxSide ||
         !budget.take(static_cast<int>(width), static_cast<int>(height)) ||
@@ -101,6 +104,11 @@ bool readRows(ReadJob* job) {
     const int passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
     if (png_get_rowbytes(png, info) != width)
+        return false;
+    // Deflate packs at most 1032 bytes into one: a file too short to hold its
+    // rows is refused before their memory is taken.
+    const size_t storedRow = 1 + (static_cast<size_t>(width) * storedDepth + 7) / 8;
+    if (storedRow * height / kMaxDeflateRatio > job->reader.size)
         return false;
     f.width = static_cast<int>(width);
     f.height = static_cast<int>(height);
