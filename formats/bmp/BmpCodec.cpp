@@ -53,25 +53,30 @@ bool readHeader(const uint8_t* data, size_t size, Header& h, size_t& headerSize)
 }
 
 // Walks an RLE4 or RLE8 stream into `pixels` (rows in file order, bottom first).
-// Anything that would paint outside the picture is damage, not something to clip.
+// Some writers run their last run of a row on into the row's padding (to a
+// 4-byte boundary, as an uncompressed row would be stored); those pixels are
+// dropped. Anything reaching further, or outside the picture, is damage.
 bool decodeRle(const uint8_t* p, size_t n, bool nibbles, int width, int height, uint8_t* pixels) {
     const size_t w = static_cast<size_t>(width);
+    const int bitsPerPixel = nibbles ? 4 : 8;
+    const int paddedWidth =
+        static_cast<int>((w * static_cast<size_t>(bitsPerPixel) + 31) / 32 * 32 / bitsPerPixel);
     int x = 0, y = 0;
     size_t i = 0;
     auto put = [&](int count, auto valueAt) {
-        uint8_t* row = pixels + static_cast<size_t>(y) * w + static_cast<size_t>(x);
-        for (int k = 0; k < count; ++k)
-            row[k] = valueAt(k);
+        uint8_t* row = pixels + static_cast<size_t>(y) * w;
+        for (int k = 0; k < count && x + k < width; ++k)
+            row[x + k] = valueAt(k);
         x += count;
     };
     for (;;) {
         if (i + 2 > n) // no end-of-bitmap marker: good only if the picture is complete
-            return y >= height || (y == height - 1 && x == width);
+            return y >= height || (y == height - 1 && x >= width);
         const int count = p[i];
         const uint8_t value = p[i + 1];
         i += 2;
         if (count > 0) {
-            if (y >= height || x + count > width)
+            if (y >= height || x + count > paddedWidth)
                 return false;
             if (nibbles)
                 put(count, [value](int k) {
@@ -96,13 +101,13 @@ bool decodeRle(const uint8_t* p, size_t n, bool nibbles, int width, int height, 
             x += p[i];
             y += p[i + 1];
             i += 2;
-            if (x > width || y > height)
+            if (x > paddedWidth || y > height)
                 return false;
             break;
         default: { // a literal run of `value` pixels, padded to a 16-bit boundary
             const int literal = value;
             const size_t bytes = nibbles ? (static_cast<size_t>(literal) + 1) / 2 : literal;
-            if (y >= height || x + literal > width || bytes > n - i)
+            if (y >= height || x + literal > paddedWidth || bytes > n - i)
                 return false;
             const uint8_t* src = p + i;
             if (nibbles)

@@ -153,6 +153,13 @@ TEST(BmpDecode, Rle8RunsLiteralsDeltaAndEscapes) {
               (Bytes{0, 0, 0, 0, 5, 1, 2, 3, 0, 0, 7, 7, 7, 9, 9}));
 }
 
+TEST(BmpDecode, RleRunsIntoTheRowPaddingAreClipped) {
+    // Rows of 5 are stored padded to 8 pixels; some writers fill that padding by run.
+    BmpLayout l = rle8();
+    l.pixels[2] = 5; // 7 7 7, then five 9s: two fit, three fall in the padding
+    EXPECT_EQ(decodeOne(bmpFile(l)).pixels, (Bytes{7, 7, 7, 9, 9, 1, 2, 3, 0, 0, 0, 0, 0, 0, 5}));
+}
+
 TEST(BmpDecode, Rle4AlternatesNibbles) {
     BmpLayout l{
         .width = 4, .height = 2, .bitCount = 4, .compression = 2, .palette = storedPalette(16)};
@@ -212,8 +219,8 @@ TEST(BmpDecode, DamagedFilesAreRefused) {
         {"pixel offset past the end", eightBit(), [](Bytes& b) { b[11] = 0x10; }},
         {"pixel offset inside the header", eightBit(), [](Bytes& b) { b[10] = 20; }},
         {"pixels cut short", eightBit(), [](Bytes& b) { b.resize(b.size() - 2); }},
-        {"RLE run past the row", rle8(), [](Bytes& b) { b[kRleAt + 2] = 3; }},
-        {"RLE literal past the row", rle8(), [](Bytes& b) { b[kRleAt + 7] = 6; }},
+        {"RLE run past the row padding", rle8(), [](Bytes& b) { b[kRleAt + 2] = 6; }},
+        {"RLE literal past the row padding", rle8(), [](Bytes& b) { b[kRleAt + 7] = 9; }},
         {"RLE delta past the picture", rle8(), [](Bytes& b) { b[kRleAt + 15] = 3; }},
         {"RLE ends before the picture", rle8(), [](Bytes& b) { b.resize(b.size() - 4); }},
     };
