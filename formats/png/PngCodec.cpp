@@ -16,6 +16,9 @@ namespace pz4png {
 namespace {
 
 constexpr size_t kMaxDeflateRatio = 1032;
+constexpr png_alloc_size_t kMaxChunkBytes = png_alloc_size_t{8} << 20;
+// Five bytes a name: four letters and the terminating zero.
+constexpr png_byte kSkippedChunks[] = "iCCP\0iTXt\0tEXt\0zTXt\0sPLT\0eXIf";
 
 [[noreturn]] void onError(png_structp png, png_const_charp) {
     png_longjmp(png, 1);
@@ -127,6 +130,13 @@ bool runRead(ReadJob* job) {
         return false;
     png_set_read_fn(job->png, &job->reader, readFromMemory);
     png_set_user_limits(job->png, pz4fmt::kMaxSide, pz4fmt::kMaxSide);
+    // libpng takes a chunk's memory as its length field claims it, before
+    // reading it: capped, so a few bytes claiming a gigabyte of text fail at
+    // once. The pixel data is exempt and checked against the picture size.
+    png_set_chunk_malloc_max(job->png, kMaxChunkBytes);
+    // Text, profiles and metadata are never shown; skipping them is cheaper and safer.
+    png_set_keep_unknown_chunks(job->png, PNG_HANDLE_CHUNK_NEVER, kSkippedChunks,
+                                static_cast<int>(sizeof kSkippedChunks / 5));
 #ifdef PZ4_PNG_IGNORE_CRC
     // Fuzzing only: let mutated chunks reach the decoder instead of the checksum test.
     png_set_crc_action(job->png, PNG_CRC_QUIET_USE, PNG_CRC_QUIET_USE);

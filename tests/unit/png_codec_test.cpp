@@ -166,6 +166,15 @@ TEST(PngDecode, TransparencyIsIgnored) {
     EXPECT_EQ(rgb(0, f), (Bytes{0, 100, 255}));
 }
 
+TEST(PngDecode, LargeTextChunksAreSkipped) {
+    ByteWriter w;
+    const Bytes plain = pngFile(eightBit());
+    w.bytes(Bytes(plain.begin(), plain.begin() + 33)); // signature and IHDR
+    chunk(w, "tEXt", Bytes(size_t{9} << 20, 'a'));     // beyond the cap on chunks kept in memory
+    w.bytes(Bytes(plain.begin() + 33, plain.end()));   // PLTE, IDAT, IEND
+    EXPECT_EQ(decodeOne(w.data()).pixels, (Bytes{2, 2, 1, 0, 1, 2}));
+}
+
 TEST(PngDecode, InterlacedPassesBuildThePicture) {
     const int w = 11, h = 9;
     const Picture p = samplePicture(w, h, 16);
