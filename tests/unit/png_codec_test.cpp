@@ -283,16 +283,6 @@ TEST(PngEncode, PaletteCoversEveryPixelValue) {
     EXPECT_EQ(f.pixels, p.pixels);
 }
 
-TEST(PngEncode, RefusesUnusableFrames) {
-    const Picture p = samplePicture(4, 4);
-    pz4fmt::SaveInput in = saveInputOf(p);
-    in.palette = nullptr;
-    EXPECT_TRUE(pz4png::encodePng(in).empty());
-    in = saveInputOf(p);
-    in.height = -1;
-    EXPECT_TRUE(pz4png::encodePng(in).empty());
-}
-
 TEST(PngCorruption, TruncatedAndFlippedFilesNeverMisbehave) {
     shake(pz4png::decodePng, pngFile(eightBit()));
     shake(pz4png::decodePng, pz4png::encodePng(saveInputOf(samplePicture(9, 7, 16))), 1500);
