@@ -3,6 +3,7 @@
 
 #include "RasterTestKit.h"
 #include "TempWorkDir.h"
+#include "plugins/DllManager.h"
 #include "plugins/PluginContract.h"
 
 #include <gtest/gtest.h>
@@ -191,3 +192,39 @@ INSTANTIATE_TEST_SUITE_P(Formats, RasterPlugin,
                                            FormatCase{"pzbmp", "bmp", "Windows Bitmap"},
                                            FormatCase{"pzpng", "png", "PNG Image"}),
                          [](const auto& info) { return std::string(info.param.extension); });
+
+// The way the program converts: open with one plug-in, save the locked frame
+// with another, through the plug-in manager. PCX to BMP to PNG and back to PCX
+// keeps every pixel and colour.
+TEST(RasterPluginManager, ConvertsBetweenTheFormats) {
+    pz4test::TempWorkDir dir;
+    for (const char* name : {"pzpcx", "pzbmp", "pzpng"})
+        dir.addFormat(name);
+    cDllManager manager;
+    ASSERT_EQ(manager.count, 3);
+
+    Picture p = samplePicture(21, 11);
+    std::string path = (dir.path() / "start.pcx").string();
+    SAVE_FRAME start = recordOf(p, path);
+    ASSERT_TRUE(manager.SaveFramesWith("pcx", &start));
+    // Each step opens the file the previous one wrote; the last only checks it.
+    for (const char* ext : {"bmp", "png", "pcx", ""}) {
+        SCOPED_TRACE(path);
+        ASSERT_TRUE(manager.OpenObject(path.c_str()));
+        ASSERT_EQ(manager.FrameCount(), 1);
+        unsigned char *pixels = nullptr, *palette = nullptr;
+        int width = 0, height = 0, colorCount = 0, tag = 0;
+        ASSERT_TRUE(manager.LockFrame(0, &pixels, &palette, &width, &height, &colorCount, &tag));
+        ASSERT_EQ(width * height, static_cast<int>(p.pixels.size()));
+        EXPECT_EQ(Bytes(pixels, pixels + p.pixels.size()), p.pixels);
+        ASSERT_NE(palette, nullptr);
+        EXPECT_TRUE(std::equal(p.palette.begin(), p.palette.end(), palette));
+        if (*ext == '\0')
+            break;
+        std::string next = (dir.path() / (std::string("next.") + ext)).string();
+        SAVE_FRAME r{nullptr, next.data(), pixels, palette, width, height, colorCount, tag};
+        ASSERT_TRUE(manager.SaveFramesWith(ext, &r));
+        manager.CloseObject();
+        path = next;
+    }
+}
