@@ -98,6 +98,19 @@ inline void expectWellFormed(const pz4fmt::Image& image) {
     EXPECT_EQ(f.hasPalette, f.colorCount > 0);
 }
 
+// The one frame `decode` must find in `file`; an empty frame after a reported failure.
+inline pz4fmt::Frame decodeOne(DecodeFn decode, const Bytes& file) {
+    pz4fmt::Image image;
+    EXPECT_TRUE(decode(file.data(), file.size(), image));
+    expectWellFormed(image);
+    return image.frames.empty() ? pz4fmt::Frame{} : image.frames[0];
+}
+
+// Palette entry k of a frame as red, green, blue.
+inline Bytes rgb(int k, const pz4fmt::Frame& f) {
+    return Bytes(f.palette.begin() + 3 * k, f.palette.begin() + 3 * k + 3);
+}
+
 // Every truncation and a fixed-seed series of byte changes: the sanitizers
 // watch for bad reads, writes and leaks, the checks for inconsistent frames.
 inline void shake(DecodeFn decode, const Bytes& sample, int mutations = 4000) {

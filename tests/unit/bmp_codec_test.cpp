@@ -65,14 +65,7 @@ Bytes storedPalette(int entries, int entryBytes = 4) {
 }
 
 pz4fmt::Frame decodeOne(const Bytes& file) {
-    pz4fmt::Image image;
-    EXPECT_TRUE(pz4bmp::decodeBmp(file.data(), file.size(), image));
-    expectWellFormed(image);
-    return image.frames.empty() ? pz4fmt::Frame{} : image.frames[0];
-}
-
-Bytes rgb(int k, const pz4fmt::Frame& f) {
-    return Bytes(f.palette.begin() + 3 * k, f.palette.begin() + 3 * k + 3);
+    return rastertest::decodeOne(pz4bmp::decodeBmp, file);
 }
 
 // 3 x 2, 8-bit, three palette entries; rows padded to 4 bytes.

@@ -51,14 +51,7 @@ Bytes trailer() {
 }
 
 pz4fmt::Frame decodeOne(const Bytes& file) {
-    pz4fmt::Image image;
-    EXPECT_TRUE(pz4pcx::decodePcx(file.data(), file.size(), image));
-    expectWellFormed(image);
-    return image.frames.empty() ? pz4fmt::Frame{} : image.frames[0];
-}
-
-Bytes rgb(int k, const pz4fmt::Frame& f) {
-    return Bytes(f.palette.begin() + 3 * k, f.palette.begin() + 3 * k + 3);
+    return rastertest::decodeOne(pz4pcx::decodePcx, file);
 }
 
 // 3 x 2, 8-bit; lines padded to 4 bytes.

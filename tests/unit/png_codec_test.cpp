@@ -66,14 +66,7 @@ Bytes pngFile(const PngLayout& l) {
 }
 
 pz4fmt::Frame decodeOne(const Bytes& file) {
-    pz4fmt::Image image;
-    EXPECT_TRUE(pz4png::decodePng(file.data(), file.size(), image));
-    expectWellFormed(image);
-    return image.frames.empty() ? pz4fmt::Frame{} : image.frames[0];
-}
-
-Bytes rgb(int k, const pz4fmt::Frame& f) {
-    return Bytes(f.palette.begin() + 3 * k, f.palette.begin() + 3 * k + 3);
+    return rastertest::decodeOne(pz4png::decodePng, file);
 }
 
 // 3 x 2, palette, 8 bits.
