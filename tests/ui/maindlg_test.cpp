@@ -7,6 +7,7 @@
 #include "frames/ListDlg.h"
 #include "platform/DialogUnits.h"
 #include "platform/ScriptedPrompts.h"
+#include "plugins/FileTypes.h"
 
 #include <QLabel>
 #include <QListWidget>
@@ -231,6 +232,32 @@ TEST_F(MainWindowTest, SavesThroughTheChosenPlugInNotTheOneThatLoaded) {
     EXPECT_TRUE(saveLog("pzaaa").empty());
     EXPECT_EQ(saveLog("pzbbb").front(), "SaveObject 1");
     EXPECT_TRUE(dir.exists("out.bbb"));
+}
+
+TEST_F(MainWindowTest, ConvertsThroughAFormatPlugInAndLoadsTheResultBack) {
+    plugin("pzuifix", "frames=2\n");
+    dir.addFormat("pzbmp");
+    start();
+    load("walk.uif");
+    select({1});
+    // The bmp entry of the frames dialog, counted from 1 ("all Files").
+    const auto entries =
+        ParseFilter(BuildFilter(*dlg()->objectManager()->dllManager, FileKind::Frames));
+    int entry = 0;
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        if (entries[i].patterns == std::vector<std::string>{"*.bmp"})
+            entry = static_cast<int>(i) + 1;
+    ASSERT_GT(entry, 1);
+    prompts->answer(path("frame.bmp"), entry);
+    click(TPz4MainDlg::SaveId);
+    EXPECT_TRUE(messages().empty());
+    ASSERT_TRUE(dir.exists("frame.bmp"));
+
+    prompts->answer(path("frame.bmp"));
+    click(TPz4MainDlg::LoadId);
+    EXPECT_TRUE(messages().empty());
+    EXPECT_EQ(dlg()->objectManager()->frameCount, 1);
+    EXPECT_EQ(list()->count(), 1);
 }
 
 TEST_F(MainWindowTest, RefusedSavesSayWhyAndWriteNothing) {
