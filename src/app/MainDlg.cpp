@@ -165,8 +165,9 @@ void TPz4MainDlg::CmSave() {
     const int n = selection->LastIndex() + 1;
     cDllManager& plugins = *objectManager_->dllManager;
     cSaveChain chain(cSaveChain::Kind::Frames, objectManager_->palManager->colors.get());
-    for (int i = 0; i < n; ++i) {
-        const int frame = selection->Get(i);
+    // Walked node by node: Get(i) would start from the head for every frame.
+    for (const cIntList* node = selection.get(); node; node = node->next.get()) {
+        const int frame = node->value;
         unsigned char* pixels = nullptr;
         unsigned char* palette = nullptr;
         int width = 0, height = 0, colorCount = 0, tag = 0;

@@ -6,8 +6,9 @@
 #include "platform/DialogUnits.h"
 #include "platform/WindowPlacement.h"
 
+#include <QAbstractListModel>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
 #include <algorithm>
 
 namespace {
@@ -22,6 +23,33 @@ int digitsOf(int n) {
 }
 
 } // namespace
+
+// The entries, made when shown: a file of many thousand frames costs no memory
+// per entry. Rows are frame numbers, in order, so the list is sorted as built.
+class FrameLabels : public QAbstractListModel {
+public:
+    using QAbstractListModel::QAbstractListModel;
+
+    void reset(int rows, int digits) {
+        beginResetModel();
+        rows_ = rows;
+        digits_ = digits;
+        endResetModel();
+    }
+
+    int rowCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : rows_; }
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rows_)
+            return {};
+        return QStringLiteral("Frame ") +
+               QString::fromLatin1(JqString(index.row(), digits_).c_str());
+    }
+
+private:
+    int rows_ = 0;
+    int digits_ = 3;
+};
 
 TPz4ListDlg::TPz4ListDlg(QWidget* parent, cObjectManager* objectManager)
     : ToolDialog(parent, closing::ListClosed,
@@ -41,7 +69,9 @@ TPz4ListDlg::TPz4ListDlg(QWidget* parent, cObjectManager* objectManager)
     countText_->setObjectName(QString::number(CountId));
     countText_->setGeometry(du.rect(36, 4, 32, 8));
 
-    frameList_ = new QListWidget(this);
+    labels_ = new FrameLabels(this);
+    frameList_ = new QListView(this);
+    frameList_->setModel(labels_);
     frameList_->setObjectName(QString::number(ListId));
     frameList_->setGeometry(du.rect(4, 16, 80, 152));
     frameList_->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -61,36 +91,32 @@ void TPz4ListDlg::FillList(int count) {
     const int countWidth = count > 999 ? digitsOf(count) : 3;
     countText_->setText(QString::fromLatin1(JqString(count, countWidth).c_str()));
 
-    frameList_->clear();
-    if (count <= 0)
-        return;
-    const int width = std::max(3, digitsOf(count - 1));
-    QStringList labels;
-    labels.reserve(count);
-    // Built in frame order with equal-width numbers, which is also their text
-    // order: the list is sorted without sorting it.
-    for (int i = 0; i < count; ++i)
-        labels << QStringLiteral("Frame ") + QString::fromLatin1(JqString(i, width).c_str());
-    frameList_->addItems(labels);
+    const int rows = std::min(std::max(count, 0), MaxListed);
+    labels_->reset(rows, rows > 0 ? std::max(3, digitsOf(rows - 1)) : 3);
 }
 
 std::vector<int> TPz4ListDlg::SelectedFrames() const {
+    // From the selected ranges, not one index object per selected row.
     std::vector<int> frames;
-    const QModelIndexList rows = frameList_->selectionModel()->selectedRows();
-    frames.reserve(static_cast<std::size_t>(rows.size()));
-    for (const QModelIndex& index : rows)
-        frames.push_back(index.row());
+    for (const QItemSelectionRange& range : frameList_->selectionModel()->selection()) {
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            frames.push_back(row);
+    }
     std::sort(frames.begin(), frames.end());
+    frames.erase(std::unique(frames.begin(), frames.end()), frames.end());
     return frames;
 }
 
 std::unique_ptr<cIntList> TPz4ListDlg::GetSelection() const {
+    // Linked from the last number back: appending walks the whole list each time,
+    // and a selection may hold every frame of a large file.
+    std::unique_ptr<cIntList> list;
     const std::vector<int> frames = SelectedFrames();
-    if (frames.empty())
-        return nullptr;
-    auto list = std::make_unique<cIntList>(frames.front());
-    for (std::size_t i = 1; i < frames.size(); ++i)
-        list->Append(frames[i]);
+    for (auto it = frames.rbegin(); it != frames.rend(); ++it) {
+        auto node = std::make_unique<cIntList>(*it);
+        node->next = std::move(list);
+        list = std::move(node);
+    }
     return list;
 }
 

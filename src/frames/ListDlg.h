@@ -6,7 +6,8 @@
 #include <vector>
 
 class QLabel;
-class QListWidget;
+class QListView;
+class FrameLabels;
 class cIntList;
 class cObjectManager;
 class PositionTracker;
@@ -19,13 +20,16 @@ public:
     static constexpr int ListId = 301;
     static constexpr int CountId = 204;
     static constexpr int LabelId = 402;
+    // A plug-in may report any count; the list holds at most this many entries,
+    // far more than any real file, so a wild count cannot exhaust memory.
+    static constexpr int MaxListed = 1'000'000;
 
     TPz4ListDlg(QWidget* parent, cObjectManager* objectManager);
     ~TPz4ListDlg() override;
 
-    // Lists `count` frames. Labels carry at least three digits and as many as the
-    // largest frame number needs, so every label is distinct and the text order
-    // is the frame order.
+    // Lists `count` frames (at most MaxListed). Labels carry at least three digits
+    // and as many as the largest frame number needs, so every label is distinct and
+    // the text order is the frame order.
     void FillList(int count);
     // The selected frame numbers in ascending order, or null when none is selected.
     std::unique_ptr<cIntList> GetSelection() const;
@@ -36,7 +40,8 @@ protected:
 
 private:
     cObjectManager* objectManager_;
-    QListWidget* frameList_;
+    FrameLabels* labels_;
+    QListView* frameList_;
     QLabel* countText_;
     PositionTracker* tracker_;
 };

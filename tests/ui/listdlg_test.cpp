@@ -7,7 +7,7 @@
 #include "platform/DialogUnits.h"
 
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
 #include <QPointer>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -35,17 +35,19 @@ protected:
         objects.reset();
     }
 
-    QListWidget* list() const {
-        return dlg->findChild<QListWidget*>(QString::number(TPz4ListDlg::ListId));
+    QListView* list() const {
+        return dlg->findChild<QListView*>(QString::number(TPz4ListDlg::ListId));
     }
+    int rows() const { return list()->model()->rowCount(); }
+    QString label(int row) const { return list()->model()->index(row, 0).data().toString(); }
     QString countText() const {
         return dlg->findChild<QLabel*>(QString::number(TPz4ListDlg::CountId))->text();
     }
     void clickRow(int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-        QListWidget* l = list();
-        l->scrollToItem(l->item(row));
-        const QRect r = l->visualItemRect(l->item(row));
-        QTest::mouseClick(l->viewport(), Qt::LeftButton, modifiers, r.center());
+        QListView* l = list();
+        const QModelIndex index = l->model()->index(row, 0);
+        l->scrollTo(index);
+        QTest::mouseClick(l->viewport(), Qt::LeftButton, modifiers, l->visualRect(index).center());
     }
     std::vector<int> selection() const {
         std::vector<int> frames;
@@ -96,16 +98,15 @@ TEST_F(ListDlgTest, LabelsEveryFrameDistinctlyInFrameOrder) {
     for (const Case& c : cases) {
         dlg->FillList(c.count);
         EXPECT_EQ(countText(), QString::fromLatin1(c.countText)) << c.count;
-        QListWidget* l = list();
         if (!c.first) {
-            EXPECT_EQ(l->count(), 0) << c.count;
+            EXPECT_EQ(rows(), 0) << c.count;
             continue;
         }
-        ASSERT_EQ(l->count(), c.count);
-        EXPECT_EQ(l->item(0)->text(), QString::fromLatin1(c.first));
-        EXPECT_EQ(l->item(c.count - 1)->text(), QString::fromLatin1(c.last));
-        for (int i = 1; i < l->count(); ++i)
-            ASSERT_LT(l->item(i - 1)->text(), l->item(i)->text()) << c.count << " at " << i;
+        ASSERT_EQ(rows(), c.count);
+        EXPECT_EQ(label(0), QString::fromLatin1(c.first));
+        EXPECT_EQ(label(c.count - 1), QString::fromLatin1(c.last));
+        for (int i = 1; i < rows(); ++i)
+            ASSERT_LT(label(i - 1), label(i)) << c.count << " at " << i;
     }
 }
 
@@ -124,8 +125,19 @@ TEST_F(ListDlgTest, SelectionPastAThousandFramesNamesThePickedFrames) {
     dlg->FillList(1005);
     clickRow(1003);
     clickRow(3, Qt::ControlModifier);
-    EXPECT_EQ(list()->currentItem()->text(), QStringLiteral("Frame 0003"));
+    EXPECT_EQ(list()->currentIndex().data().toString(), QStringLiteral("Frame 0003"));
     EXPECT_EQ(selection(), (std::vector<int>{3, 1003}));
+}
+
+TEST_F(ListDlgTest, AWildFrameCountIsListedOnlyUpToTheLimit) {
+    dlg->FillList(2147483647);
+    EXPECT_EQ(countText(), QStringLiteral("2147483647"));
+    ASSERT_EQ(rows(), TPz4ListDlg::MaxListed);
+    EXPECT_EQ(label(TPz4ListDlg::MaxListed - 1), QStringLiteral("Frame 999999"));
+    list()->selectAll();
+    const std::unique_ptr<cIntList> all = dlg->GetSelection();
+    ASSERT_NE(all, nullptr);
+    EXPECT_EQ(all->LastIndex(), TPz4ListDlg::MaxListed - 1);
 }
 
 TEST_F(ListDlgTest, EnterAndEscapeChangeNothing) {

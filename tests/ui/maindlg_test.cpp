@@ -10,7 +10,7 @@
 #include "plugins/FileTypes.h"
 
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
 #include <QPushButton>
 #include <QTest>
 #include <algorithm>
@@ -51,13 +51,14 @@ protected:
         prompts->answer(path(name));
         click(TPz4MainDlg::LoadId);
     }
-    QListWidget* list() const {
-        return dlg()->listDlg()->findChild<QListWidget*>(QString::number(TPz4ListDlg::ListId));
+    QListView* list() const {
+        return dlg()->listDlg()->findChild<QListView*>(QString::number(TPz4ListDlg::ListId));
     }
     void select(std::initializer_list<int> rows) {
         list()->clearSelection();
         for (int r : rows)
-            list()->item(r)->setSelected(true);
+            list()->selectionModel()->select(list()->model()->index(r, 0),
+                                             QItemSelectionModel::Select);
     }
     std::vector<std::string> messages() const {
         std::vector<std::string> m;
@@ -132,8 +133,8 @@ TEST_F(MainWindowTest, LoadListsTheFramesAndAnUnknownFileClosesThem) {
     ASSERT_TRUE(first);
     EXPECT_TRUE(first->isVisible());
     EXPECT_EQ(first->pos(), QPoint(100, 100));
-    ASSERT_EQ(list()->count(), 3);
-    EXPECT_EQ(list()->item(2)->text(), QStringLiteral("Frame 002"));
+    ASSERT_EQ(list()->model()->rowCount(), 3);
+    EXPECT_EQ(list()->model()->index(2, 0).data().toString(), QStringLiteral("Frame 002"));
     EXPECT_EQ(first->findChild<QLabel*>(QString::number(TPz4ListDlg::CountId))->text(),
               QStringLiteral("003"));
 
@@ -257,7 +258,7 @@ TEST_F(MainWindowTest, ConvertsThroughAFormatPlugInAndLoadsTheResultBack) {
     click(TPz4MainDlg::LoadId);
     EXPECT_TRUE(messages().empty());
     EXPECT_EQ(dlg()->objectManager()->frameCount, 1);
-    EXPECT_EQ(list()->count(), 1);
+    EXPECT_EQ(list()->model()->rowCount(), 1);
 }
 
 TEST_F(MainWindowTest, RefusedSavesSayWhyAndWriteNothing) {

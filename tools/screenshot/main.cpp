@@ -12,7 +12,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QImage>
-#include <QListWidget>
+#include <QListView>
 #include <QPainter>
 #include <QPixmap>
 #include <QScreen>
@@ -56,10 +56,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     list->move(frame->frameGeometry().left(), frame->frameGeometry().bottom() + 12);
-    auto* frames = list->findChild<QListWidget*>(QString::number(TPz4ListDlg::ListId));
+    auto* frames = list->findChild<QListView*>(QString::number(TPz4ListDlg::ListId));
     for (int row : {0, 2, 3})
-        if (row < frames->count())
-            frames->item(row)->setSelected(true);
+        frames->selectionModel()->select(frames->model()->index(row, 0),
+                                         QItemSelectionModel::Select);
     settle(800);
 
     // The screen's pixels of each window, on a desktop colour instead of the
