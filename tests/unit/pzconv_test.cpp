@@ -1,0 +1,462 @@
+#include "Options.h"
+#include "TempWorkDir.h"
+#include "plugins/SaveChain.h"
+#include "plugins/SaveNames.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+using namespace pzconv;
+
+namespace {
+
+// ---- naming, ranges, arguments -------------------------------------------------
+
+TEST(FrameOutputName, OneFrameTakesThePathAndSeveralAddTheirNumber) {
+    const struct {
+        int frame, selected;
+        const char* expected;
+    } cases[] = {
+        {12, 1, "out/walk.grp"},   // one frame: no number, whatever it is
+        {3, 2, "out/walk003.grp"}, // several: three digits, zero-padded
+        {12, 2, "out/walk012.grp"},    {999, 5, "out/walk999.grp"},
+        {1000, 5, "out/walk1000.grp"}, // four digits kept whole ...
+        {1005, 5, "out/walk1005.grp"}, // ... so 1005 does not overwrite 005
+        {5, 5, "out/walk005.grp"},     {12345, 2, "out/walk12345.grp"},
+    };
+    for (const auto& c : cases)
+        EXPECT_STREQ(frameOutputName("out/walk", c.frame, c.selected, "grp").c_str(), c.expected)
+            << c.frame << " of " << c.selected;
+}
+
+TEST(FrameRangeParsing, AcceptsRangesAndSingleFramesOnly) {
+    const struct {
+        const char* text;
+        std::optional<std::pair<int, int>> expected;
+    } cases[] = {
+        {"0-7", std::pair{0, 7}},
+        {"3", std::pair{3, 3}},
+        {"4-4", std::pair{4, 4}},
+        {"007-010", std::pair{7, 10}},
+        {"999999999", std::pair{999999999, 999999999}},
+        {"5-3", std::nullopt}, // backwards
+        {"-1", std::nullopt},
+        {"1-", std::nullopt},
+        {"", std::nullopt},
+        {"a-b", std::nullopt},
+        {"1-2-3", std::nullopt},
+        {" 1-2", std::nullopt},
+        {"1 - 2", std::nullopt},
+        {"+1", std::nullopt},
+        {"9999999999", std::nullopt}, // does not fit an int
+    };
+    for (const auto& c : cases) {
+        FrameRange r{-5, -5};
+        const bool ok = parseFrameRange(c.text, r);
+        EXPECT_EQ(ok, c.expected.has_value()) << '"' << c.text << '"';
+        if (ok && c.expected) {
+            EXPECT_EQ(r.first, c.expected->first) << c.text;
+            EXPECT_EQ(r.last, c.expected->second) << c.text;
+        }
+        if (!ok) {
+            EXPECT_EQ(r.first, -5) << "a refused range leaves the output alone: " << c.text;
+        }
+    }
+}
+
+TEST(OutputPathSplitting, TheExtensionIsAfterTheLastDotOfTheFileName) {
+    const struct {
+        const char* path;
+        const char* stem; // null: no extension
+        const char* ext;
+    } cases[] = {
+        {"walk.pcx", "walk", "pcx"},    {"out/walk.PCX", "out/walk", "PCX"},
+        {"a.b.gif", "a.b", "gif"},      {"dir.v2/walk", nullptr, nullptr},
+        {"walk.", nullptr, nullptr},    {".pcx", nullptr, nullptr},
+        {"out/.pcx", nullptr, nullptr}, {"walk", nullptr, nullptr},
+    };
+    for (const auto& c : cases) {
+        std::string stem = "?", ext = "?";
+        const bool ok = splitOutputPath(c.path, stem, ext);
+        EXPECT_EQ(ok, c.stem != nullptr) << c.path;
+        if (ok && c.stem != nullptr) {
+            EXPECT_EQ(stem, c.stem);
+            EXPECT_EQ(ext, c.ext);
+        }
+    }
+}
+
+TEST(ArgumentParsing, CommandsAndTheirArguments) {
+    Options o;
+    std::string error;
+    ASSERT_TRUE(
+        parseArguments({"convert", "in.gif", "out.pcx", "--frames", "2-5", "--anim"}, o, error));
+    EXPECT_EQ(o.command, Command::Convert);
+    EXPECT_EQ(o.input, "in.gif");
+    EXPECT_EQ(o.output, "out.pcx");
+    ASSERT_TRUE(o.frames.has_value());
+    EXPECT_EQ(o.frames->first, 2);
+    EXPECT_EQ(o.frames->last, 5);
+    EXPECT_TRUE(o.anim);
+
+    ASSERT_TRUE(parseArguments({"convert", "--frames=1", "in.gif", "out.pcx"}, o, error));
+    ASSERT_TRUE(o.frames.has_value());
+    EXPECT_EQ(o.frames->first, 1);
+    EXPECT_EQ(o.frames->last, 1);
+    EXPECT_FALSE(o.anim);
+
+    ASSERT_TRUE(parseArguments({"info", "a.gif"}, o, error));
+    EXPECT_EQ(o.command, Command::Info);
+    EXPECT_EQ(o.input, "a.gif");
+    ASSERT_TRUE(parseArguments({"list"}, o, error));
+    EXPECT_EQ(o.command, Command::List);
+    for (const std::vector<std::string>& help :
+         {std::vector<std::string>{"--help"}, {"help"}, {"convert", "a", "-h"}}) {
+        ASSERT_TRUE(parseArguments(help, o, error));
+        EXPECT_EQ(o.command, Command::Help);
+    }
+}
+
+TEST(ArgumentParsing, RefusalsSayWhatIsWrong) {
+    const struct {
+        std::vector<std::string> args;
+        const char* says;
+    } cases[] = {
+        {{}, "no command"},
+        {{"frob"}, "unknown command 'frob'"},
+        {{"info"}, "needs a FILE"},
+        {{"info", "a", "b"}, "unexpected argument 'b'"},
+        {{"list", "x"}, "unexpected argument 'x'"},
+        {{"convert", "a.gif"}, "needs IN and OUT"},
+        {{"convert", "a.gif", "b.pcx", "--frames"}, "--frames needs a range"},
+        {{"convert", "a.gif", "b.pcx", "--frames", "7-2"}, "bad frame range '7-2'"},
+        {{"convert", "a.gif", "b.pcx", "--frames=x"}, "bad frame range 'x'"},
+        {{"convert", "a.gif", "b.pcx", "--loop"}, "unknown option '--loop'"},
+        {{"info", "a.gif", "--anim"}, "unknown option '--anim'"},
+    };
+    for (const auto& c : cases) {
+        Options o;
+        std::string error;
+        EXPECT_FALSE(parseArguments(c.args, o, error)) << c.says;
+        EXPECT_NE(error.find(c.says), std::string::npos) << error;
+    }
+}
+
+// ---- the save chain ------------------------------------------------------------
+
+TEST(SaveChain, FramesKeepTheirPaletteOrTakeTheFallbackWith256Colours) {
+    std::array<unsigned char, 768> grey;
+    grey.fill(64);
+    std::array<unsigned char, 768> own{};
+    unsigned char pixels[6] = {1, 2, 3, 4, 5, 6};
+    cSaveChain chain(cSaveChain::Kind::Frames, grey.data());
+    EXPECT_EQ(chain.First(), nullptr);
+    chain.Append("a.fix", pixels, own.data(), 3, 2, 16, 7);
+    chain.Append("b.fix", pixels, nullptr, 2, 3, 99, 8);
+    grey.fill(0); // the chain has its own copy
+
+    ASSERT_EQ(chain.Count(), 2);
+    const SAVE_FRAME* a = chain.First();
+    ASSERT_NE(a, nullptr);
+    const SAVE_FRAME* b = a->next;
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->next, nullptr);
+    EXPECT_STREQ(a->fileName, "a.fix");
+    EXPECT_EQ(a->palette, own.data());
+    EXPECT_EQ(a->colorCount, 16);
+    EXPECT_EQ(a->pixels, pixels);
+    EXPECT_EQ(a->width, 3);
+    EXPECT_EQ(a->height, 2);
+    EXPECT_EQ(a->tag, 7);
+    EXPECT_STREQ(b->fileName, "b.fix");
+    ASSERT_NE(b->palette, nullptr);
+    EXPECT_EQ(b->colorCount, 256);
+    EXPECT_EQ(b->tag, 8);
+    for (int i = 0; i < 768; ++i)
+        ASSERT_EQ(b->palette[i], 64) << i;
+}
+
+TEST(SaveChain, AnAnimationNamesOnlyItsFirstRecordAndCountsAllColours) {
+    std::array<unsigned char, 768> grey;
+    grey.fill(64);
+    std::array<unsigned char, 768> own{};
+    unsigned char pixels[4] = {};
+    cSaveChain chain(cSaveChain::Kind::Animation, grey.data());
+    for (int i = 0; i < 3; ++i)
+        chain.Append("anim.fix", pixels, i == 1 ? nullptr : own.data(), 2, 2, 16, i);
+    int n = 0;
+    for (const SAVE_FRAME* r = chain.First(); r != nullptr; r = r->next, ++n) {
+        if (n == 0)
+            EXPECT_STREQ(r->fileName, "anim.fix");
+        else
+            EXPECT_EQ(r->fileName, nullptr) << n;
+        EXPECT_EQ(r->colorCount, 256) << n;
+        EXPECT_EQ(r->tag, n);
+        EXPECT_NE(r->palette, nullptr);
+    }
+    EXPECT_EQ(n, 3);
+}
+
+// ---- the program, end to end, through a plug-in that keeps every field ---------
+
+struct Result {
+    int code = -1;
+    std::string out, err;
+};
+
+// Runs the built pzconv in the working directory; the callers' arguments need
+// no shell quoting.
+Result pzconv(const pz4test::TempWorkDir& dir, const std::string& args) {
+    const std::string command =
+        std::string("\"") + PZ4_BIN_DIR + "/pzconv\" " + args + " >pzconv.out 2>pzconv.err";
+    const int status = std::system(command.c_str());
+    Result r;
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = dir.read("pzconv.out");
+    r.err = dir.read("pzconv.err");
+    fs::remove(dir.path() / "pzconv.out");
+    fs::remove(dir.path() / "pzconv.err");
+    return r;
+}
+
+// A frame of the fixture's format (tests/plugins/pzconvfix.cpp); no palette when empty.
+struct FixFrame {
+    int32_t width = 0, height = 0, colorCount = 0, tag = 0;
+    uint8_t flags = 0; // as read back: 1 palette, 2 the record had a file name
+    std::vector<unsigned char> palette, pixels;
+};
+
+void put32(std::string& out, int32_t v) {
+    out.append(reinterpret_cast<const char*>(&v), 4);
+}
+
+std::string fixFile(const std::vector<FixFrame>& frames) {
+    std::string out = "FIX1";
+    put32(out, static_cast<int32_t>(frames.size()));
+    for (const FixFrame& f : frames) {
+        for (int32_t v : {f.width, f.height, f.colorCount, f.tag})
+            put32(out, v);
+        out += static_cast<char>(f.palette.empty() ? 0 : 1);
+        out.append(f.palette.begin(), f.palette.end());
+        out.append(f.pixels.begin(), f.pixels.end());
+    }
+    return out;
+}
+
+std::vector<FixFrame> readFix(const std::string& bytes) {
+    std::vector<FixFrame> frames;
+    size_t at = 4;
+    auto take = [&](size_t n) {
+        const size_t from = std::min(at, bytes.size());
+        at += n;
+        return std::string_view(bytes).substr(from, n);
+    };
+    auto get32 = [&] {
+        int32_t v = 0;
+        const std::string_view b = take(4);
+        std::memcpy(&v, b.data(), b.size());
+        return v;
+    };
+    if (bytes.compare(0, 4, "FIX1") != 0)
+        return frames;
+    const int32_t n = get32();
+    for (int32_t k = 0; k < n && at < bytes.size(); ++k) {
+        FixFrame f;
+        f.width = get32();
+        f.height = get32();
+        f.colorCount = get32();
+        f.tag = get32();
+        f.flags = static_cast<uint8_t>(take(1)[0]);
+        if (f.flags & 1) {
+            const std::string_view p = take(768);
+            f.palette.assign(p.begin(), p.end());
+        }
+        const std::string_view px =
+            take(static_cast<size_t>(f.width) * static_cast<size_t>(f.height));
+        f.pixels.assign(px.begin(), px.end());
+        frames.push_back(std::move(f));
+    }
+    return frames;
+}
+
+// Frame k: (k + 2) x 3 pixels counting up from k; odd frames have no palette.
+std::vector<FixFrame> sampleFrames(int n) {
+    std::vector<FixFrame> frames;
+    for (int k = 0; k < n; ++k) {
+        FixFrame f;
+        f.width = k + 2;
+        f.height = 3;
+        f.colorCount = 16 + k;
+        f.tag = 10 * k;
+        if (k % 2 == 0)
+            f.palette.assign(768, static_cast<unsigned char>(k + 1));
+        for (int i = 0; i < f.width * f.height; ++i)
+            f.pixels.push_back(static_cast<unsigned char>(k + i));
+        frames.push_back(std::move(f));
+    }
+    return frames;
+}
+
+const std::vector<unsigned char> kGrey(768, 64);
+
+class PzconvFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir.addFixture("pzconvfix");
+        dir.write("in.fix", fixFile(sampleFrames(3)));
+    }
+    pz4test::TempWorkDir dir;
+};
+
+TEST_F(PzconvFixture, ListShowsWhatEachPluginReports) {
+    dir.write(pz4test::libraryFileName("pzjunk"), std::string("not a library"));
+    const Result r = pzconv(dir, "list");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("FILE"), std::string::npos);
+    const size_t fix = r.out.find(pz4test::libraryFileName("pzconvfix"));
+    ASSERT_NE(fix, std::string::npos) << r.out;
+    const std::string row = r.out.substr(fix, r.out.find('\n', fix) - fix);
+    // extension, author, version, read, frames, anim, description, in this order
+    size_t at = 0;
+    for (const char* cell :
+         {"fix", "fixture author", "0.1", "yes", "yes", "yes", "Record keeper"}) {
+        const size_t found = row.find(cell, at);
+        ASSERT_NE(found, std::string::npos) << cell << " in: " << row;
+        at = found + std::strlen(cell);
+    }
+    const size_t junk = r.out.find(pz4test::libraryFileName("pzjunk"));
+    ASSERT_NE(junk, std::string::npos);
+    EXPECT_NE(r.out.find("cannot be loaded", junk), std::string::npos) << r.out;
+}
+
+TEST_F(PzconvFixture, InfoDescribesEveryFrame) {
+    const Result r = pzconv(dir, "info in.fix");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("(fix, Record keeper)"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Frames:  3"), std::string::npos) << r.out;
+    for (const char* line :
+         {"000    2x3          own, 16 colours   0\n", "001    3x3          none              10\n",
+          "002    4x3          own, 18 colours   20\n"})
+        EXPECT_NE(r.out.find(line), std::string::npos) << line << "in:\n" << r.out;
+}
+
+TEST_F(PzconvFixture, ConvertWritesOneFilePerFrameWithTheSaveNaming) {
+    const Result noFolder = pzconv(dir, "convert in.fix out/walk.fix");
+    EXPECT_EQ(noFolder.code, 1);
+    EXPECT_NE(noFolder.err.find("failed to save"), std::string::npos) << noFolder.err;
+
+    fs::create_directory(dir.path() / "out");
+    const Result ok = pzconv(dir, "convert in.fix out/walk.fix");
+    ASSERT_EQ(ok.code, 0) << ok.err;
+    const auto source = sampleFrames(3);
+    for (size_t k = 0; k < 3; ++k) {
+        const std::string name = "out/walk00" + std::to_string(k) + ".fix";
+        EXPECT_NE(ok.out.find("wrote " + name), std::string::npos) << ok.out;
+        const auto saved = readFix(dir.read(name));
+        ASSERT_EQ(saved.size(), 1u) << name;
+        const FixFrame& f = saved[0];
+        EXPECT_EQ(f.flags, 3) << "palette and file name handed over";
+        EXPECT_EQ(f.pixels, source[k].pixels);
+        EXPECT_EQ(f.width, source[k].width);
+        EXPECT_EQ(f.tag, source[k].tag);
+        if (k % 2 == 0) {
+            EXPECT_EQ(f.palette, source[k].palette);
+            EXPECT_EQ(f.colorCount, source[k].colorCount);
+        } else {
+            EXPECT_EQ(f.palette, kGrey) << "frames without a palette are saved in grey";
+            EXPECT_EQ(f.colorCount, 256);
+        }
+    }
+
+    // One frame goes to OUT itself; a range of several is numbered by frame.
+    const Result one = pzconv(dir, "convert in.fix single.fix --frames 1-1");
+    ASSERT_EQ(one.code, 0) << one.err;
+    const auto single = readFix(dir.read("single.fix"));
+    ASSERT_EQ(single.size(), 1u);
+    EXPECT_EQ(single[0].width, 3);
+    EXPECT_FALSE(dir.exists("single001.fix"));
+
+    const Result part = pzconv(dir, "convert in.fix part.fix --frames 1-2");
+    ASSERT_EQ(part.code, 0) << part.err;
+    EXPECT_FALSE(dir.exists("part000.fix"));
+    EXPECT_TRUE(dir.exists("part001.fix"));
+    EXPECT_TRUE(dir.exists("part002.fix"));
+}
+
+TEST_F(PzconvFixture, ConvertAnimWritesOneChainNamedInItsFirstRecord) {
+    const Result r = pzconv(dir, "convert in.fix anim.fix --anim");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "wrote anim.fix\n");
+    const auto saved = readFix(dir.read("anim.fix"));
+    const auto source = sampleFrames(3);
+    ASSERT_EQ(saved.size(), 3u);
+    for (size_t k = 0; k < 3; ++k) {
+        EXPECT_EQ(saved[k].flags, k == 0 ? 3 : 1) << k;
+        EXPECT_EQ(saved[k].colorCount, 256) << k;
+        EXPECT_EQ(saved[k].tag, source[k].tag);
+        EXPECT_EQ(saved[k].pixels, source[k].pixels);
+        EXPECT_EQ(saved[k].palette, k == 1 ? kGrey : source[k].palette);
+    }
+    EXPECT_FALSE(dir.exists("anim000.fix"));
+}
+
+TEST_F(PzconvFixture, FailuresExplainThemselvesAndWriteNothing) {
+    auto refused = sampleFrames(3);
+    refused[1].tag = -999; // the fixture refuses to lock this frame
+    dir.write("refused.fix", fixFile(refused));
+    dir.write("in.xyz", std::string("whatever"));
+    const struct {
+        const char* args;
+        int code;
+        const char* says;
+    } cases[] = {
+        {"", 2, "no command"},
+        {"frob", 2, "unknown command 'frob'"},
+        {"info", 2, "info needs a FILE"},
+        {"convert in.fix", 2, "convert needs IN and OUT"},
+        {"convert in.fix o.fix --frames 2-1", 2, "bad frame range"},
+        {"convert in.fix o.fix --frames 1-3", 2, "holds frames 0-2"},
+        {"convert in.fix o", 2, "no extension"},
+        {"convert in.fix o.xyz", 1, "no plug-in handles the extension 'xyz'"},
+        {"convert gone.fix o.fix", 1, "cannot open 'gone.fix': no such file"},
+        {"info gone.fix", 1, "no such file"},
+        {"info in.xyz", 1, "no plug-in reads files ending in 'xyz'"},
+        {"convert in.xyz o.fix", 1, "no plug-in reads files ending in 'xyz'"},
+        {"convert refused.fix o.fix", 1, "cannot lock frame 1 of 'refused.fix'"},
+        {"convert refused.fix o.fix --anim", 1, "cannot lock frame 1"},
+        {"info refused.fix", 1, "could not be locked"},
+    };
+    for (const auto& c : cases) {
+        const Result r = pzconv(dir, c.args);
+        EXPECT_EQ(r.code, c.code) << c.args << "\n" << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << c.args << ":\n" << r.err;
+        EXPECT_EQ(r.err.rfind("pzconv: ", 0), 0u) << c.args;
+    }
+    for (const auto& entry : fs::directory_iterator(dir.path()))
+        EXPECT_NE(entry.path().filename().string().rfind("o", 0), 0u)
+            << "written after a failure: " << entry.path();
+}
+
+TEST_F(PzconvFixture, HelpAndAnEmptyDirectory) {
+    const Result help = pzconv(dir, "--help");
+    EXPECT_EQ(help.code, 0);
+    EXPECT_NE(help.out.find("pzconv convert IN OUT [--frames A-B] [--anim]"), std::string::npos);
+    EXPECT_TRUE(help.err.empty());
+
+    fs::remove(dir.path() / pz4test::libraryFileName("pzconvfix"));
+    const Result list = pzconv(dir, "list");
+    EXPECT_EQ(list.code, 1);
+    EXPECT_NE(list.err.find("no plug-ins"), std::string::npos) << list.err;
+}
+
+} // namespace
