@@ -215,13 +215,6 @@ TEST(JqStringFindAll, NothingFoundLeavesTheFirstNodeAlone) {
     EXPECT_EQ(first.next, nullptr);
 }
 
-TEST(JqStringFindAll, LongListsAreReleasedWithoutRecursion) {
-    JqString s(std::string(200000, 'a'));
-    auto* first = new PositionNode;
-    EXPECT_EQ(s.FindAll("a", first), 200000);
-    FreePositions(first);
-}
-
 TEST(JqStringSplit, SkipsEmptyFieldsAndDropsTheLastCharacter) {
     const struct {
         const char* text;
