@@ -1,4 +1,5 @@
 #include "TempWorkDir.h"
+#include "anim/ScriptManager.h"
 #include "plugins/DllManager.h"
 
 #include <gtest/gtest.h>
@@ -129,13 +130,14 @@ TEST_F(Samples, PaletteTableAndScript) {
         moved += static_cast<unsigned char>(trn[p]) != p;
     EXPECT_GT(moved, 100u);
 
-    // Forwards, then mirrored; no line feed after the last step, which would add a step.
-    std::string expected = "// Walk to the right, then back to the left\n";
-    for (int f = 0; f < 8; ++f)
-        expected += std::to_string(f) + "\n";
-    for (int f = 0; f < 8; ++f)
-        expected += std::to_string(f) + " MIRROR_X" + (f < 7 ? "\n" : "");
-    EXPECT_EQ(dir.read(file("walk.scp")), expected);
+    // Forwards, then mirrored left to right, and not one step more.
+    const cScriptManager script(file("walk.scp").c_str());
+    ASSERT_NE(script.steps, nullptr) << script.errorText.c_str();
+    ASSERT_EQ(script.steps->LastIndex(), 15);
+    for (int i = 0; i < 16; ++i) {
+        EXPECT_EQ(script.steps->GetFrameNumber(i), i % 8) << i;
+        EXPECT_EQ(script.steps->GetFlags(i), i < 8 ? 0 : 1) << i;
+    }
 }
 
 TEST(SamplesTool, RefusesToRunWithoutThePlugins) {

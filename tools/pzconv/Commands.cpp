@@ -1,5 +1,6 @@
 #include "Commands.h"
 
+#include "palette/PalManager.h"
 #include "plugins/DllManager.h"
 #include "plugins/SaveChain.h"
 #include "plugins/SaveNames.h"
@@ -16,13 +17,6 @@ using pz4::plugin::Export;
 namespace pzconv {
 
 namespace {
-
-// What pz4 shows frames in when neither the file nor the user gave a palette.
-std::array<unsigned char, 768> defaultPalette() {
-    std::array<unsigned char, 768> grey;
-    grey.fill(64);
-    return grey;
-}
 
 const char* orDash(const char* text) {
     return text != nullptr && *text != '\0' ? text : "-";
@@ -187,9 +181,10 @@ int runConvert(cDllManager& plugins, const Options& options, std::ostream& out, 
         return kExitUsage;
     }
 
-    const auto grey = defaultPalette();
+    // Frames without a palette are saved in the one pz4 starts with.
+    const cPalManager startPalette;
     cSaveChain chain(options.anim ? cSaveChain::Kind::Animation : cSaveChain::Kind::Frames,
-                     grey.data());
+                     startPalette.colors.get());
     const int selected = range.last - range.first + 1;
     std::vector<std::string> written;
     for (int f = range.first; f <= range.last; ++f) {
