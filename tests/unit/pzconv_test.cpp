@@ -312,6 +312,8 @@ TEST_F(PzconvFixture, FailuresExplainThemselvesAndWriteNothing) {
     refused[1].tag = -999; // the fixture refuses to lock this frame
     dir.write("refused.fix", fixFile(refused));
     dir.write("in.xyz", std::string("whatever"));
+    dir.write("bad.fix", std::string("not a fixture file"));
+    dir.write("empty.fix", fixFile({}));
     const struct {
         const char* args;
         int code;
@@ -332,6 +334,8 @@ TEST_F(PzconvFixture, FailuresExplainThemselvesAndWriteNothing) {
         {"info gone.fix", 1, "no such file"},
         {"info in.xyz", 1, "no plug-in reads files ending in 'xyz'"},
         {"convert in.xyz o.fix", 1, "no plug-in reads files ending in 'xyz'"},
+        {"info bad.fix", 1, "(fix, Record keeper) could not read 'bad.fix'"},
+        {"convert empty.fix o.fix", 1, "'empty.fix' holds no frames"},
         {"convert refused.fix o.fix", 1, "cannot lock frame 1 of 'refused.fix'"},
         {"convert refused.fix o.fix --anim", 1, "cannot lock frame 1"},
         {"info refused.fix", 1, "could not be locked"},
