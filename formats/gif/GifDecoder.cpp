@@ -85,9 +85,12 @@ public:
             colours[static_cast<size_t>(i) * 3 + 1] = map->Colors[i].Green;
             colours[static_cast<size_t>(i) * 3 + 2] = map->Colors[i].Blue;
         }
+        ++clock_;
         for (int s = 1; s < kSlots; ++s)
-            if (inUse_[s] && tables_[s] == colours)
+            if (inUse_[s] && tables_[s] == colours) {
+                lastUse_[s] = clock_;
                 return s;
+            }
         int slot = freeSlot();
         if (slot < 0) {
             releaseUnreferenced();
@@ -97,6 +100,7 @@ public:
             slot = evictOne();
         tables_[slot] = colours;
         inUse_[slot] = true;
+        lastUse_[slot] = clock_;
         return slot;
     }
 
@@ -215,14 +219,16 @@ private:
                 inUse_[s] = false;
     }
 
-    // Every slot is still in view: fold the least seen table into the most seen
-    // one by nearest colour. Only a file with 255 tables in view at once gets here.
+    // Every slot is still in view: fold the least seen table (the longest unused
+    // among equals) into the most seen one by nearest colour. Only a file with 255
+    // tables in view at once gets here.
     int evictOne() {
         const auto refs = references();
         const int keep = background_ >> 8;
         int least = -1, most = -1;
         for (int s = 1; s < kSlots; ++s) {
-            if (s != keep && (least < 0 || refs[s] < refs[least]))
+            if (s != keep && (least < 0 || refs[s] < refs[least] ||
+                              (refs[s] == refs[least] && lastUse_[s] < lastUse_[least])))
                 least = s;
         }
         for (int s = 1; s < kSlots; ++s)
@@ -362,6 +368,8 @@ private:
     std::vector<uint16_t> pixels_;
     std::array<Palette, kSlots> tables_{};
     std::array<bool, kSlots> inUse_{};
+    std::array<uint64_t, kSlots> lastUse_{};
+    uint64_t clock_ = 0;
     uint16_t background_ = 0;
     std::vector<uint16_t> saved_;
     Rect savedRect_;
@@ -396,14 +404,21 @@ bool skipExtension(GifFileType* gif, FrameControl& control) {
     return true;
 }
 
-// Reads the rows of the current image into the canvas; false at damage.
-bool drawImage(GifFileType* gif, Canvas& canvas, const Rect& r, int slot, int transparent) {
+struct Drawn {
+    bool whole = true;
+    int rows = 0;
+};
+
+// Reads the rows of the current image into the canvas, up to any damage.
+Drawn drawImage(GifFileType* gif, Canvas& canvas, const Rect& r, int slot, int transparent) {
     const GifImageDesc& d = gif->Image;
     std::vector<GifPixelType> line(static_cast<size_t>(d.Width));
+    Drawn drawn;
     auto row = [&](int y) {
         if (DGifGetLine(gif, line.data(), d.Width) == GIF_ERROR)
             return false;
         canvas.drawRow(d.Top + y, d.Left, r, line.data(), slot, transparent);
+        ++drawn.rows;
         return true;
     };
     if (d.Interlace) {
@@ -411,14 +426,18 @@ bool drawImage(GifFileType* gif, Canvas& canvas, const Rect& r, int slot, int tr
         static constexpr int kStep[4] = {8, 8, 4, 2};
         for (int pass = 0; pass < 4; ++pass)
             for (int y = kStart[pass]; y < d.Height; y += kStep[pass])
-                if (!row(y))
-                    return false;
+                if (!row(y)) {
+                    drawn.whole = false;
+                    return drawn;
+                }
     } else {
         for (int y = 0; y < d.Height; ++y)
-            if (!row(y))
-                return false;
+            if (!row(y)) {
+                drawn.whole = false;
+                return drawn;
+            }
     }
-    return true;
+    return drawn;
 }
 
 } // namespace
@@ -474,7 +493,15 @@ bool decodeGif(const uint8_t* data, size_t size, pz4fmt::Image& out) {
         const Rect r = canvas->clip(d.Left, d.Top, d.Width, d.Height);
         if (control.disposal == DISPOSE_PREVIOUS)
             canvas->save(r);
-        const bool whole = drawImage(gif.get(), *canvas, r, slot, control.transparent);
+        const Drawn drawn = drawImage(gif.get(), *canvas, r, slot, control.transparent);
+        // giflib keeps a record of every image it read, grown by one reallocation per
+        // image; dropped here so a file of many frames costs linear time.
+        GifFreeSavedImages(gif.get());
+        gif->ImageCount = 0;
+        // A damaged image still shows the rows that came through, as viewers do; one
+        // that yielded none is no frame.
+        if (drawn.rows == 0 && !drawn.whole)
+            break;
 
         pz4fmt::Frame frame;
         canvas->emit(slot, tableSize, frame);
@@ -486,7 +513,7 @@ bool decodeGif(const uint8_t* data, size_t size, pz4fmt::Image& out) {
         else if (control.disposal == DISPOSE_PREVIOUS)
             canvas->restore();
         control = FrameControl{};
-        if (!whole)
+        if (!drawn.whole)
             break;
     }
     return !out.frames.empty();
