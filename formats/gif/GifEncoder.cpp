@@ -85,6 +85,12 @@ public:
 
     // The frame at the screen's top left; its rows go out top row first.
     bool image(const SaveInput& f, const ColorMapObject* local) {
+        // giflib forgets, without freeing, the previous image's local table when
+        // the next image has none.
+        if (local == nullptr && gif_->Image.ColorMap != nullptr) {
+            GifFreeMapObject(gif_->Image.ColorMap);
+            gif_->Image.ColorMap = nullptr;
+        }
         if (EGifPutImageDesc(gif_.get(), 0, 0, f.width, f.height, false, local) == GIF_ERROR)
             return false;
         // giflib masks the line it is given in place, and these pixels are the
