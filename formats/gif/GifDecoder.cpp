@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <limits>
+#include <memory>
 #include <unordered_map>
 
 namespace pz4gif {
@@ -47,6 +49,57 @@ int distance(uint32_t a, uint32_t b) {
     const int db = static_cast<int>(a >> 16) - static_cast<int>(b >> 16);
     return dr * dr + dg * dg + db * db;
 }
+
+// Nearest palette entry by RGB distance. Entries are searched outward in green
+// order and the search stops once green alone is farther than the best match, so
+// a frame with thousands of colours beyond its palette stays quick.
+class NearestColour {
+public:
+    explicit NearestColour(const Palette& palette) {
+        for (int k = 0; k < 256; ++k)
+            entries_[static_cast<size_t>(k)] = {rgbAt(palette, k), static_cast<uint8_t>(k)};
+        std::stable_sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {
+            return green(a.rgb) < green(b.rgb);
+        });
+    }
+
+    uint8_t find(uint32_t c) const {
+        const int g = green(c);
+        const auto start = std::lower_bound(entries_.begin(), entries_.end(), g,
+                                            [](const Entry& e, int v) { return green(e.rgb) < v; });
+        int best = std::numeric_limits<int>::max();
+        uint8_t index = 0;
+        auto consider = [&](const Entry& e) {
+            const int d = distance(c, e.rgb);
+            if (d < best || (d == best && e.index < index)) {
+                best = d;
+                index = e.index;
+            }
+        };
+        for (auto it = start; it != entries_.end(); ++it) {
+            const int dg = green(it->rgb) - g;
+            if (dg * dg > best)
+                break;
+            consider(*it);
+        }
+        for (auto it = start; it != entries_.begin();) {
+            --it;
+            const int dg = g - green(it->rgb);
+            if (dg * dg > best)
+                break;
+            consider(*it);
+        }
+        return index;
+    }
+
+private:
+    struct Entry {
+        uint32_t rgb;
+        uint8_t index;
+    };
+    static int green(uint32_t rgb) { return static_cast<int>((rgb >> 8) & 0xFF); }
+    std::array<Entry, 256> entries_{};
+};
 
 struct Rect {
     int x0 = 0, y0 = 0, x1 = 0, y1 = 0; // half-open, screen coordinates, top-down
@@ -235,14 +288,9 @@ private:
             if (s != least && (most < 0 || refs[s] > refs[most]))
                 most = s;
         std::array<uint16_t, 256> remap{};
-        for (int k = 0; k < 256; ++k) {
-            const uint32_t c = rgbAt(tables_[least], k);
-            int best = 0;
-            for (int j = 1; j < 256; ++j)
-                if (distance(c, rgbAt(tables_[most], j)) < distance(c, rgbAt(tables_[most], best)))
-                    best = j;
-            remap[k] = static_cast<uint16_t>((most << 8) | best);
-        }
+        const NearestColour target(tables_[most]);
+        for (int k = 0; k < 256; ++k)
+            remap[k] = static_cast<uint16_t>((most << 8) | target.find(rgbAt(tables_[least], k)));
         auto fold = [&](std::vector<uint16_t>& v) {
             for (uint16_t& p : v)
                 if ((p >> 8) == least)
@@ -337,6 +385,7 @@ private:
                 spare.push_back(k);
         size_t nextSpare = 0;
         std::unordered_map<uint32_t, uint8_t> nearest;
+        std::unique_ptr<NearestColour> finder; // once every entry is taken
         for (const Source& s : homeless) {
             const uint32_t c = colourOf(s.id);
             if (auto it = byColour.find(c); it != byColour.end()) {
@@ -352,11 +401,9 @@ private:
             }
             auto memo = nearest.find(c);
             if (memo == nearest.end()) {
-                int best = 0;
-                for (int k = 1; k < 256; ++k)
-                    if (distance(c, rgbAt(palette, k)) < distance(c, rgbAt(palette, best)))
-                        best = k;
-                memo = nearest.emplace(c, static_cast<uint8_t>(best)).first;
+                if (!finder)
+                    finder = std::make_unique<NearestColour>(palette);
+                memo = nearest.emplace(c, finder->find(c)).first;
             }
             lut_[s.id] = memo->second;
         }
