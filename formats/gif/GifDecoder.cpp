@@ -139,8 +139,12 @@ public:
             colours[static_cast<size_t>(i) * 3 + 2] = map->Colors[i].Blue;
         }
         ++clock_;
+        // Files may bring a table with every frame: compare hashes before tables.
+        uint64_t hash = 14695981039346656037ull;
+        for (uint8_t b : colours)
+            hash = (hash ^ b) * 1099511628211ull;
         for (int s = 1; s < kSlots; ++s)
-            if (inUse_[s] && tables_[s] == colours) {
+            if (inUse_[s] && hashes_[s] == hash && tables_[s] == colours) {
                 lastUse_[s] = clock_;
                 return s;
             }
@@ -152,6 +156,7 @@ public:
         if (slot < 0)
             slot = evictOne();
         tables_[slot] = colours;
+        hashes_[slot] = hash;
         inUse_[slot] = true;
         lastUse_[slot] = clock_;
         return slot;
@@ -302,20 +307,15 @@ private:
         return least;
     }
 
+    // Each source in view once, with its pixel count, in order of first appearance.
     void collectSources() {
-        for (uint16_t p : pixels_)
-            ++counts_[p];
         sources_.clear();
-        for (int s = 0; s < kSlots; ++s) {
-            if (!inUse_[s])
-                continue;
-            for (int k = 0; k < 256; ++k) {
-                const uint16_t id = static_cast<uint16_t>((s << 8) | k);
-                if (counts_[id] != 0) {
-                    sources_.push_back({id, counts_[id]});
-                    counts_[id] = 0;
-                }
-            }
+        for (uint16_t p : pixels_)
+            if (counts_[p]++ == 0)
+                sources_.push_back({p, 0});
+        for (Source& s : sources_) {
+            s.count = counts_[s.id];
+            counts_[s.id] = 0;
         }
     }
 
@@ -414,6 +414,7 @@ private:
     int height_;
     std::vector<uint16_t> pixels_;
     std::array<Palette, kSlots> tables_{};
+    std::array<uint64_t, kSlots> hashes_{};
     std::array<bool, kSlots> inUse_{};
     std::array<uint64_t, kSlots> lastUse_{};
     uint64_t clock_ = 0;
