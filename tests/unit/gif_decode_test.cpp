@@ -47,20 +47,6 @@ TEST(GifDecode, FileWithoutColourTablesHasNoPalette) {
     EXPECT_EQ(image.frames[1].pixels, (std::vector<uint8_t>{2, 1}));
 }
 
-TEST(GifDecode, DelayBecomesTagForItsImageOnly) {
-    GifFile f;
-    f.screen(1, 1, kFour)
-        .control(0, 25)
-        .extension(0xFE, "a comment between control and image")
-        .image(0, 0, 1, 1, {1})
-        .image(0, 0, 1, 1, {2})
-        .trailer();
-    const pz4fmt::Image image = decode(f);
-    ASSERT_EQ(image.frames.size(), 2u);
-    EXPECT_EQ(image.frames[0].tag, 25);
-    EXPECT_EQ(image.frames[1].tag, 0);
-}
-
 // Screen 3x1; frame 1 fills it (red), frame 2 covers the left two pixels (blue) with
 // the disposal under test, frame 3 paints only the right pixel (green).
 struct DisposalCase {
@@ -91,18 +77,6 @@ INSTANTIATE_TEST_SUITE_P(
                       DisposalCase{1, {kBlue, kBlue, kGreen}},   // do not dispose
                       DisposalCase{2, {kBlack, kBlack, kGreen}}, // background colour
                       DisposalCase{3, {kRed, kRed, kGreen}}));   // restore previous
-
-TEST(GifDecode, RestorePreviousOnFirstFrameGivesBackground) {
-    GifFile f;
-    f.screen(2, 1, kFour, /*background*/ 2)
-        .control(3, 0)
-        .image(0, 0, 2, 1, {1, 1})
-        .image(1, 0, 1, 1, {3})
-        .trailer();
-    const pz4fmt::Image image = decode(f);
-    ASSERT_EQ(image.frames.size(), 2u);
-    EXPECT_EQ(topRow(image.frames[1]), (std::vector<Rgb>{kGreen, kBlue}));
-}
 
 TEST(GifDecode, TransparentPixelsShowEarlierFramesAndBackground) {
     GifFile f;
