@@ -1,0 +1,74 @@
+#include "app/ObjectManager.h"
+
+#include "anim/ScriptManager.h"
+#include "app/IniManager.h"
+#include "palette/PalManager.h"
+#include "palette/TRNManager.h"
+#include "plugins/DllManager.h"
+
+namespace {
+
+// The order the positions are read at start-up and written at the end.
+struct PositionKey {
+    const char* key;
+    int cObjectManager::*field;
+};
+
+constexpr PositionKey kPositionKeys[] = {
+    {"LiX", &cObjectManager::LiX},   {"LiY", &cObjectManager::LiY},
+    {"AnX", &cObjectManager::AnX},   {"AnY", &cObjectManager::AnY},
+    {"AnWX", &cObjectManager::AnWX}, {"AnWY", &cObjectManager::AnWY},
+    {"ViWX", &cObjectManager::ViWX}, {"ViWY", &cObjectManager::ViWY},
+    {"PaX", &cObjectManager::PaX},   {"PaY", &cObjectManager::PaY},
+    {"TRNX", &cObjectManager::TRNX}, {"TRNY", &cObjectManager::TRNY},
+    {"MaX", &cObjectManager::MaX},   {"MaY", &cObjectManager::MaY},
+    {"InX", &cObjectManager::InX},   {"InY", &cObjectManager::InY},
+};
+
+} // namespace
+
+cObjectManager::cObjectManager() {
+    dllManager = std::make_unique<cDllManager>();
+    trnManager = std::make_unique<cTRNManager>();
+    iniManager = std::make_unique<cIniManager>("pz.ini");
+    JqString palettePath;
+    if (iniManager->GetString("DefaultPalette", palettePath))
+        palManager = std::make_unique<cPalManager>(palettePath.c_str());
+    else
+        palManager = std::make_unique<cPalManager>();
+    for (const PositionKey& p : kPositionKeys) {
+        int32_t value = 0;
+        if (iniManager->GetUInt(p.key, value))
+            this->*p.field = value;
+    }
+}
+
+cObjectManager::~cObjectManager() {
+    CloseFile();
+    // A key that cannot be written keeps its old line; the others still go out.
+    if (iniManager) {
+        for (const PositionKey& p : kPositionKeys)
+            iniManager->SetUInt(p.key, this->*p.field);
+    }
+    iniManager.reset();
+    dllManager.reset();
+    trnManager.reset();
+    palManager.reset();
+    scriptManager.reset();
+}
+
+bool cObjectManager::OpenFile(const char* path) {
+    CloseFile();
+    if (!dllManager->OpenObject(path))
+        return false;
+    fileName.Assign(path);
+    frameCount = dllManager->FrameCount();
+    return true;
+}
+
+void cObjectManager::CloseFile() {
+    if (dllManager)
+        dllManager->CloseObject();
+    fileName = JqString();
+    frameCount = 0;
+}

@@ -1,0 +1,282 @@
+#include "plugins/DllManager.h"
+
+#include <cctype>
+#include <cstdint>
+#include <vector>
+
+using pz4::plugin::Export;
+
+namespace {
+
+// Frames larger than this are refused whatever the plug-in claims: every
+// caller copies or converts the whole buffer.
+constexpr int64_t kMaxFrameBytes = int64_t{1} << 28;
+
+template <class Fn> Fn lookup(const DynamicLibrary& library, Export e) {
+    const pz4::plugin::ExportName& name = pz4::plugin::exportName(e);
+    void* address = library.symbol(name.decorated);
+    if (address == nullptr)
+        address = library.symbol(name.plain);
+    return reinterpret_cast<Fn>(address);
+}
+
+// The plug-in's text copied at once; a null answer is the empty text.
+JqString askText(const DynamicLibrary& library, Export e, const char* fallback) {
+    auto fn = lookup<pz4::plugin::GetTextFn>(library, e);
+    if (fn == nullptr)
+        return JqString(fallback);
+    try {
+        return JqString(fn());
+    } catch (...) {
+        return JqString();
+    }
+}
+
+bool askTruth(const DynamicLibrary& library, Export e) {
+    auto fn = lookup<pz4::plugin::GetTruthFn>(library, e);
+    if (fn == nullptr)
+        return false;
+    try {
+        return pz4::plugin::truth(fn());
+    } catch (...) {
+        return false;
+    }
+}
+
+// The handle the process already holds for that file, else a fresh load.
+std::unique_ptr<DynamicLibrary> acquire(const PluginRecord& record, std::string* error) {
+    const std::string path = record.fileName.str();
+    if (auto held = DynamicLibrary::openIfLoaded(path))
+        return held;
+    std::string reason;
+    auto loaded = DynamicLibrary::open(path, reason);
+    if (error != nullptr)
+        *error = reason;
+    return loaded;
+}
+
+bool ensureModule(PluginRecord& record) {
+    if (record.module == nullptr)
+        record.module = acquire(record, nullptr);
+    return record.module != nullptr;
+}
+
+char upperAscii(char c) {
+    return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+}
+
+bool extensionsAgree(const char* a, const char* b) {
+    for (int i = 0; i < 3; ++i) {
+        if (upperAscii(a[i]) != upperAscii(b[i]))
+            return false;
+        if (a[i] == '\0')
+            return true;
+    }
+    return true;
+}
+
+bool save(PluginRecord* record, Export e, SAVE_FRAME* first) {
+    if (record == nullptr || first == nullptr || !ensureModule(*record))
+        return false;
+    auto fn = lookup<pz4::plugin::SaveFn>(*record->module, e);
+    if (fn == nullptr)
+        return false;
+    try {
+        return pz4::plugin::truth(fn(first));
+    } catch (...) {
+        return false;
+    }
+}
+
+} // namespace
+
+cDllManager::cDllManager() {
+    PluginRecord* last = nullptr;
+    for (const std::string& name : listPluginFiles(".")) {
+        auto record = std::make_unique<PluginRecord>();
+        record->fileName.Assign(name.c_str());
+        PluginRecord* added = record.get();
+        if (last == nullptr)
+            first_ = std::move(record);
+        else
+            last->next = std::move(record);
+        last = added;
+        ++count;
+    }
+
+    for (PluginRecord* r = first_.get(); r != nullptr; r = r->next.get()) {
+        auto library = acquire(*r, &r->loadError);
+        if (library == nullptr)
+            continue;
+        r->loaded = true;
+        r->author = askText(*library, Export::GetDllAuthor, "unknown");
+        r->extension = askText(*library, Export::GetExtension, "???");
+        r->version = askText(*library, Export::GetDllVersion, "?");
+        r->description = askText(*library, Export::GetDescription, "unknown");
+        r->savesFrames = askTruth(*library, Export::SupportsSaveFrames);
+        r->savesAnims = askTruth(*library, Export::SupportsSaveAnims);
+        // Released here: only the open file's plug-in and a saving one are held.
+    }
+}
+
+cDllManager::~cDllManager() {
+    CloseObject();
+    // Released one by one, so a long chain never recurses deeply.
+    while (first_ != nullptr)
+        first_ = std::move(first_->next);
+}
+
+PluginRecord* cDllManager::record(int i) const {
+    if (i < 0)
+        return nullptr;
+    PluginRecord* r = first_.get();
+    for (; r != nullptr && i > 0; --i)
+        r = r->next.get();
+    return r;
+}
+
+// A library that did not load reports nothing; one that did always has a text,
+// possibly empty, so callers never meet a null for a working plug-in.
+const char* cDllManager::PluginFileName(int i) const {
+    const PluginRecord* r = record(i);
+    return r != nullptr ? r->fileName.text() : nullptr;
+}
+
+const char* cDllManager::PluginAuthor(int i) const {
+    const PluginRecord* r = record(i);
+    return r != nullptr && r->loaded ? r->author.c_str() : nullptr;
+}
+
+const char* cDllManager::PluginVersion(int i) const {
+    const PluginRecord* r = record(i);
+    return r != nullptr && r->loaded ? r->version.c_str() : nullptr;
+}
+
+const char* cDllManager::PluginExtension(int i) const {
+    const PluginRecord* r = record(i);
+    return r != nullptr && r->loaded ? r->extension.c_str() : nullptr;
+}
+
+const char* cDllManager::PluginDescription(int i) const {
+    const PluginRecord* r = record(i);
+    return r != nullptr && r->loaded ? r->description.c_str() : nullptr;
+}
+
+const char* cDllManager::PluginLoadError(int i) const {
+    const PluginRecord* r = record(i);
+    return r != nullptr && !r->loaded ? r->loadError.c_str() : nullptr;
+}
+
+bool cDllManager::PluginSavesFrames(int i) const {
+    const PluginRecord* r = record(i);
+    return r != nullptr && r->savesFrames;
+}
+
+bool cDllManager::PluginSavesAnims(int i) const {
+    const PluginRecord* r = record(i);
+    return r != nullptr && r->savesAnims;
+}
+
+PluginRecord* cDllManager::FindByExtension(const char* ext) {
+    if (ext == nullptr)
+        return nullptr;
+    PluginRecord* found = nullptr;
+    for (PluginRecord* r = first_.get(); r != nullptr; r = r->next.get())
+        if (!r->extension.empty() && extensionsAgree(r->extension.c_str(), ext))
+            found = r;
+    return found;
+}
+
+bool cDllManager::OpenObject(const char* path) {
+    CloseObject();
+    const int32_t n = JqString::TextLength(path);
+    // Fewer than three characters give no extension at all.
+    if (n < 3)
+        return false;
+    PluginRecord* r = FindByExtension(path + (n - 3));
+    if (r == nullptr)
+        return false;
+    current_ = r;
+    if (!ensureModule(*r))
+        return false;
+    auto load = lookup<pz4::plugin::LoadObjectFn>(*r->module, Export::LoadObject);
+    if (load == nullptr)
+        return false;
+    // The plug-in takes a writable text; it gets its own copy of the path.
+    std::vector<char> copy(path, path + n + 1);
+    try {
+        return pz4::plugin::truth(load(copy.data()));
+    } catch (...) {
+        return false;
+    }
+}
+
+void cDllManager::CloseObject() {
+    if (current_ != nullptr && current_->module != nullptr) {
+        if (auto unload =
+                lookup<pz4::plugin::UnloadObjectFn>(*current_->module, Export::UnloadObject)) {
+            try {
+                unload();
+            } catch (...) {
+                // The library is released all the same.
+            }
+        }
+        current_->module.reset();
+    }
+    current_ = nullptr;
+}
+
+int cDllManager::FrameCount() {
+    if (current_ == nullptr || current_->module == nullptr)
+        return -1;
+    auto fn =
+        lookup<pz4::plugin::GetNumberOfFramesFn>(*current_->module, Export::GetNumberOfFrames);
+    if (fn == nullptr)
+        return -1;
+    try {
+        return fn();
+    } catch (...) {
+        return -1;
+    }
+}
+
+bool cDllManager::LockFrame(int index, unsigned char** pixels, unsigned char** palette, int* width,
+                            int* height, int* colorCount, int* tag) {
+    if (current_ == nullptr || current_->module == nullptr || pixels == nullptr ||
+        palette == nullptr || width == nullptr || height == nullptr || colorCount == nullptr ||
+        tag == nullptr)
+        return false;
+    auto fn = lookup<pz4::plugin::LockFrameFn>(*current_->module, Export::LockFrame);
+    if (fn == nullptr)
+        return false;
+    // Fresh outputs: an output the plug-in leaves unwritten reads as "none"
+    // instead of a value left over from another frame.
+    unsigned char* px = nullptr;
+    unsigned char* pal = nullptr;
+    int w = 0, h = 0, colors = 0, t = 0;
+    bool granted = false;
+    try {
+        granted = pz4::plugin::truth(fn(index, &px, &pal, &w, &h, &colors, &t));
+    } catch (...) {
+        granted = false;
+    }
+    // A frame no caller could read safely is a refused frame.
+    if (!granted || px == nullptr || w <= 0 || h <= 0 ||
+        static_cast<int64_t>(w) * static_cast<int64_t>(h) > kMaxFrameBytes)
+        return false;
+    *pixels = px;
+    *palette = pal;
+    *width = w;
+    *height = h;
+    *colorCount = colors;
+    *tag = t;
+    return true;
+}
+
+bool cDllManager::SaveFramesWith(const char* extension, SAVE_FRAME* first) {
+    return save(FindByExtension(extension), Export::SaveObject, first);
+}
+
+bool cDllManager::SaveAnimWith(const char* extension, SAVE_FRAME* first) {
+    return save(FindByExtension(extension), Export::SaveAnim, first);
+}

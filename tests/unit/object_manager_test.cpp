@@ -1,0 +1,168 @@
+#include "app/IniManager.h"
+#include "app/ObjectManager.h"
+#include "palette/PalManager.h"
+#include "palette/TRNManager.h"
+#include "plugins/DllManager.h"
+
+#include <TempWorkDir.h>
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const kKeyOrder[] = {"LiX", "LiY", "AnX",  "AnY",  "AnWX", "AnWY", "ViWX", "ViWY",
+                                 "PaX", "PaY", "TRNX", "TRNY", "MaX",  "MaY",  "InX",  "InY"};
+
+// Position lines as the program appends them, in its key order, for the keys
+// not in `skip`; a key in `values` gets that text, every other one "00000".
+std::string positionLines(const std::map<std::string, std::string>& values,
+                          const std::set<std::string>& skip = {}) {
+    std::string text;
+    for (const char* key : kKeyOrder) {
+        if (skip.count(key) != 0)
+            continue;
+        const auto v = values.find(key);
+        text += std::string(key) + "=" + (v != values.end() ? v->second : "00000") + "\r\n";
+    }
+    return text;
+}
+
+TEST(ObjectManager, FirstRunStartsWithDefaultsAndWritesTheSixteenKeys) {
+    pz4test::TempWorkDir dir;
+    {
+        cObjectManager om;
+        ASSERT_NE(om.dllManager, nullptr);
+        EXPECT_EQ(om.dllManager->count, 0);
+        EXPECT_STREQ(om.trnManager->GetName(), "Default (1 to 1 translation)");
+        EXPECT_EQ(om.palManager->GetName(), nullptr);
+        EXPECT_EQ(om.palManager->colors[767], 64);
+        EXPECT_EQ(om.scriptManager, nullptr);
+        EXPECT_EQ(om.animSpeed, 10);
+        EXPECT_EQ(om.animFrom, 0);
+        EXPECT_EQ(om.animTo, 0);
+        EXPECT_TRUE(om.restorePositions);
+        EXPECT_EQ(om.fileName.text(), nullptr);
+        EXPECT_EQ(om.frameCount, 0);
+        EXPECT_EQ(om.LiX + om.InY + om.MaX + om.TRNY, 0);
+        om.MaX = 321;
+        om.AnWY = -20;
+        EXPECT_FALSE(dir.exists("pz.ini")); // nothing is written while the program runs
+    }
+    EXPECT_EQ(dir.read("pz.ini"), positionLines({{"AnWY", "-00020"}, {"MaX", "00321"}}));
+    EXPECT_FALSE(dir.exists("pztemp.ini"));
+}
+
+TEST(ObjectManager, ReadsPositionsAndPaletteAndRewritesInPlace) {
+    pz4test::TempWorkDir dir;
+    std::vector<unsigned char> pal(768);
+    for (size_t i = 0; i < pal.size(); ++i)
+        pal[i] = static_cast<unsigned char>(i / 3);
+    std::filesystem::create_directory(dir.path() / "PaX");
+    dir.write("PaX/grey.pal", pal);
+    const std::string palPath = (dir.path() / "PaX" / "grey.pal").string();
+    // Hand-written: comment, unknown key, bare line feeds, a palette path that
+    // names a key, the position keys out of order and the last line unterminated.
+    const std::string before = "// my settings\r\n"
+                               "DefaultPalette=" +
+                               palPath +
+                               "\n"
+                               "Colour=blue\r\n"
+                               "PaX=00300\r\n"
+                               "InY=-00020\r\n"
+                               "ViWX=77\n"
+                               "LiX=00120";
+    dir.write("pz.ini", before);
+    {
+        cObjectManager om;
+        EXPECT_EQ(om.LiX, 120);
+        EXPECT_EQ(om.PaX, 300);
+        EXPECT_EQ(om.ViWX, 77);
+        EXPECT_EQ(om.InY, 0); // negatives come back as 0
+        EXPECT_EQ(om.AnX, 0);
+        ASSERT_NE(om.palManager->GetName(), nullptr);
+        EXPECT_EQ(std::string(om.palManager->GetName()), palPath);
+        unsigned char r = 0, g = 0, b = 0;
+        ASSERT_TRUE(om.palManager->GetEntry(200, r, g, b));
+        EXPECT_EQ(r + g + b, 3 * 200);
+        om.LiX = 5;
+    }
+    const std::string after = dir.read("pz.ini");
+    const std::string expected = "// my settings\r\n"
+                                 "DefaultPalette=" +
+                                 palPath +
+                                 "\n"
+                                 "Colour=blue\r\n"
+                                 "PaX=00300\r\n"
+                                 "InY=00000\r\n"
+                                 "ViWX=00077\r\n"
+                                 "LiX=00005\r\n" +
+                                 positionLines({}, {"PaX", "InY", "ViWX", "LiX"});
+    EXPECT_EQ(after, expected);
+}
+
+TEST(ObjectManager, PaletteFileThatCannotBeReadGivesTheGreyDefault) {
+    pz4test::TempWorkDir dir;
+    dir.write("pz.ini", "DefaultPalette=missing.pal\r\n");
+    cObjectManager om;
+    EXPECT_EQ(om.palManager->GetName(), nullptr);
+    EXPECT_EQ(om.palManager->colors[0], 64);
+}
+
+class ObjectManagerFiles : public testing::Test {
+protected:
+    void SetUp() override {
+        dir.addFixture("pzfull");
+        dir.write("pzfull.cfg", "frames=5\n");
+    }
+    std::string log() const { return dir.read("pzfull.log"); }
+
+    pz4test::TempWorkDir dir;
+};
+
+TEST_F(ObjectManagerFiles, OpenAndCloseThroughThePlugin) {
+    cObjectManager om;
+    ASSERT_EQ(om.dllManager->count, 1);
+    ASSERT_TRUE(om.OpenFile("walk.ful"));
+    EXPECT_STREQ(om.fileName.c_str(), "walk.ful");
+    EXPECT_EQ(om.frameCount, 5);
+    EXPECT_EQ(log(), "LoadObject walk.ful\n");
+
+    // A second file closes the first.
+    ASSERT_TRUE(om.OpenFile("run.FUL"));
+    EXPECT_STREQ(om.fileName.c_str(), "run.FUL");
+    EXPECT_EQ(log(), "LoadObject walk.ful\nUnloadObject\nLoadObject run.FUL\n");
+
+    om.CloseFile();
+    EXPECT_EQ(om.fileName.text(), nullptr);
+    EXPECT_EQ(om.frameCount, 0);
+    EXPECT_EQ(log(), "LoadObject walk.ful\nUnloadObject\nLoadObject run.FUL\nUnloadObject\n");
+}
+
+TEST_F(ObjectManagerFiles, FailedOpenLeavesNoFileOpen) {
+    cObjectManager om;
+    ASSERT_TRUE(om.OpenFile("walk.ful"));
+    EXPECT_FALSE(
+        om.OpenFile("walk.xyz")); // no plug-in for it: the open file is closed all the same
+    EXPECT_EQ(om.fileName.text(), nullptr);
+    EXPECT_EQ(om.frameCount, 0);
+    dir.write("pzfull.cfg", "load=fail\n");
+    EXPECT_FALSE(om.OpenFile("walk.ful"));
+    EXPECT_EQ(om.fileName.text(), nullptr);
+    EXPECT_EQ(om.frameCount, 0);
+    EXPECT_EQ(log(), "LoadObject walk.ful\nUnloadObject\nLoadObject walk.ful\n");
+}
+
+TEST_F(ObjectManagerFiles, DestructionClosesTheOpenFileFirst) {
+    {
+        cObjectManager om;
+        ASSERT_TRUE(om.OpenFile("walk.ful"));
+    }
+    EXPECT_EQ(log(), "LoadObject walk.ful\nUnloadObject\n");
+    EXPECT_TRUE(dir.exists("pz.ini"));
+}
+
+} // namespace
