@@ -20,7 +20,10 @@ inline constexpr size_t kMaxFrames = 65536;
 // A frame's palette is its own table merged with the colours still in view from
 // earlier tables. Damage ends the file: the frames before it (and the damaged one,
 // as far as it decoded) are kept. False when not even one frame could be read.
-bool decodeGif(const uint8_t* data, size_t size, pz4fmt::Image& out);
+// `maxDecodedBytes` caps the frames handed out, and apart from them the images
+// decoded to make them.
+bool decodeGif(const uint8_t* data, size_t size, pz4fmt::Image& out,
+               size_t maxDecodedBytes = pz4fmt::kMaxDecodedBytes);
 
 // One single-image GIF of `frame` (its tag, when positive, becomes the delay).
 bool encodeGifImage(const pz4fmt::SaveInput& frame, std::vector<uint8_t>& out);

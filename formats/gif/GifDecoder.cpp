@@ -490,7 +490,7 @@ Drawn drawImage(GifFileType* gif, Canvas& canvas, const Rect& r, int slot, int t
 
 } // namespace
 
-bool decodeGif(const uint8_t* data, size_t size, pz4fmt::Image& out) {
+bool decodeGif(const uint8_t* data, size_t size, pz4fmt::Image& out, size_t maxDecodedBytes) {
     out.frames.clear();
     if (data == nullptr || size == 0)
         return false;
@@ -502,8 +502,8 @@ bool decodeGif(const uint8_t* data, size_t size, pz4fmt::Image& out) {
 
     std::unique_ptr<Canvas> canvas;
     int globalSlot = Canvas::kRawSlot;
-    pz4fmt::DecodeBudget shown;   // the frames handed out
-    pz4fmt::DecodeBudget decoded; // the images decoded to make them
+    pz4fmt::DecodeBudget shown(maxDecodedBytes);   // the frames handed out
+    pz4fmt::DecodeBudget decoded(maxDecodedBytes); // the images decoded to make them
     FrameControl control;
 
     for (;;) {
@@ -525,15 +525,15 @@ bool decodeGif(const uint8_t* data, size_t size, pz4fmt::Image& out) {
             // as viewers do; anything beyond the caps refuses the file.
             const int width = gif->SWidth > 0 ? gif->SWidth : d.Left + d.Width;
             const int height = gif->SHeight > 0 ? gif->SHeight : d.Top + d.Height;
-            if (width <= 0 || height <= 0 || width > pz4fmt::kMaxSide || height > pz4fmt::kMaxSide)
+            if (!shown.take(width, height))
                 break;
             canvas = std::make_unique<Canvas>(width, height);
             globalSlot = canvas->slotFor(gif->SColorMap);
             const int background = std::clamp(gif->SBackGroundColor, 0, 255);
             canvas->setBackground(static_cast<uint16_t>((globalSlot << 8) | background));
-        }
-        if (!shown.take(canvas->width(), canvas->height()))
+        } else if (!shown.take(canvas->width(), canvas->height())) {
             break;
+        }
 
         const ColorMapObject* table = d.ColorMap != nullptr ? d.ColorMap : gif->SColorMap;
         const int slot = d.ColorMap != nullptr ? canvas->slotFor(d.ColorMap) : globalSlot;

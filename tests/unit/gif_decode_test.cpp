@@ -279,6 +279,19 @@ TEST(GifDecode, RefusesFilesWithoutAFrame) {
     EXPECT_FALSE(pz4gif::decodeGif(nullptr, 0, image));
 }
 
+TEST(GifDecode, DecodedSizeIsCapped) {
+    GifFile f;
+    f.screen(3, 2, kFour);
+    for (int i = 0; i < 5; ++i)
+        f.image(0, 0, 3, 2, {1, 1, 1, 2, 2, 2});
+    f.trailer();
+    pz4fmt::Image image;
+    // Three 6-pixel frames fit in 20 bytes, a fourth does not.
+    EXPECT_TRUE(pz4gif::decodeGif(f.bytes().data(), f.bytes().size(), image, 20));
+    EXPECT_EQ(image.frames.size(), 3u);
+    EXPECT_FALSE(pz4gif::decodeGif(f.bytes().data(), f.bytes().size(), image, 5));
+}
+
 TEST(GifDecode, FrameCountIsCapped) {
     GifFile f;
     f.screen(1, 1, kFour);
