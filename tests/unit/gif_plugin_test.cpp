@@ -2,6 +2,7 @@
 
 #include "GifTestColours.h"
 #include "GifTestFile.h"
+#include "plugins/DllManager.h"
 #include "plugins/PluginContract.h"
 
 #include <TempWorkDir.h>
@@ -162,6 +163,29 @@ TEST_F(GifPlugin, SaveObjectWritesOneFilePerRecord) {
 
     EXPECT_FALSE(plugin::truth(saveObject(nullptr)));
     EXPECT_FALSE(plugin::truth(saveAnim(nullptr)));
+}
+
+// The same through the program's plug-in manager: found by the scan, chosen by the
+// path's extension, saved through by extension.
+TEST(GifPluginManager, OpensAndSavesGifFiles) {
+    pz4test::TempWorkDir dir;
+    dir.addFormat("pzgif");
+    cDllManager manager;
+    ASSERT_EQ(manager.count, 1);
+    EXPECT_STREQ(manager.PluginDescription(0), "GIF Animation");
+    std::vector<uint8_t> pixels{2, 1, 0, 3};
+    std::vector<uint8_t> palette(768, 77);
+    char name[] = "SPRITE.GIF";
+    SAVE_FRAME frame{nullptr, name, pixels.data(), palette.data(), 2, 2, 256, 3};
+    ASSERT_TRUE(manager.SaveAnimWith("gif", &frame));
+    ASSERT_TRUE(manager.OpenObject("SPRITE.GIF"));
+    ASSERT_EQ(manager.FrameCount(), 1);
+    unsigned char *px = nullptr, *pal = nullptr;
+    int w = 0, h = 0, colours = 0, tag = 0;
+    ASSERT_TRUE(manager.LockFrame(0, &px, &pal, &w, &h, &colours, &tag));
+    EXPECT_EQ(std::vector<uint8_t>(px, px + 4), pixels);
+    EXPECT_EQ(tag, 3);
+    manager.CloseObject();
 }
 
 } // namespace
