@@ -72,9 +72,22 @@ void flipRows(std::vector<uint8_t>& pixels, int width, int height) {
 }
 
 bool validSaveInput(const SaveInput& in) {
-    return in.fileName != nullptr && in.fileName[0] != '\0' && in.pixels != nullptr &&
-           in.palette != nullptr && in.width > 0 && in.height > 0 && in.width <= kMaxSide &&
-           in.height <= kMaxSide;
+    return in.fileName != nullptr && in.fileName[0] != '\0' && validImageInput(in);
+}
+
+bool validImageInput(const SaveInput& in) {
+    return in.pixels != nullptr && in.palette != nullptr && in.width > 0 && in.height > 0 &&
+           in.width <= kMaxSide && in.height <= kMaxSide;
+}
+
+bool writeEncoded(const char* path, const std::vector<uint8_t>& bytes) {
+    return !bytes.empty() && writeFile(path, bytes);
+}
+
+int paletteEntriesFor(const SaveInput& in) {
+    const size_t n = static_cast<size_t>(in.width) * static_cast<size_t>(in.height);
+    const uint8_t highest = n == 0 ? 0 : *std::max_element(in.pixels, in.pixels + n);
+    return std::max({1, std::min(in.colorCount, 256), highest + 1});
 }
 
 void putLe16(std::vector<uint8_t>& out, uint16_t v) {

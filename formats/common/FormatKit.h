@@ -68,6 +68,13 @@ struct SaveInput {
     int tag;
 };
 bool validSaveInput(const SaveInput& in);
+// The same without the file name: what an encoder needs to produce bytes.
+bool validImageInput(const SaveInput& in);
+// Writes an encoder's output; an empty result means the encoder refused the frame.
+bool writeEncoded(const char* path, const std::vector<uint8_t>& bytes);
+// The palette entries a saved frame needs: its colorCount clamped to 1..256, but
+// never fewer than its highest pixel value + 1, so no pixel points past the palette.
+int paletteEntriesFor(const SaveInput& in);
 
 // Little-endian field access for the binary formats.
 inline uint16_t le16(const uint8_t* p) {

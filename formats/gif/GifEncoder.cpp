@@ -29,10 +29,9 @@ int highestIndex(const SaveInput& f) {
 }
 
 // Entries of the colour table: the smallest power of two (at least 2) that holds
-// colorCount colours and every index the pixels use, so no pixel is lost to a
-// colorCount that undercounts.
-int tableSizeFor(const SaveInput& f, int highest) {
-    const int wanted = std::max(std::clamp(f.colorCount, 0, 256), highest + 1);
+// colorCount colours and every index the pixels use.
+int tableSizeFor(const SaveInput& f) {
+    const int wanted = pz4fmt::paletteEntriesFor(f);
     int size = 2;
     while (size < wanted)
         size *= 2;
@@ -117,18 +116,13 @@ private:
     detail::EncoderPtr gif_; // after bytes_: closing it on an early exit still writes there
 };
 
-bool usable(const SaveInput& f) {
-    return f.pixels != nullptr && f.palette != nullptr && f.width > 0 && f.height > 0 &&
-           f.width <= pz4fmt::kMaxSide && f.height <= pz4fmt::kMaxSide;
-}
-
 } // namespace
 
 bool encodeGifImage(const SaveInput& frame, std::vector<uint8_t>& out) {
     out.clear();
-    if (!usable(frame))
+    if (!pz4fmt::validImageInput(frame))
         return false;
-    const auto map = makeColorMap(frame.palette, tableSizeFor(frame, highestIndex(frame)));
+    const auto map = makeColorMap(frame.palette, tableSizeFor(frame));
     Writer w;
     return map && w.open() && w.screen(frame.width, frame.height, map.get()) &&
            (frame.tag <= 0 || w.control(frame.tag, DISPOSAL_UNSPECIFIED)) &&
@@ -137,7 +131,7 @@ bool encodeGifImage(const SaveInput& frame, std::vector<uint8_t>& out) {
 
 bool encodeGifAnimation(const std::vector<SaveInput>& frames, std::vector<uint8_t>& out) {
     out.clear();
-    if (frames.empty() || !std::all_of(frames.begin(), frames.end(), usable))
+    if (frames.empty() || !std::all_of(frames.begin(), frames.end(), pz4fmt::validImageInput))
         return false;
     int width = 0, height = 0;
     for (const SaveInput& f : frames) {
@@ -152,7 +146,7 @@ bool encodeGifAnimation(const std::vector<SaveInput>& frames, std::vector<uint8_
     const int disposal = sameSize ? DISPOSE_DO_NOT : DISPOSE_BACKGROUND;
 
     const SaveInput& first = frames.front();
-    const int globalSize = tableSizeFor(first, highestIndex(first));
+    const int globalSize = tableSizeFor(first);
     const auto global = makeColorMap(first.palette, globalSize);
     Writer w;
     bool ok = global && w.open() && w.screen(width, height, global.get()) && w.loopForever();
@@ -164,7 +158,7 @@ bool encodeGifAnimation(const std::vector<SaveInput>& frames, std::vector<uint8_
                                                    static_cast<size_t>(globalSize) * 3) == 0);
         detail::ColorMapPtr local;
         if (!shared) {
-            local = makeColorMap(f.palette, tableSizeFor(f, highest));
+            local = makeColorMap(f.palette, tableSizeFor(f));
             ok = local != nullptr;
         }
         ok =
@@ -175,13 +169,13 @@ bool encodeGifAnimation(const std::vector<SaveInput>& frames, std::vector<uint8_
 
 bool saveGifImage(const SaveInput& frame) {
     std::vector<uint8_t> bytes;
-    return encodeGifImage(frame, bytes) && pz4fmt::writeFile(frame.fileName, bytes);
+    return encodeGifImage(frame, bytes) && pz4fmt::writeEncoded(frame.fileName, bytes);
 }
 
 bool saveGifAnimation(const std::vector<SaveInput>& frames) {
     std::vector<uint8_t> bytes;
     return !frames.empty() && encodeGifAnimation(frames, bytes) &&
-           pz4fmt::writeFile(frames.front().fileName, bytes);
+           pz4fmt::writeEncoded(frames.front().fileName, bytes);
 }
 
 } // namespace pz4gif

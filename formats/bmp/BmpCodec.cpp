@@ -1,0 +1,251 @@
+#include "BmpCodec.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace pz4bmp {
+
+using pz4fmt::le16;
+using pz4fmt::le32;
+
+namespace {
+
+constexpr size_t kFileHeaderSize = 14;
+constexpr size_t kCoreHeaderSize = 12; // OS/2 1.x: 16-bit sizes, 3-byte palette entries
+constexpr size_t kInfoHeaderSize = 40; // every later header starts with these fields
+constexpr size_t kMinOs2v2Size = 16;   // OS/2 2.x headers may stop after any field
+constexpr uint32_t kUncompressed = 0;
+constexpr uint32_t kRle8 = 1;
+constexpr uint32_t kRle4 = 2;
+
+struct Header {
+    int64_t width = 0;
+    int64_t height = 0; // negative: rows run top-down
+    int bitCount = 0;
+    uint32_t compression = kUncompressed;
+    uint32_t colorsUsed = 0;
+    size_t entryBytes = 4;
+};
+
+bool readHeader(const uint8_t* data, size_t size, Header& h, size_t& headerSize) {
+    headerSize = le32(data + kFileHeaderSize);
+    if (headerSize > size - kFileHeaderSize)
+        return false;
+    const uint8_t* p = data + kFileHeaderSize;
+    if (headerSize == kCoreHeaderSize) {
+        h.width = le16(p + 4);
+        h.height = le16(p + 6);
+        h.bitCount = le16(p + 10);
+        h.entryBytes = 3;
+        return true;
+    }
+    if (headerSize < kMinOs2v2Size)
+        return false;
+    // Fields a short OS/2 2.x header leaves out read as zero, which is their default.
+    uint8_t info[kInfoHeaderSize] = {};
+    std::memcpy(info, p, std::min(headerSize, kInfoHeaderSize));
+    h.width = static_cast<int32_t>(le32(info + 4));
+    h.height = static_cast<int32_t>(le32(info + 8));
+    h.bitCount = le16(info + 14);
+    h.compression = le32(info + 16);
+    h.colorsUsed = le32(info + 32);
+    return true;
+}
+
+// Walks an RLE4 or RLE8 stream into `pixels` (rows in file order, bottom first).
+// Some writers run their last run of a row on into the row's padding (to a
+// 4-byte boundary, as an uncompressed row would be stored); those pixels are
+// dropped. Anything reaching further, or outside the picture, is damage.
+bool decodeRle(const uint8_t* p, size_t n, bool nibbles, int width, int height, uint8_t* pixels) {
+    const size_t w = static_cast<size_t>(width);
+    const int bitsPerPixel = nibbles ? 4 : 8;
+    const int paddedWidth =
+        static_cast<int>((w * static_cast<size_t>(bitsPerPixel) + 31) / 32 * 32 / bitsPerPixel);
+    int x = 0, y = 0;
+    size_t i = 0;
+    auto put = [&](int count, auto valueAt) {
+        uint8_t* row = pixels + static_cast<size_t>(y) * w;
+        for (int k = 0; k < count && x + k < width; ++k)
+            row[x + k] = valueAt(k);
+        x += count;
+    };
+    for (;;) {
+        if (i + 2 > n) // no end-of-bitmap marker: good only if the picture is complete
+            return y >= height || (y == height - 1 && x >= width);
+        const int count = p[i];
+        const uint8_t value = p[i + 1];
+        i += 2;
+        if (count > 0) {
+            if (y >= height || x + count > paddedWidth)
+                return false;
+            if (nibbles)
+                put(count, [value](int k) {
+                    return static_cast<uint8_t>(k % 2 == 0 ? value >> 4 : value & 0x0F);
+                });
+            else
+                put(count, [value](int) { return value; });
+            continue;
+        }
+        switch (value) {
+        case 0: // end of line
+            if (y >= height)
+                return false;
+            x = 0;
+            ++y;
+            break;
+        case 1: // end of bitmap
+            return true;
+        case 2: // delta: skipped pixels keep index 0
+            if (i + 2 > n)
+                return false;
+            x += p[i];
+            y += p[i + 1];
+            i += 2;
+            if (x > paddedWidth || y > height)
+                return false;
+            break;
+        default: { // a literal run of `value` pixels, padded to a 16-bit boundary
+            const int literal = value;
+            const size_t bytes = nibbles ? (static_cast<size_t>(literal) + 1) / 2 : literal;
+            if (y >= height || x + literal > paddedWidth || bytes > n - i)
+                return false;
+            const uint8_t* src = p + i;
+            if (nibbles)
+                put(literal, [src](int k) {
+                    return static_cast<uint8_t>(k % 2 == 0 ? src[k / 2] >> 4 : src[k / 2] & 0x0F);
+                });
+            else
+                put(literal, [src](int k) { return src[k]; });
+            i += (bytes + 1) & ~size_t{1};
+            break;
+        }
+        }
+    }
+}
+
+void unpackRow(const uint8_t* src, int bitCount, int width, uint8_t* row) {
+    if (bitCount == 8) {
+        std::memcpy(row, src, static_cast<size_t>(width));
+        return;
+    }
+    const int mask = (1 << bitCount) - 1;
+    for (int x = 0; x < width; ++x) {
+        const int bit = x * bitCount;
+        row[x] = static_cast<uint8_t>((src[bit / 8] >> (8 - bitCount - bit % 8)) & mask);
+    }
+}
+
+} // namespace
+
+bool decodeBmp(const uint8_t* data, size_t size, pz4fmt::Image& out) {
+    out = pz4fmt::Image{};
+    if (data == nullptr || size < kFileHeaderSize + kCoreHeaderSize || data[0] != 'B' ||
+        data[1] != 'M')
+        return false;
+    Header h;
+    size_t headerSize = 0;
+    if (!readHeader(data, size, h, headerSize))
+        return false;
+    const bool supported = (h.compression == kUncompressed &&
+                            (h.bitCount == 1 || h.bitCount == 4 || h.bitCount == 8)) ||
+                           (h.compression == kRle8 && h.bitCount == 8) ||
+                           (h.compression == kRle4 && h.bitCount == 4);
+    if (!supported)
+        return false;
+    const bool topDown = h.height < 0;
+    const int64_t rows = topDown ? -h.height : h.height;
+    pz4fmt::DecodeBudget budget;
+    if (h.width <= 0 || rows <= 0 || h.width > pz4fmt::kMaxSide || rows > pz4fmt::kMaxSide ||
+        !budget.take(static_cast<int>(h.width), static_cast<int>(rows)))
+        return false;
+
+    pz4fmt::Frame f;
+    f.width = static_cast<int>(h.width);
+    f.height = static_cast<int>(rows);
+
+    // The palette sits between the header and the pixels. Writers that store
+    // fewer entries than the depth allows do not always say so in colorsUsed,
+    // so the room before the pixels bounds it too.
+    const size_t paletteAt = kFileHeaderSize + headerSize;
+    const size_t pixelsAt = le32(data + 10);
+    if (pixelsAt < paletteAt || pixelsAt >= size)
+        return false;
+    size_t entries = size_t{1} << h.bitCount;
+    if (h.colorsUsed != 0)
+        entries = std::min<size_t>(entries, h.colorsUsed);
+    entries = std::min(entries, (pixelsAt - paletteAt) / h.entryBytes);
+    for (size_t k = 0; k < entries; ++k) {
+        const uint8_t* e = data + paletteAt + k * h.entryBytes; // blue, green, red
+        f.palette[3 * k] = e[2];
+        f.palette[3 * k + 1] = e[1];
+        f.palette[3 * k + 2] = e[0];
+    }
+    f.hasPalette = entries > 0;
+    f.colorCount = static_cast<int>(entries);
+
+    const size_t w = static_cast<size_t>(f.width);
+    const uint8_t* src = data + pixelsAt;
+    const size_t available = size - pixelsAt;
+    const size_t rowBits = w * static_cast<size_t>(h.bitCount);
+    const size_t stride = (rowBits + 31) / 32 * 4;
+    // The last row's padding is often left off; its pixels are not.
+    if (h.compression == kUncompressed &&
+        (static_cast<size_t>(f.height) - 1) * stride + (rowBits + 7) / 8 > available)
+        return false;
+    f.pixels.resize(w * static_cast<size_t>(f.height));
+    if (h.compression == kUncompressed) {
+        for (int r = 0; r < f.height; ++r)
+            unpackRow(src + static_cast<size_t>(r) * stride, h.bitCount, f.width,
+                      f.pixels.data() + static_cast<size_t>(r) * w);
+    } else if (!decodeRle(src, available, h.compression == kRle4, f.width, f.height,
+                          f.pixels.data())) {
+        return false;
+    }
+    if (topDown)
+        pz4fmt::flipRows(f.pixels, f.width, f.height);
+    out.frames.push_back(std::move(f));
+    return true;
+}
+
+std::vector<uint8_t> encodeBmp(const pz4fmt::SaveInput& in) {
+    if (!pz4fmt::validImageInput(in))
+        return {};
+    const int entries = pz4fmt::paletteEntriesFor(in);
+    const size_t w = static_cast<size_t>(in.width);
+    const size_t stride = (w + 3) & ~size_t{3};
+    const uint32_t pixelsAt = static_cast<uint32_t>(kFileHeaderSize + kInfoHeaderSize) +
+                              4 * static_cast<uint32_t>(entries);
+    const uint32_t imageBytes = static_cast<uint32_t>(stride * static_cast<size_t>(in.height));
+
+    std::vector<uint8_t> out;
+    out.reserve(pixelsAt + imageBytes);
+    out.push_back('B');
+    out.push_back('M');
+    pz4fmt::putLe32(out, pixelsAt + imageBytes);            // file size
+    pz4fmt::putLe32(out, 0);                                // reserved
+    pz4fmt::putLe32(out, pixelsAt);                         // offset of the pixels
+    pz4fmt::putLe32(out, kInfoHeaderSize);                  // header size
+    pz4fmt::putLe32(out, static_cast<uint32_t>(in.width));  // width
+    pz4fmt::putLe32(out, static_cast<uint32_t>(in.height)); // height > 0: bottom-up
+    pz4fmt::putLe16(out, 1);                                // planes
+    pz4fmt::putLe16(out, 8);                                // bits per pixel
+    pz4fmt::putLe32(out, kUncompressed);                    // compression
+    pz4fmt::putLe32(out, imageBytes);                       // image size
+    pz4fmt::putLe32(out, 2835);                             // 72 dpi, in pixels per metre
+    pz4fmt::putLe32(out, 2835);
+    pz4fmt::putLe32(out, static_cast<uint32_t>(entries)); // colours used
+    pz4fmt::putLe32(out, 0);                              // all colours important
+    for (int k = 0; k < entries; ++k) {
+        const uint8_t* rgb = in.palette + 3 * k;
+        out.insert(out.end(), {rgb[2], rgb[1], rgb[0], 0});
+    }
+    // Both the document and the file run bottom-up.
+    for (int r = 0; r < in.height; ++r) {
+        const uint8_t* row = in.pixels + static_cast<size_t>(r) * w;
+        out.insert(out.end(), row, row + w);
+        out.resize(out.size() + stride - w, 0);
+    }
+    return out;
+}
+
+} // namespace pz4bmp

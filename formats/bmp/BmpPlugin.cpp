@@ -1,0 +1,24 @@
+#include "BmpCodec.h"
+#include "common/PluginExports.h"
+
+namespace {
+
+struct BmpFormat {
+    static constexpr const char* author = "pz4 developers";
+    static constexpr const char* version = "1.0";
+    static constexpr const char* extension = "bmp";
+    static constexpr const char* description = "Windows Bitmap";
+    static constexpr bool savesFrames = true;
+    static constexpr bool savesAnims = false;
+
+    static bool decode(const uint8_t* data, size_t size, pz4fmt::Image& out) {
+        return pz4bmp::decodeBmp(data, size, out);
+    }
+    static bool saveFrame(const pz4fmt::SaveInput& frame) {
+        return pz4fmt::writeEncoded(frame.fileName, pz4bmp::encodeBmp(frame));
+    }
+};
+
+} // namespace
+
+PZ4_DEFINE_FORMAT_PLUGIN(BmpFormat)

@@ -1,0 +1,24 @@
+#include "PcxCodec.h"
+#include "common/PluginExports.h"
+
+namespace {
+
+struct PcxFormat {
+    static constexpr const char* author = "pz4 developers";
+    static constexpr const char* version = "1.0";
+    static constexpr const char* extension = "pcx";
+    static constexpr const char* description = "PCX Image";
+    static constexpr bool savesFrames = true;
+    static constexpr bool savesAnims = false;
+
+    static bool decode(const uint8_t* data, size_t size, pz4fmt::Image& out) {
+        return pz4pcx::decodePcx(data, size, out);
+    }
+    static bool saveFrame(const pz4fmt::SaveInput& frame) {
+        return pz4fmt::writeEncoded(frame.fileName, pz4pcx::encodePcx(frame));
+    }
+};
+
+} // namespace
+
+PZ4_DEFINE_FORMAT_PLUGIN(PcxFormat)

@@ -1,0 +1,234 @@
+#include "PngCodec.h"
+
+#include <png.h>
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstring>
+
+// libpng reports errors by longjmp. Each setjmp below sits in a function that
+// owns no object with a destructor and reads nothing it changed after setjmp
+// once the jump has come back; the libpng structs are released by RAII owners
+// one frame further out.
+
+namespace pz4png {
+
+namespace {
+
+constexpr size_t kMaxDeflateRatio = 1032;
+constexpr png_alloc_size_t kMaxChunkBytes = png_alloc_size_t{8} << 20;
+// Five bytes a name: four letters and the terminating zero.
+constexpr png_byte kSkippedChunks[] = "iCCP\0iTXt\0tEXt\0zTXt\0sPLT\0eXIf";
+
+[[noreturn]] void onError(png_structp png, png_const_charp) {
+    png_longjmp(png, 1);
+}
+void onWarning(png_structp, png_const_charp) {}
+
+struct MemoryReader {
+    const uint8_t* data;
+    size_t size;
+    size_t pos;
+};
+
+void readFromMemory(png_structp png, png_bytep out, size_t n) {
+    auto* r = static_cast<MemoryReader*>(png_get_io_ptr(png));
+    if (n > r->size - r->pos)
+        png_error(png, "file cut short");
+    std::memcpy(out, r->data + r->pos, n);
+    r->pos += n;
+}
+
+struct ReadStructs {
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, onError, onWarning);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    ReadStructs() = default;
+    ReadStructs(const ReadStructs&) = delete;
+    ReadStructs& operator=(const ReadStructs&) = delete;
+    ~ReadStructs() {
+        if (png != nullptr)
+            png_destroy_read_struct(&png, info != nullptr ? &info : nullptr, nullptr);
+    }
+};
+
+struct ReadJob {
+    png_structp png;
+    png_infop info;
+    MemoryReader reader;
+    pz4fmt::Frame* frame;
+};
+
+// Sets the transformations that turn the stored samples into one index per
+// pixel and fills in the frame's palette; false for images without one.
+bool choosePalette(png_structp png, png_infop info, pz4fmt::Frame& f) {
+    const int depth = png_get_bit_depth(png, info);
+    const int colourType = png_get_color_type(png, info);
+    if (colourType == PNG_COLOR_TYPE_PALETTE) {
+        png_colorp entries = nullptr;
+        int count = 0;
+        if (png_get_PLTE(png, info, &entries, &count) == 0 || count <= 0 || count > 256)
+            return false;
+        for (int k = 0; k < count; ++k) {
+            f.palette[3 * k] = entries[k].red;
+            f.palette[3 * k + 1] = entries[k].green;
+            f.palette[3 * k + 2] = entries[k].blue;
+        }
+        f.colorCount = count;
+    } else if (colourType == PNG_COLOR_TYPE_GRAY) {
+        // The grey levels become the palette: 2, 4, 16 or 256 steps from black to white.
+        if (depth == 16)
+            png_set_strip_16(png);
+        const int levels = 1 << std::min(depth, 8);
+        for (int k = 0; k < levels; ++k)
+            std::fill_n(f.palette.begin() + 3 * k, 3, static_cast<uint8_t>(k * 255 / (levels - 1)));
+        f.colorCount = levels;
+    } else {
+        return false; // colour and alpha images carry no palette to show them with
+    }
+    if (depth < 8)
+        png_set_packing(png);
+    f.hasPalette = true;
+    return true;
+}
+
+bool readRows(ReadJob* job) {
+    png_structp png = job->png;
+    png_infop info = job->info;
+    pz4fmt::Frame& f = *job->frame;
+    png_read_info(png, info);
+    const png_uint_32 width = png_get_image_width(png, info);
+    const png_uint_32 height = png_get_image_height(png, info);
+    const size_t storedDepth = png_get_bit_depth(png, info);
+    pz4fmt::DecodeBudget budget;
+    if (width > pz4fmt::kMaxSide || height > pz4fmt::kMaxSide ||
+        !budget.take(static_cast<int>(width), static_cast<int>(height)) ||
+        !choosePalette(png, info, f))
+        return false;
+    const int passes = png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    if (png_get_rowbytes(png, info) != width)
+        return false;
+    // Deflate packs at most 1032 bytes into one: a file too short to hold its
+    // rows is refused before their memory is taken.
+    const size_t storedRow = 1 + (static_cast<size_t>(width) * storedDepth + 7) / 8;
+    if (storedRow * height / kMaxDeflateRatio > job->reader.size)
+        return false;
+    f.width = static_cast<int>(width);
+    f.height = static_cast<int>(height);
+    f.pixels.resize(static_cast<size_t>(width) * height);
+    // Each pass of an interlaced image fills in its own pixels of the rows it
+    // is given, so the passes build up in place. The file runs top-down.
+    for (int pass = 0; pass < passes; ++pass)
+        for (png_uint_32 y = 0; y < height; ++y)
+            png_read_row(png, f.pixels.data() + static_cast<size_t>(height - 1 - y) * width,
+                         nullptr);
+    return true;
+}
+
+bool runRead(ReadJob* job) {
+    if (setjmp(png_jmpbuf(job->png)))
+        return false;
+    png_set_read_fn(job->png, &job->reader, readFromMemory);
+    png_set_user_limits(job->png, pz4fmt::kMaxSide, pz4fmt::kMaxSide);
+    // libpng takes a chunk's memory as its length field claims it, before
+    // reading it: capped, so a few bytes claiming a gigabyte of text fail at
+    // once. The pixel data is exempt and checked against the picture size.
+    png_set_chunk_malloc_max(job->png, kMaxChunkBytes);
+    // Text, profiles and metadata are never shown; skipping them is cheaper and safer.
+    png_set_keep_unknown_chunks(job->png, PNG_HANDLE_CHUNK_NEVER, kSkippedChunks,
+                                static_cast<int>(sizeof kSkippedChunks / 5));
+#ifdef PZ4_PNG_IGNORE_CRC
+    // Fuzzing only: let mutated chunks reach the decoder instead of the checksum test.
+    png_set_crc_action(job->png, PNG_CRC_QUIET_USE, PNG_CRC_QUIET_USE);
+#endif
+    return readRows(job);
+}
+
+struct WriteSink {
+    std::vector<uint8_t> bytes;
+    bool failed = false;
+};
+
+void writeToMemory(png_structp png, png_bytep data, size_t n) {
+    auto* sink = static_cast<WriteSink*>(png_get_io_ptr(png));
+    // No longjmp from inside a handler: the failure is noted and checked at the end.
+    try {
+        sink->bytes.insert(sink->bytes.end(), data, data + n);
+    } catch (...) {
+        sink->failed = true;
+    }
+}
+void flushMemory(png_structp) {}
+
+struct WriteStructs {
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, onError, onWarning);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    WriteStructs() = default;
+    WriteStructs(const WriteStructs&) = delete;
+    WriteStructs& operator=(const WriteStructs&) = delete;
+    ~WriteStructs() {
+        if (png != nullptr)
+            png_destroy_write_struct(&png, info != nullptr ? &info : nullptr);
+    }
+};
+
+struct WriteJob {
+    png_structp png;
+    png_infop info;
+    WriteSink* sink;
+    const pz4fmt::SaveInput* frame;
+    png_color colours[256];
+    int entries;
+};
+
+bool runWrite(WriteJob* job) {
+    if (setjmp(png_jmpbuf(job->png)))
+        return false;
+    png_structp png = job->png;
+    const pz4fmt::SaveInput& in = *job->frame;
+    png_set_write_fn(png, job->sink, writeToMemory, flushMemory);
+    png_set_IHDR(png, job->info, static_cast<png_uint_32>(in.width),
+                 static_cast<png_uint_32>(in.height), 8, PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_PLTE(png, job->info, job->colours, job->entries);
+    png_write_info(png, job->info);
+    const size_t w = static_cast<size_t>(in.width);
+    for (int y = in.height - 1; y >= 0; --y)
+        png_write_row(png, in.pixels + static_cast<size_t>(y) * w);
+    png_write_end(png, nullptr);
+    return true;
+}
+
+} // namespace
+
+bool decodePng(const uint8_t* data, size_t size, pz4fmt::Image& out) {
+    out = pz4fmt::Image{};
+    if (data == nullptr || size < 8 || png_sig_cmp(data, 0, 8) != 0)
+        return false;
+    ReadStructs structs;
+    if (structs.info == nullptr)
+        return false;
+    pz4fmt::Frame frame;
+    ReadJob job{structs.png, structs.info, MemoryReader{data, size, 0}, &frame};
+    if (!runRead(&job))
+        return false;
+    out.frames.push_back(std::move(frame));
+    return true;
+}
+
+std::vector<uint8_t> encodePng(const pz4fmt::SaveInput& in) {
+    if (!pz4fmt::validImageInput(in))
+        return {};
+    WriteStructs structs;
+    if (structs.info == nullptr)
+        return {};
+    WriteSink sink;
+    WriteJob job{structs.png, structs.info, &sink, &in, {}, pz4fmt::paletteEntriesFor(in)};
+    for (int k = 0; k < job.entries; ++k)
+        job.colours[k] = png_color{in.palette[3 * k], in.palette[3 * k + 1], in.palette[3 * k + 2]};
+    if (!runWrite(&job) || sink.failed)
+        return {};
+    return std::move(sink.bytes);
+}
+
+} // namespace pz4png

@@ -1,0 +1,139 @@
+#pragma once
+
+// Shared by the PCX, BMP and PNG tests: files built field by field, sample
+// pictures, and the corruption run every decoder goes through.
+
+#include "common/FormatKit.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <initializer_list>
+#include <random>
+#include <vector>
+
+namespace rastertest {
+
+using Bytes = std::vector<uint8_t>;
+
+// Appends fields in file order, so a hand-built file reads as its layout.
+class ByteWriter {
+public:
+    ByteWriter& u8(std::initializer_list<int> values) {
+        for (int v : values)
+            bytes_.push_back(static_cast<uint8_t>(v));
+        return *this;
+    }
+    ByteWriter& le16(unsigned v) { return u8({int(v & 0xFF), int((v >> 8) & 0xFF)}); }
+    ByteWriter& le32(uint32_t v) {
+        return u8({int(v & 0xFF), int((v >> 8) & 0xFF), int((v >> 16) & 0xFF), int(v >> 24)});
+    }
+    ByteWriter& be32(uint32_t v) {
+        return u8({int(v >> 24), int((v >> 16) & 0xFF), int((v >> 8) & 0xFF), int(v & 0xFF)});
+    }
+    ByteWriter& fill(size_t n, uint8_t v) {
+        bytes_.insert(bytes_.end(), n, v);
+        return *this;
+    }
+    ByteWriter& bytes(const Bytes& b) {
+        bytes_.insert(bytes_.end(), b.begin(), b.end());
+        return *this;
+    }
+    size_t size() const { return bytes_.size(); }
+    const Bytes& data() const { return bytes_; }
+
+private:
+    Bytes bytes_;
+};
+
+struct Picture {
+    int width = 0;
+    int height = 0;
+    Bytes pixels; // bottom-up, as the program hands them over
+    pz4fmt::Palette palette{};
+    int colorCount = 256;
+
+    uint8_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+
+// Runs, lone values and every value below `colours`, different in each row so
+// a flipped or shifted row shows.
+inline Picture samplePicture(int width, int height, int colours = 256) {
+    Picture p;
+    p.width = width;
+    p.height = height;
+    p.colorCount = colours;
+    p.pixels.resize(static_cast<size_t>(width) * height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const int v = (x / 5) % 3 == 0 ? y * 7 + 200 : x * 31 + y * 3;
+            p.pixels[static_cast<size_t>(y) * width + x] = static_cast<uint8_t>(v % colours);
+        }
+    for (int k = 0; k < 256; ++k) {
+        p.palette[3 * k] = static_cast<uint8_t>(k);
+        p.palette[3 * k + 1] = static_cast<uint8_t>(255 - k);
+        p.palette[3 * k + 2] = static_cast<uint8_t>(k * 7);
+    }
+    return p;
+}
+
+inline pz4fmt::SaveInput saveInputOf(const Picture& p, const char* fileName = "out") {
+    return pz4fmt::SaveInput{
+        fileName, p.pixels.data(), p.palette.data(), p.width, p.height, p.colorCount, 0};
+}
+
+using DecodeFn = bool (*)(const uint8_t*, size_t, pz4fmt::Image&);
+
+// What the program relies on in every frame a decoder hands out.
+inline void expectWellFormed(const pz4fmt::Image& image) {
+    ASSERT_EQ(image.frames.size(), 1u);
+    const pz4fmt::Frame& f = image.frames[0];
+    EXPECT_GT(f.width, 0);
+    EXPECT_GT(f.height, 0);
+    EXPECT_LE(f.width, pz4fmt::kMaxSide);
+    EXPECT_LE(f.height, pz4fmt::kMaxSide);
+    EXPECT_EQ(f.pixels.size(), static_cast<size_t>(f.width) * static_cast<size_t>(f.height));
+    EXPECT_GE(f.colorCount, 0);
+    EXPECT_LE(f.colorCount, 256);
+    EXPECT_EQ(f.hasPalette, f.colorCount > 0);
+}
+
+// The one frame `decode` must find in `file`; an empty frame after a reported failure.
+inline pz4fmt::Frame decodeOne(DecodeFn decode, const Bytes& file) {
+    pz4fmt::Image image;
+    EXPECT_TRUE(decode(file.data(), file.size(), image));
+    expectWellFormed(image);
+    return image.frames.empty() ? pz4fmt::Frame{} : image.frames[0];
+}
+
+// Palette entry k of a frame as red, green, blue.
+inline Bytes rgb(int k, const pz4fmt::Frame& f) {
+    return Bytes(f.palette.begin() + 3 * k, f.palette.begin() + 3 * k + 3);
+}
+
+// Every truncation and a fixed-seed series of byte changes: the sanitizers
+// watch for bad reads, writes and leaks, the checks for inconsistent frames.
+inline void shake(DecodeFn decode, const Bytes& sample, int mutations = 4000) {
+    for (size_t n = 0; n < sample.size(); ++n) {
+        pz4fmt::Image image;
+        Bytes cut(sample.begin(), sample.begin() + static_cast<std::ptrdiff_t>(n));
+        if (decode(cut.data(), cut.size(), image))
+            expectWellFormed(image);
+        else
+            EXPECT_TRUE(image.frames.empty()) << "truncated at " << n;
+    }
+    std::mt19937 rng(20240611);
+    for (int i = 0; i < mutations; ++i) {
+        Bytes bad = sample;
+        const int changes = 1 + static_cast<int>(rng() % 4);
+        for (int c = 0; c < changes; ++c)
+            bad[rng() % bad.size()] = static_cast<uint8_t>(rng());
+        pz4fmt::Image image;
+        if (decode(bad.data(), bad.size(), image))
+            expectWellFormed(image);
+        else
+            EXPECT_TRUE(image.frames.empty()) << "mutation " << i;
+    }
+}
+
+} // namespace rastertest
