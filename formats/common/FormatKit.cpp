@@ -10,7 +10,7 @@ bool DecodeBudget::take(int width, int height) {
     if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide)
         return false;
     const size_t bytes = static_cast<size_t>(width) * static_cast<size_t>(height);
-    if (bytes > kMaxDecodedBytes - used_)
+    if (used_ > cap_ || bytes > cap_ - used_)
         return false;
     used_ += bytes;
     return true;

@@ -1,0 +1,248 @@
+#include "Commands.h"
+
+#include "palette/PalManager.h"
+#include "plugins/DllManager.h"
+#include "plugins/SaveChain.h"
+#include "plugins/SaveNames.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <ostream>
+
+namespace fs = std::filesystem;
+using pz4::plugin::Export;
+
+namespace pzconv {
+
+namespace {
+
+const char* orDash(const char* text) {
+    return text != nullptr && *text != '\0' ? text : "-";
+}
+
+// `text` followed by spaces up to `width`, and always at least two.
+std::string column(const std::string& text, size_t width) {
+    return text + std::string(std::max(width, text.size()) - text.size() + 2, ' ');
+}
+
+const char* yesNo(bool b) {
+    return b ? "yes" : "no";
+}
+
+// The manager learns only the information texts; whether a plug-in can read at
+// all is whether it exports LoadObject, by either of its names.
+bool exportsLoadObject(const char* fileName) {
+    std::string error;
+    auto library = DynamicLibrary::open((fs::current_path() / fileName).string(), error);
+    if (!library)
+        return false;
+    const auto& name = pz4::plugin::exportName(Export::LoadObject);
+    return library->symbol(name.decorated) != nullptr || library->symbol(name.plain) != nullptr;
+}
+
+std::string describePlugin(const PluginRecord& record) {
+    return std::string(record.fileName.c_str()) + " (" + record.extension.c_str() + ", " +
+           record.description.c_str() + ")";
+}
+
+std::string frameNumber(int frame) {
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%03d", frame);
+    return digits;
+}
+
+// The extension pz4 opens a path by: its last three characters, dot or not.
+std::string openingExtension(const std::string& path) {
+    return path.size() > 3 ? path.substr(path.size() - 3) : path;
+}
+
+bool openInput(cDllManager& plugins, const std::string& path, std::ostream& err) {
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec)) {
+        err << "pzconv: cannot open '" << path << "': no such file\n";
+        return false;
+    }
+    if (plugins.OpenObject(path.c_str()))
+        return true;
+    const std::string ext = openingExtension(path);
+    const PluginRecord* reader = plugins.FindByExtension(ext.c_str());
+    if (reader == nullptr)
+        err << "pzconv: no plug-in reads files ending in '" << ext << "' (see pzconv list)\n";
+    else
+        err << "pzconv: " << describePlugin(*reader) << " could not read '" << path << "'\n";
+    return false;
+}
+
+} // namespace
+
+int runList(cDllManager& plugins, std::ostream& out, std::ostream& err) {
+    if (plugins.count == 0) {
+        err << "pzconv: no plug-ins (pz*.so) in " << fs::current_path().string() << "\n";
+        return kExitFailed;
+    }
+    struct Row {
+        std::array<std::string, 7> cells;
+        std::string description;
+    };
+    std::vector<Row> rows;
+    rows.push_back({{"FILE", "EXT", "AUTHOR", "VERSION", "READ", "FRAMES", "ANIM"}, "DESCRIPTION"});
+    for (int i = 0; i < plugins.count; ++i) {
+        const char* error = plugins.PluginLoadError(i);
+        if (plugins.PluginExtension(i) == nullptr) {
+            rows.push_back({{orDash(plugins.PluginFileName(i)), "-", "-", "-", "no", "no", "no"},
+                            std::string("cannot be loaded: ") + orDash(error)});
+            continue;
+        }
+        rows.push_back({{plugins.PluginFileName(i), plugins.PluginExtension(i),
+                         orDash(plugins.PluginAuthor(i)), orDash(plugins.PluginVersion(i)),
+                         yesNo(exportsLoadObject(plugins.PluginFileName(i))),
+                         yesNo(plugins.PluginSavesFrames(i)), yesNo(plugins.PluginSavesAnims(i))},
+                        orDash(plugins.PluginDescription(i))});
+    }
+    std::array<size_t, 7> widths{};
+    for (const Row& row : rows)
+        for (size_t c = 0; c < widths.size(); ++c)
+            widths[c] = std::max(widths[c], row.cells[c].size());
+    for (const Row& row : rows) {
+        for (size_t c = 0; c < widths.size(); ++c)
+            out << column(row.cells[c], widths[c]);
+        out << row.description << "\n";
+    }
+    return kExitOk;
+}
+
+int runInfo(cDllManager& plugins, const Options& options, std::ostream& out, std::ostream& err) {
+    if (!openInput(plugins, options.input, err))
+        return kExitFailed;
+    const int count = plugins.FrameCount();
+    out << "File:    " << options.input << "\n"
+        << "Plug-in: " << describePlugin(*plugins.current()) << "\n"
+        << "Frames:  " << count << "\n";
+    int failures = 0;
+    if (count > 0)
+        out << column("FRAME", 5) << column("SIZE", 11) << column("PALETTE", 16) << "TAG\n";
+    for (int f = 0; f < count; ++f) {
+        unsigned char* pixels = nullptr;
+        unsigned char* palette = nullptr;
+        int width = 0, height = 0, colorCount = 0, tag = 0;
+        const std::string number = frameNumber(f);
+        if (!plugins.LockFrame(f, &pixels, &palette, &width, &height, &colorCount, &tag)) {
+            out << number << "    cannot be locked\n";
+            ++failures;
+            continue;
+        }
+        const std::string size = std::to_string(width) + "x" + std::to_string(height);
+        const std::string pal =
+            palette != nullptr ? "own, " + std::to_string(colorCount) + " colours" : "none";
+        out << column(number, 5) << column(size, 11) << column(pal, 16) << tag << "\n";
+    }
+    plugins.CloseObject();
+    if (failures > 0) {
+        err << "pzconv: " << failures << " frame(s) of '" << options.input
+            << "' could not be locked\n";
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+int runConvert(cDllManager& plugins, const Options& options, std::ostream& out, std::ostream& err) {
+    std::string stem, ext;
+    if (!splitOutputPath(options.output, stem, ext)) {
+        err << "pzconv: '" << options.output
+            << "' has no extension to choose the output format by\n";
+        return kExitUsage;
+    }
+    const PluginRecord* writer = plugins.FindByExtension(ext.c_str());
+    if (writer == nullptr) {
+        err << "pzconv: no plug-in handles the extension '" << ext << "' (see pzconv list)\n";
+        return kExitFailed;
+    }
+    if (options.anim ? !writer->savesAnims : !writer->savesFrames) {
+        err << "pzconv: " << describePlugin(*writer) << " cannot save "
+            << (options.anim ? "animations" : "frames") << "\n";
+        return kExitFailed;
+    }
+
+    if (!openInput(plugins, options.input, err))
+        return kExitFailed;
+    const int count = plugins.FrameCount();
+    if (count <= 0) {
+        err << "pzconv: '" << options.input << "' holds no frames\n";
+        plugins.CloseObject();
+        return kExitFailed;
+    }
+    const FrameRange range = options.frames.value_or(FrameRange{0, count - 1});
+    if (range.last >= count) {
+        err << "pzconv: frames " << range.first << "-" << range.last << " are not all in '"
+            << options.input << "', which holds frames 0-" << count - 1 << "\n";
+        plugins.CloseObject();
+        return kExitUsage;
+    }
+
+    // Frames without a palette are saved in the one pz4 starts with.
+    const cPalManager startPalette;
+    cSaveChain chain(options.anim ? cSaveChain::Kind::Animation : cSaveChain::Kind::Frames,
+                     startPalette.colors.get());
+    const int selected = range.last - range.first + 1;
+    std::vector<std::string> written;
+    for (int f = range.first; f <= range.last; ++f) {
+        unsigned char* pixels = nullptr;
+        unsigned char* palette = nullptr;
+        int width = 0, height = 0, colorCount = 0, tag = 0;
+        if (!plugins.LockFrame(f, &pixels, &palette, &width, &height, &colorCount, &tag)) {
+            // Nothing is written: a partial conversion would pass for a whole one.
+            err << "pzconv: cannot lock frame " << f << " of '" << options.input
+                << "'; nothing written\n";
+            plugins.CloseObject();
+            return kExitFailed;
+        }
+        const std::string name =
+            options.anim ? options.output
+                         : frameOutputName(stem.c_str(), f, selected, ext.c_str()).str();
+        if (written.empty() || !options.anim)
+            written.push_back(name);
+        chain.Append(name.c_str(), pixels, palette, width, height, colorCount, tag);
+    }
+
+    const bool saved = options.anim ? plugins.SaveAnimWith(ext.c_str(), chain.First())
+                                    : plugins.SaveFramesWith(ext.c_str(), chain.First());
+    plugins.CloseObject();
+    if (!saved) {
+        err << "pzconv: " << describePlugin(*writer) << " failed to save "
+            << (options.anim ? "the animation " : "the frames to ") << written.front()
+            << (written.size() > 1 ? " ..." : "") << "\n";
+        return kExitFailed;
+    }
+    for (const std::string& name : written)
+        out << "wrote " << name << "\n";
+    return kExitOk;
+}
+
+int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    Options options;
+    std::string error;
+    if (!parseArguments(args, options, error)) {
+        err << "pzconv: " << error << "\n" << kSynopsis << "Run 'pzconv --help' for more.\n";
+        return kExitUsage;
+    }
+    if (options.command == Command::Help) {
+        out << kSynopsis << kHelp;
+        return kExitOk;
+    }
+    cDllManager plugins;
+    switch (options.command) {
+    case Command::List:
+        return runList(plugins, out, err);
+    case Command::Info:
+        return runInfo(plugins, options, out, err);
+    case Command::Convert:
+        return runConvert(plugins, options, out, err);
+    case Command::Help:
+        break;
+    }
+    return kExitOk;
+}
+
+} // namespace pzconv
