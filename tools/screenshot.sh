@@ -17,13 +17,14 @@ if [ ! -f "build/run/$sample" ]; then
 fi
 mkdir -p docs
 out=$(pwd)/docs/screenshot.png
+rc=$(pwd)/tools/screenshot/openbox-rc.xml
 cd build/run
 xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" sh -c '
-    openbox --config-file ../../tools/screenshot/openbox-rc.xml >/dev/null 2>&1 &
+    openbox --config-file "$3" >/dev/null 2>&1 &
     wm=$!
     sleep 1
     ../release/bin/pz4shot "$1" "$2"
     status=$?
     kill $wm 2>/dev/null
-    exit $status' sh "$sample" "$out"
+    exit $status' sh "$sample" "$out" "$rc"
 echo "Wrote $out from $sample"
