@@ -56,6 +56,9 @@ bool writeFile(const char* path, const std::vector<uint8_t>& data);
 
 // Reverses the row order of a width x height buffer in place.
 void flipRows(std::vector<uint8_t>& pixels, int width, int height);
+// One row of `width` pixels packed at 1, 2, 4 or 8 bits each, leftmost pixel in
+// the high bits, into one index a pixel.
+void unpackRow(const uint8_t* packed, int bitsPerPixel, int width, uint8_t* row);
 
 // A frame handed in for saving is usable: non-null buffers and sane dimensions.
 struct SaveInput {
