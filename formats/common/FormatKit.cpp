@@ -96,10 +96,13 @@ bool writeEncoded(const char* path, const std::vector<uint8_t>& bytes) {
     return !bytes.empty() && writeFile(path, bytes);
 }
 
-int paletteEntriesFor(const SaveInput& in) {
+int highestIndex(const SaveInput& in) {
     const size_t n = static_cast<size_t>(in.width) * static_cast<size_t>(in.height);
-    const uint8_t highest = n == 0 ? 0 : *std::max_element(in.pixels, in.pixels + n);
-    return std::max({1, std::min(in.colorCount, 256), highest + 1});
+    return n == 0 ? 0 : *std::max_element(in.pixels, in.pixels + n);
+}
+
+int paletteEntriesFor(const SaveInput& in) {
+    return std::max({1, std::min(in.colorCount, 256), highestIndex(in) + 1});
 }
 
 void putLe16(std::vector<uint8_t>& out, uint16_t v) {

@@ -75,6 +75,8 @@ bool validSaveInput(const SaveInput& in);
 bool validImageInput(const SaveInput& in);
 // Writes an encoder's output; an empty result means the encoder refused the frame.
 bool writeEncoded(const char* path, const std::vector<uint8_t>& bytes);
+// The highest palette index a saved frame's pixels use.
+int highestIndex(const SaveInput& in);
 // The palette entries a saved frame needs: its colorCount clamped to 1..256, but
 // never fewer than its highest pixel value + 1, so no pixel points past the palette.
 int paletteEntriesFor(const SaveInput& in);
