@@ -123,18 +123,6 @@ bool decodeRle(const uint8_t* p, size_t n, bool nibbles, int width, int height, 
     }
 }
 
-void unpackRow(const uint8_t* src, int bitCount, int width, uint8_t* row) {
-    if (bitCount == 8) {
-        std::memcpy(row, src, static_cast<size_t>(width));
-        return;
-    }
-    const int mask = (1 << bitCount) - 1;
-    for (int x = 0; x < width; ++x) {
-        const int bit = x * bitCount;
-        row[x] = static_cast<uint8_t>((src[bit / 8] >> (8 - bitCount - bit % 8)) & mask);
-    }
-}
-
 } // namespace
 
 bool decodeBmp(const uint8_t* data, size_t size, pz4fmt::Image& out) {
@@ -195,8 +183,8 @@ bool decodeBmp(const uint8_t* data, size_t size, pz4fmt::Image& out) {
     f.pixels.resize(w * static_cast<size_t>(f.height));
     if (h.compression == kUncompressed) {
         for (int r = 0; r < f.height; ++r)
-            unpackRow(src + static_cast<size_t>(r) * stride, h.bitCount, f.width,
-                      f.pixels.data() + static_cast<size_t>(r) * w);
+            pz4fmt::unpackRow(src + static_cast<size_t>(r) * stride, h.bitCount, f.width,
+                              f.pixels.data() + static_cast<size_t>(r) * w);
     } else if (!decodeRle(src, available, h.compression == kRle4, f.width, f.height,
                           f.pixels.data())) {
         return false;

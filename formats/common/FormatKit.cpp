@@ -71,6 +71,18 @@ void flipRows(std::vector<uint8_t>& pixels, int width, int height) {
                          pixels.begin() + static_cast<std::ptrdiff_t>(bottom * w));
 }
 
+void unpackRow(const uint8_t* packed, int bitsPerPixel, int width, uint8_t* row) {
+    if (bitsPerPixel == 8) {
+        std::copy_n(packed, static_cast<size_t>(width), row);
+        return;
+    }
+    const int mask = (1 << bitsPerPixel) - 1;
+    for (int x = 0; x < width; ++x) {
+        const int bit = x * bitsPerPixel;
+        row[x] = static_cast<uint8_t>((packed[bit / 8] >> (8 - bitsPerPixel - bit % 8)) & mask);
+    }
+}
+
 bool validSaveInput(const SaveInput& in) {
     return in.fileName != nullptr && in.fileName[0] != '\0' && validImageInput(in);
 }
@@ -84,10 +96,13 @@ bool writeEncoded(const char* path, const std::vector<uint8_t>& bytes) {
     return !bytes.empty() && writeFile(path, bytes);
 }
 
-int paletteEntriesFor(const SaveInput& in) {
+int highestIndex(const SaveInput& in) {
     const size_t n = static_cast<size_t>(in.width) * static_cast<size_t>(in.height);
-    const uint8_t highest = n == 0 ? 0 : *std::max_element(in.pixels, in.pixels + n);
-    return std::max({1, std::min(in.colorCount, 256), highest + 1});
+    return n == 0 ? 0 : *std::max_element(in.pixels, in.pixels + n);
+}
+
+int paletteEntriesFor(const SaveInput& in) {
+    return std::max({1, std::min(in.colorCount, 256), highestIndex(in) + 1});
 }
 
 void putLe16(std::vector<uint8_t>& out, uint16_t v) {

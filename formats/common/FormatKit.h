@@ -56,6 +56,9 @@ bool writeFile(const char* path, const std::vector<uint8_t>& data);
 
 // Reverses the row order of a width x height buffer in place.
 void flipRows(std::vector<uint8_t>& pixels, int width, int height);
+// One row of `width` pixels packed at 1, 2, 4 or 8 bits each, leftmost pixel in
+// the high bits, into one index a pixel.
+void unpackRow(const uint8_t* packed, int bitsPerPixel, int width, uint8_t* row);
 
 // A frame handed in for saving is usable: non-null buffers and sane dimensions.
 struct SaveInput {
@@ -72,6 +75,8 @@ bool validSaveInput(const SaveInput& in);
 bool validImageInput(const SaveInput& in);
 // Writes an encoder's output; an empty result means the encoder refused the frame.
 bool writeEncoded(const char* path, const std::vector<uint8_t>& bytes);
+// The highest palette index a saved frame's pixels use.
+int highestIndex(const SaveInput& in);
 // The palette entries a saved frame needs: its colorCount clamped to 1..256, but
 // never fewer than its highest pixel value + 1, so no pixel points past the palette.
 int paletteEntriesFor(const SaveInput& in);

@@ -23,11 +23,6 @@ int writeToVector(GifFileType* gif, const GifByteType* data, int length) {
     return length;
 }
 
-int highestIndex(const SaveInput& f) {
-    const size_t n = static_cast<size_t>(f.width) * static_cast<size_t>(f.height);
-    return *std::max_element(f.pixels, f.pixels + n);
-}
-
 // Entries of the colour table: the smallest power of two (at least 2) that holds
 // colorCount colours and every index the pixels use.
 int tableSizeFor(const SaveInput& f) {
@@ -152,7 +147,7 @@ bool encodeGifAnimation(const std::vector<SaveInput>& frames, std::vector<uint8_
     bool ok = global && w.open() && w.screen(width, height, global.get()) && w.loopForever();
     for (size_t i = 0; ok && i < frames.size(); ++i) {
         const SaveInput& f = frames[i];
-        const int highest = highestIndex(f);
+        const int highest = pz4fmt::highestIndex(f);
         const bool shared = i == 0 || (highest < globalSize &&
                                        std::memcmp(f.palette, first.palette,
                                                    static_cast<size_t>(globalSize) * 3) == 0);

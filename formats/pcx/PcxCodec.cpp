@@ -72,16 +72,7 @@ void headerPalette(const uint8_t* h, int depth, pz4fmt::Frame& f) {
 void expandLine(const Layout& l, const uint8_t* line, uint8_t* row) {
     const int w = l.width;
     if (l.planes == 1) {
-        const int bpp = l.bitsPerPixel;
-        if (bpp == 8) {
-            std::memcpy(row, line, static_cast<size_t>(w));
-            return;
-        }
-        const int mask = (1 << bpp) - 1;
-        for (int x = 0; x < w; ++x) {
-            const int bit = x * bpp;
-            row[x] = static_cast<uint8_t>((line[bit / 8] >> (8 - bpp - bit % 8)) & mask);
-        }
+        pz4fmt::unpackRow(line, l.bitsPerPixel, w, row);
         return;
     }
     for (int x = 0; x < w; ++x) {

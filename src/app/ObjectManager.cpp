@@ -6,6 +6,8 @@
 #include "palette/TRNManager.h"
 #include "plugins/DllManager.h"
 
+#include <utility>
+
 namespace {
 
 // The order the positions are read at start-up and written at the end.
@@ -58,10 +60,12 @@ cObjectManager::~cObjectManager() {
 }
 
 bool cObjectManager::OpenFile(const char* path) {
+    // Copied first: the path may be the open file's own name, which closing frees.
+    JqString opening(path);
     CloseFile();
-    if (!dllManager->OpenObject(path))
+    if (!dllManager->OpenObject(opening.text()))
         return false;
-    fileName.Assign(path);
+    fileName = std::move(opening);
     frameCount = dllManager->FrameCount();
     return true;
 }

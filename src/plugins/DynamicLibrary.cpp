@@ -19,15 +19,18 @@ namespace {
 #ifdef _WIN32
 constexpr const char* kLibrarySuffix = ".dll";
 constexpr char kSeparator = '\\';
+constexpr const char* kFolderSeparators = "/\\";
 #else
 constexpr const char* kLibrarySuffix = ".so";
 constexpr char kSeparator = '/';
+// A backslash is part of a file name here, and makes no path of it for dlopen.
+constexpr const char* kFolderSeparators = "/";
 #endif
 
 // A bare file name would send the loader through its search path, where a
 // library of the same name elsewhere could answer instead of the one listed.
 std::string pathInWorkingDirectory(const std::string& path) {
-    if (path.find('/') != std::string::npos || path.find('\\') != std::string::npos)
+    if (path.find_first_of(kFolderSeparators) != std::string::npos)
         return path;
     return std::string(".") + kSeparator + path;
 }

@@ -38,6 +38,20 @@ TEST(DynamicLibrary, NeverSearchesTheLibraryPath) {
     EXPECT_EQ(DynamicLibrary::openIfLoaded(systemLibrary), nullptr);
 }
 
+#ifndef _WIN32
+// A backslash is an ordinary character in a POSIX file name: such a plug-in is
+// still the file in the working directory, not a name for the loader to search.
+TEST(DynamicLibrary, BackslashInANameIsNoFolder) {
+    TempWorkDir dir;
+    const std::string name = "pz\\x.so";
+    dir.addFixture("pzfull", name);
+    std::string error;
+    auto library = DynamicLibrary::open(name, error);
+    ASSERT_NE(library, nullptr) << error;
+    EXPECT_NE(DynamicLibrary::openIfLoaded(name), nullptr);
+}
+#endif
+
 TEST(DynamicLibrary, AlreadyLoadedMeansHeldByThisProcess) {
     TempWorkDir dir;
     const std::string name = pz4test::libraryFileName("pzx");

@@ -156,6 +156,16 @@ TEST_F(ObjectManagerFiles, FailedOpenLeavesNoFileOpen) {
     EXPECT_EQ(log(), "LoadObject walk.ful\nUnloadObject\nLoadObject walk.ful\n");
 }
 
+// Reloading passes the open file's own name, which closing the file frees.
+TEST_F(ObjectManagerFiles, ReopensTheOpenFileByItsOwnName) {
+    cObjectManager om;
+    ASSERT_TRUE(om.OpenFile("walk.ful"));
+    ASSERT_TRUE(om.OpenFile(om.fileName.c_str()));
+    EXPECT_STREQ(om.fileName.c_str(), "walk.ful");
+    EXPECT_EQ(om.frameCount, 5);
+    EXPECT_EQ(log(), "LoadObject walk.ful\nUnloadObject\nLoadObject walk.ful\n");
+}
+
 TEST_F(ObjectManagerFiles, DestructionClosesTheOpenFileFirst) {
     {
         cObjectManager om;

@@ -39,9 +39,10 @@ public:
     Plugin(const Plugin&) = delete;
     Plugin& operator=(const Plugin&) = delete;
 
-    void* symbol(plugin::Export e) const {
-        return handle_ == nullptr ? nullptr : dlsym(handle_, plugin::exportName(e).plain);
+    void* lookup(const char* name) const {
+        return handle_ == nullptr ? nullptr : dlsym(handle_, name);
     }
+    void* symbol(plugin::Export e) const { return lookup(plugin::exportName(e).plain); }
     template <class Fn> Fn fn(plugin::Export e) const { return reinterpret_cast<Fn>(symbol(e)); }
 
     const char* text(plugin::Export e) const { return fn<plugin::GetTextFn>(e)(); }
@@ -185,6 +186,24 @@ TEST_P(RasterPlugin, BadRecordsFailTheSaveButNotTheOthers) {
     empty.width = 0;
     EXPECT_EQ(plugin.save(&empty), 0);
     EXPECT_EQ(plugin.saveAnim(&r1), 0);
+}
+
+// A plug-in exports the contract and nothing else: helpers of its own or of the
+// libraries linked into it would answer for another plug-in's in a process that
+// binds globally, and the decorated names must not shadow the plain ones.
+TEST(FormatPlugins, ExportOnlyTheContract) {
+    for (const char* library : {"pzpcx", "pzbmp", "pzpng", "pzgif"}) {
+        SCOPED_TRACE(library);
+        const Plugin p(library);
+        for (int e = 0; e < plugin::kExportCount; ++e) {
+            EXPECT_NE(p.symbol(static_cast<plugin::Export>(e)), nullptr);
+            EXPECT_EQ(p.lookup(plugin::kExportNames[e].decorated), nullptr);
+        }
+        for (const char* helper : {"_ZN6pz4fmt12DecodeBudget4takeEii", // linked library
+                                   "_ZN6pz4fmt15validImageInputERKNS_9SaveInputE",
+                                   "_ZN6pz4fmt11saveInputOfERK10SAVE_FRAME"}) // inline, own
+            EXPECT_EQ(p.lookup(helper), nullptr) << helper;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, RasterPlugin,
