@@ -16,13 +16,13 @@
 
 namespace {
 
-struct ButtonSpec {
+struct ButtonPlace {
     int id;
     const char* label;
     int x;
 };
 
-constexpr ButtonSpec kButtons[] = {
+constexpr ButtonPlace kButtons[] = {
     {TPz4MainDlg::LoadId, "Load", 4},         {TPz4MainDlg::SaveId, "Save", 36},
     {TPz4MainDlg::InfoId, "Info", 68},        {TPz4MainDlg::ViewId, "View", 100},
     {TPz4MainDlg::AnimId, "Anim", 132},       {TPz4MainDlg::TrnId, "TRN", 164},
@@ -37,12 +37,12 @@ TPz4MainDlg::TPz4MainDlg(QWidget* parent, std::unique_ptr<Prompts> prompts)
     setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
     const DialogUnits du(font());
     setFixedSize(du.size(261, 22));
-    for (const ButtonSpec& spec : kButtons) {
-        auto* button = new QPushButton(QString::fromLatin1(spec.label), this);
-        button->setObjectName(QString::number(spec.id));
-        button->setGeometry(du.rect(spec.x, 4, 30, 14));
+    for (const ButtonPlace& place : kButtons) {
+        auto* button = new QPushButton(QString::fromLatin1(place.label), this);
+        button->setObjectName(QString::number(place.id));
+        button->setGeometry(du.rect(place.x, 4, 30, 14));
         button->setAutoDefault(false);
-        switch (spec.id) {
+        switch (place.id) {
         case LoadId:
             connect(button, &QPushButton::clicked, this, &TPz4MainDlg::CmLoad);
             break;
