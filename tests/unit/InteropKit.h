@@ -4,6 +4,7 @@
 // colours they themselves see in them, and files we write open in both with
 // the right pixels. Skipped where a program is not installed.
 
+#include "ExternalTools.h"
 #include "RasterTestKit.h"
 #include "TempWorkDir.h"
 
@@ -15,20 +16,10 @@
 
 namespace rastertest {
 
-inline bool succeeds(const std::string& command) {
-    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
-}
-
+using pz4test::pillowPython;
+using pz4test::succeeds;
 inline bool haveConvert() {
-    return succeeds("convert -version");
-}
-
-// The interpreter that has Pillow: the system one when a different python3 comes first.
-inline std::string pillowPython() {
-    for (const char* python : {"python3", "/usr/bin/python3"})
-        if (succeeds(std::string(python) + " -c 'import PIL'"))
-            return python;
-    return {};
+    return pz4test::haveImageMagick();
 }
 
 // RGB of every pixel, top row first, the way other programs list a picture.

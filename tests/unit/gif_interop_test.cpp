@@ -5,6 +5,7 @@
 #include "GifCodec.h"
 #include "GifTestColours.h"
 
+#include <ExternalTools.h>
 #include <TempWorkDir.h>
 #include <gtest/gtest.h>
 
@@ -59,33 +60,10 @@ Picture readPpm(const std::string& path) {
     return p;
 }
 
-bool run(const std::string& command) {
-    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-std::string output(const std::string& command) {
-    std::string text;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            text.append(buffer, n);
-        pclose(pipe);
-    }
-    return text;
-}
-
-bool haveConvert() {
-    return run("command -v convert");
-}
-
-// The first Python that has Pillow: the one on the path, else the system's.
-std::string pillowPython() {
-    for (const char* python : {"python3", "/usr/bin/python3"})
-        if (run(std::string(python) + " -c 'import PIL'"))
-            return python;
-    return {};
-}
+using pz4test::commandOutput;
+using pz4test::haveImageMagick;
+using pz4test::pillowPython;
+using pz4test::succeeds;
 
 pz4fmt::Image decodeFile(const std::filesystem::path& path) {
     const std::vector<unsigned char> bytes = pz4test::readFileBytes(path);
@@ -138,18 +116,18 @@ struct Ours {
 };
 
 TEST(GifInterop, ReadsImageMagickFilesIncludingOptimisedLayers) {
-    if (!haveConvert())
+    if (!haveImageMagick())
         GTEST_SKIP() << "ImageMagick convert is not installed";
     pz4test::TempWorkDir dir;
     const Picture a = picture(1), b = picture(5), c = picture(8);
     writePpm("a.ppm", a);
     writePpm("b.ppm", b);
     writePpm("c.ppm", c);
-    ASSERT_TRUE(run("convert -delay 20 a.ppm -delay 35 b.ppm c.ppm -loop 0 plain.gif"));
+    ASSERT_TRUE(succeeds("convert -delay 20 a.ppm -delay 35 b.ppm c.ppm -loop 0 plain.gif"));
     // Frames reduced to the changed rectangle, with transparency: only compositing
     // gives the pictures back.
-    ASSERT_TRUE(run("convert -delay 5 a.ppm b.ppm c.ppm -layers Optimize optimised.gif"));
-    ASSERT_TRUE(run("convert a.ppm -interlace GIF interlaced.gif"));
+    ASSERT_TRUE(succeeds("convert -delay 5 a.ppm b.ppm c.ppm -layers Optimize optimised.gif"));
+    ASSERT_TRUE(succeeds("convert a.ppm -interlace GIF interlaced.gif"));
 
     const pz4fmt::Image plain = decodeFile("plain.gif");
     ASSERT_EQ(plain.frames.size(), 3u);
@@ -171,13 +149,13 @@ TEST(GifInterop, ReadsImageMagickFilesIncludingOptimisedLayers) {
 }
 
 TEST(GifInterop, ImageMagickReadsOurAnimation) {
-    if (!haveConvert())
+    if (!haveImageMagick())
         GTEST_SKIP() << "ImageMagick convert is not installed";
     pz4test::TempWorkDir dir;
     const Ours ours;
     ASSERT_TRUE(ours.save("ours.gif"));
-    EXPECT_EQ(output("identify -format '%T %w %h;' ours.gif"), "7 12 9;10 12 9;40 12 9;");
-    ASSERT_TRUE(run("convert ours.gif -coalesce ppm:frame-%d.ppm"));
+    EXPECT_EQ(commandOutput("identify -format '%T %w %h;' ours.gif"), "7 12 9;10 12 9;40 12 9;");
+    ASSERT_TRUE(succeeds("convert ours.gif -coalesce ppm:frame-%d.ppm"));
     for (int i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);
         const Picture shown = readPpm("frame-" + std::to_string(i) + ".ppm");
@@ -185,7 +163,8 @@ TEST(GifInterop, ImageMagickReadsOurAnimation) {
         ASSERT_EQ(shown.height, 9);
         EXPECT_EQ(shown.rgb, ours.pictures[static_cast<size_t>(i)].rgb);
     }
-    EXPECT_NE(output("identify -verbose ours.gif"), "") << "identify could not read the file";
+    EXPECT_NE(commandOutput("identify -verbose ours.gif"), "")
+        << "identify could not read the file";
 }
 
 TEST(GifInterop, ReadsPillowFilesWithFrameDifferencing) {
@@ -198,9 +177,9 @@ TEST(GifInterop, ReadsPillowFilesWithFrameDifferencing) {
     writePpm("b.ppm", b);
     writePpm("c.ppm", c);
     // Pillow writes later frames as the rectangle that changed.
-    ASSERT_TRUE(run(python + " -c \"from PIL import Image; f=[Image.open(n) for n in "
-                             "('a.ppm','b.ppm','c.ppm')]; f[0].save('pil.gif', save_all=True, "
-                             "append_images=f[1:], duration=[200,350,90], loop=0)\""));
+    ASSERT_TRUE(succeeds(python + " -c \"from PIL import Image; f=[Image.open(n) for n in "
+                                  "('a.ppm','b.ppm','c.ppm')]; f[0].save('pil.gif', save_all=True, "
+                                  "append_images=f[1:], duration=[200,350,90], loop=0)\""));
     const pz4fmt::Image image = decodeFile("pil.gif");
     ASSERT_EQ(image.frames.size(), 3u);
     expectShows(image.frames[0], a);
@@ -218,10 +197,10 @@ TEST(GifInterop, PillowReadsOurAnimation) {
     pz4test::TempWorkDir dir;
     const Ours ours;
     ASSERT_TRUE(ours.save("ours.gif"));
-    const std::string text =
-        output(python + " -c \"from PIL import Image, ImageSequence; im=Image.open('ours.gif'); "
-                        "print(im.info.get('loop')); [print(f.info['duration'], f.size, "
-                        "f.convert('RGB').tobytes().hex()) for f in ImageSequence.Iterator(im)]\"");
+    const std::string text = commandOutput(
+        python + " -c \"from PIL import Image, ImageSequence; im=Image.open('ours.gif'); "
+                 "print(im.info.get('loop')); [print(f.info['duration'], f.size, "
+                 "f.convert('RGB').tobytes().hex()) for f in ImageSequence.Iterator(im)]\"");
     std::istringstream lines(text);
     std::string loop;
     std::getline(lines, loop);
