@@ -7,13 +7,8 @@ pz4_build_release() {
     jobs=$(nproc 2>/dev/null || echo 2)
     cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release \
         -DPZ4_TESTS=OFF -DPZ4_BENCH=OFF -DPZ4_FUZZ=OFF -DPZ4_UI=ON
+    # The sample files (pz4_samples) are part of the default build.
     cmake --build build/release -j "$jobs"
-    # The sample generator, where this tree has one.
-    local targets
-    targets=$(ninja -C build/release -t targets all 2>/dev/null || true)
-    if grep -q '^pz4_samples:' <<<"$targets"; then
-        cmake --build build/release -j "$jobs" --target pz4_samples
-    fi
 }
 
 pz4_layout_run() {

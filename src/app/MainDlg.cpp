@@ -61,9 +61,7 @@ TPz4MainDlg::TPz4MainDlg(QWidget* parent, std::unique_ptr<Prompts> prompts)
 }
 
 TPz4MainDlg::~TPz4MainDlg() {
-    const QPoint p = tracker_->position();
-    objectManager_->MaX = p.x();
-    objectManager_->MaY = p.y();
+    recordPosition();
     delete viewWin_.data();
     // Each records its position in the object manager as it goes, so all of
     // them go before the object manager writes the settings.
@@ -100,6 +98,12 @@ void TPz4MainDlg::closingNotification(int message) {
     default:
         break;
     }
+}
+
+void TPz4MainDlg::recordPosition() {
+    const QPoint p = tracker_->position();
+    objectManager_->MaX = p.x();
+    objectManager_->MaY = p.y();
 }
 
 void TPz4MainDlg::setTitle(const char* path) {
@@ -183,9 +187,7 @@ void TPz4MainDlg::CmSave() {
 }
 
 void TPz4MainDlg::CmExit() {
-    const QPoint p = tracker_->position();
-    objectManager_->MaX = p.x();
-    objectManager_->MaY = p.y();
+    recordPosition();
     // Closed as a Cancel would close it: destroyed once the click is over, and
     // its frame closes with it.
     deleteLater();

@@ -39,7 +39,6 @@ public:
 
     cObjectManager* objectManager() const { return objectManager_.get(); }
     TPz4ListDlg* listDlg() const { return listDlg_; }
-    Prompts& prompts() const { return *prompts_; }
 
 private:
     void EvInfoClosed() { infoDlg_ = nullptr; }
@@ -49,6 +48,8 @@ private:
     void EvPaletteClosed() { palDlg_ = nullptr; }
     void EvTrnClosed() { trnDlg_ = nullptr; }
 
+    // Copies the position last recorded for the main window into MaX/MaY.
+    void recordPosition();
     void setTitle(const char* path);
     void message(const char* text, const char* caption = "Error");
 

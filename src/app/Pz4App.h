@@ -18,10 +18,8 @@ public:
     // Shows the main frame and runs the event loop until it closes.
     int Run();
 
-    TSDIDecFrame* mainWindow() const { return frame_.get(); }
-
-    // A frame asked to start maximised opens in its normal size; hidden and
-    // minimised starts are kept.
+    // Shows the frame: one asked to start maximised or full screen opens in its
+    // normal size, one asked to start minimised stays minimised.
     static void ShowNormalised(QWidget* frame);
 
 private:

@@ -33,12 +33,13 @@ public:
     void FillList(int count);
     // The selected frame numbers in ascending order, or null when none is selected.
     std::unique_ptr<cIntList> GetSelection() const;
-    std::vector<int> SelectedFrames() const;
 
 protected:
     void storePosition() override;
 
 private:
+    std::vector<int> SelectedFrames() const;
+
     cObjectManager* objectManager_;
     FrameLabels* labels_;
     QListView* frameList_;

@@ -155,6 +155,23 @@ TEST_F(MainWindowTest, LoadListsTheFramesAndAnUnknownFileClosesThem) {
     EXPECT_EQ(readLines(path("pzuifix.log")).back(), "UnloadObject");
 }
 
+// A list closed by Load goes only at the next event loop pass; ending before it
+// must not put its older position over the one the newer list holds.
+TEST_F(MainWindowTest, AListClosedByLoadKeepsItsOldPositionToItself) {
+    plugin("pzuifix");
+    start();
+    load("walk.uif");
+    dlg()->listDlg()->move(150, 160);
+    load("run.uif");
+    ASSERT_NE(dlg()->listDlg(), nullptr);
+    EXPECT_EQ(dlg()->listDlg()->pos(), QPoint(150, 160));
+    dlg()->listDlg()->move(210, 220);
+    frame.reset();
+    const auto lines = readLines(path("pz.ini"));
+    for (const char* l : {"LiX=00210", "LiY=00220"})
+        EXPECT_NE(std::find(lines.begin(), lines.end(), l), lines.end()) << l;
+}
+
 TEST_F(MainWindowTest, ACancelledLoadChangesNothing) {
     plugin("pzuifix");
     start();
