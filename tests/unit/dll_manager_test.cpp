@@ -65,6 +65,25 @@ struct Chain {
     SAVE_FRAME head{&second, first, pixels, palette, 2, 2, 256, 0};
 };
 
+// What a record holds for a plug-in that loaded.
+struct Reported {
+    const char* author;
+    const char* version;
+    const char* extension;
+    const char* description;
+    bool savesFrames;
+    bool savesAnims;
+};
+
+void expectReported(const cDllManager& m, int i, const Reported& r) {
+    EXPECT_STREQ(m.PluginAuthor(i), r.author);
+    EXPECT_STREQ(m.PluginVersion(i), r.version);
+    EXPECT_STREQ(m.PluginExtension(i), r.extension);
+    EXPECT_STREQ(m.PluginDescription(i), r.description);
+    EXPECT_EQ(m.PluginSavesFrames(i), r.savesFrames);
+    EXPECT_EQ(m.PluginSavesAnims(i), r.savesAnims);
+}
+
 } // namespace
 
 // ---- The scan -------------------------------------------------------------
@@ -86,12 +105,7 @@ TEST(DllManagerScan, RecordsWhatEachPluginReportsInNameOrder) {
     cDllManager m;
     ASSERT_EQ(m.count, 2);
     EXPECT_STREQ(m.PluginFileName(0), so("PZONE").c_str());
-    EXPECT_STREQ(m.PluginAuthor(0), "Ann");
-    EXPECT_STREQ(m.PluginVersion(0), "2.5");
-    EXPECT_STREQ(m.PluginExtension(0), "one");
-    EXPECT_STREQ(m.PluginDescription(0), "One format");
-    EXPECT_TRUE(m.PluginSavesFrames(0));
-    EXPECT_TRUE(m.PluginSavesAnims(0));
+    expectReported(m, 0, {"Ann", "2.5", "one", "One format", true, true});
     EXPECT_EQ(m.PluginLoadError(0), nullptr);
     EXPECT_STREQ(m.PluginFileName(1), so("pztwo").c_str());
     EXPECT_FALSE(m.PluginSavesFrames(1));
@@ -106,12 +120,7 @@ TEST(DllManagerScan, MissingInformationExportsGiveTheDefaults) {
     dir.addFixture("pznoinfo");
     cDllManager m;
     ASSERT_EQ(m.count, 1);
-    EXPECT_STREQ(m.PluginAuthor(0), "unknown");
-    EXPECT_STREQ(m.PluginVersion(0), "?");
-    EXPECT_STREQ(m.PluginExtension(0), "???");
-    EXPECT_STREQ(m.PluginDescription(0), "unknown");
-    EXPECT_FALSE(m.PluginSavesFrames(0));
-    EXPECT_FALSE(m.PluginSavesAnims(0));
+    expectReported(m, 0, {"unknown", "?", "???", "unknown", false, false});
 }
 
 TEST(DllManagerScan, NullTextsAreEmptyTextsAndAnEmptyExtensionMatchesNothing) {
@@ -451,12 +460,9 @@ TEST(DllManagerDecorated, DecoratedExportsAreCalledBeforePlainOnes) {
     {
         cDllManager m;
         ASSERT_EQ(m.count, 1);
-        EXPECT_STREQ(m.PluginAuthor(0), "decorated author");
-        EXPECT_STREQ(m.PluginVersion(0), "decorated version");
-        EXPECT_STREQ(m.PluginExtension(0), "dec");
-        EXPECT_STREQ(m.PluginDescription(0), "decorated description");
-        EXPECT_TRUE(m.PluginSavesFrames(0));
-        EXPECT_TRUE(m.PluginSavesAnims(0));
+        expectReported(
+            m, 0,
+            {"decorated author", "decorated version", "dec", "decorated description", true, true});
         ASSERT_TRUE(m.OpenObject("x.dec"));
         EXPECT_EQ(m.FrameCount(), 1);
         Locked out;
