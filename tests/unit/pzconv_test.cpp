@@ -1,3 +1,4 @@
+#include "GifRecording.h"
 #include "Options.h"
 #include "TempWorkDir.h"
 #include "plugins/DllManager.h"
@@ -511,6 +512,23 @@ TEST_F(PzconvFormats, AFormatThatCannotSaveAnimationsIsNamed) {
     EXPECT_NE(r.err.find("cannot save animations"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("pcx"), std::string::npos) << r.err;
     EXPECT_FALSE(dir.exists("anim.pcx"));
+}
+
+// A file of many frames is listed and converted whole: every frame is locked once
+// and held until the file closes.
+TEST_F(PzconvFormats, EveryFrameOfALongAnimationIsListedAndConverted) {
+    dir.write("long.gif", giftest::screenRecording(900, 64, 48));
+    const Result info = pzconv(dir, "info long.gif");
+    ASSERT_EQ(info.code, 0) << info.err;
+    EXPECT_NE(info.out.find("Frames:  900"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("\n899    64x48"), std::string::npos);
+
+    const Result anim = pzconv(dir, "convert long.gif copy.gif --anim");
+    ASSERT_EQ(anim.code, 0) << anim.err;
+    cDllManager plugins;
+    ASSERT_TRUE(plugins.OpenObject("copy.gif"));
+    EXPECT_EQ(plugins.FrameCount(), 900);
+    plugins.CloseObject();
 }
 
 } // namespace
