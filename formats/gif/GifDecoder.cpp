@@ -232,28 +232,47 @@ public:
     void emit(int slot, int tableSize, pz4fmt::Frame& out, EmitScratch& scratch) {
         out.width = width_;
         out.height = height_;
-        collectSources(scratch);
-        std::vector<uint8_t>& lut = scratch.lut;
-        if (slot == kRawSlot) {
-            for (const Source& s : scratch.sources)
-                lut[s.id] = static_cast<uint8_t>(s.id & 0xFF);
-            out.hasPalette = false;
-            out.colorCount = 0;
-        } else {
-            out.hasPalette = true;
-            out.colorCount = buildPalette(slot, tableSize, out.palette, scratch);
-        }
         out.pixels.resize(pixels_.size());
+        if (slot == kRawSlot || onlyFrom(slot)) {
+            // Every pixel shows its bare index through the frame's own table (or
+            // none): the common case of one table for the whole file, one pass.
+            out.hasPalette = slot != kRawSlot;
+            out.colorCount = out.hasPalette ? tableSize : 0;
+            if (out.hasPalette)
+                out.palette = tables_[slot];
+            writeRows(out, [](uint16_t p) { return static_cast<uint8_t>(p & 0xFF); });
+            return;
+        }
+        collectSources(scratch);
+        out.hasPalette = true;
+        out.colorCount = buildPalette(slot, tableSize, out.palette, scratch);
+        const std::vector<uint8_t>& lut = scratch.lut;
+        writeRows(out, [&lut](uint16_t p) { return lut[p]; });
+    }
+
+private:
+    // Whether every pixel in view came from `slot`'s table or from none.
+    bool onlyFrom(int slot) const {
+        const unsigned own = static_cast<unsigned>(slot);
+        unsigned stray = 0;
+        for (uint16_t p : pixels_) {
+            const unsigned table = p >> 8;
+            stray |= static_cast<unsigned>(table != own) & static_cast<unsigned>(table != kRawSlot);
+        }
+        return stray == 0;
+    }
+
+    // The screen's rows into `out`, bottom row first, each pixel through `index`.
+    template <class Index> void writeRows(pz4fmt::Frame& out, Index index) const {
         const size_t w = static_cast<size_t>(width_);
         for (int y = 0; y < height_; ++y) {
             const uint16_t* src = pixels_.data() + static_cast<size_t>(y) * w;
             uint8_t* dst = out.pixels.data() + static_cast<size_t>(height_ - 1 - y) * w;
             for (size_t x = 0; x < w; ++x)
-                dst[x] = lut[src[x]];
+                dst[x] = index(src[x]);
         }
     }
 
-private:
     size_t offset(int x, int y) const {
         return static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x);
     }
@@ -653,7 +672,11 @@ public:
     using Screen = Canvas;
 
     GifCodec(std::vector<uint8_t> bytes, Structure structure)
-        : bytes_(std::move(bytes)), s_(std::move(structure)) {}
+        : bytes_(std::move(bytes)), s_(std::move(structure)) {
+        // Held for as long as the file is open: no spare capacity from reading it.
+        bytes_.shrink_to_fit();
+        s_.frames.shrink_to_fit();
+    }
 
     int frameCount() const { return static_cast<int>(s_.frames.size()); }
     size_t screenBytes() const {
