@@ -76,10 +76,7 @@ TEST_F(InfoDlgTest, IsAFixedAboutBoxKeptOnTop) {
     EXPECT_FALSE(dlg->windowFlags() & Qt::WindowSystemMenuHint);
     const DialogUnits du(QFont(QStringLiteral("Arial"), 8));
     EXPECT_EQ(dlg->size(), du.size(312, 146));
-    EXPECT_EQ(text(TPz4InfoDlg::TitleId), QStringLiteral("PZ 4.0"));
     EXPECT_FALSE(dlg->findChild<QLabel*>("800")->pixmap().isNull());
-    for (int id : {407, 408, 409, 410, 411, 414})
-        EXPECT_FALSE(text(id).isEmpty()) << id;
     EXPECT_TRUE(lines().isEmpty()); // no plug-ins in the working directory
     EXPECT_EQ(details(), QStringList({"", "", ""}));
 }
