@@ -43,6 +43,12 @@ GridColours PaletteColours(const cPalManager& palette) {
     return colours;
 }
 
+std::optional<GridColours> NamedPaletteColours(const cPalManager* palette) {
+    if (!palette || !palette->GetName())
+        return std::nullopt;
+    return PaletteColours(*palette);
+}
+
 GridColours TranslatedColours(const cPalManager& palette, const cTRNManager& table) {
     GridColours colours;
     for (int k = 0; k < cTRNManager::kEntries; ++k)

@@ -32,6 +32,8 @@ using GridColours = std::array<QRgb, 256>;
 
 // Entry k's screen colour: its red, green and blue bytes unscaled.
 GridColours PaletteColours(const cPalManager& palette);
+// The palette's colours while it has a name: one without counts as none loaded.
+std::optional<GridColours> NamedPaletteColours(const cPalManager* palette);
 // Cell k in the colour pixel value k is shown with: palette entry Translate(k).
 GridColours TranslatedColours(const cPalManager& palette, const cTRNManager& table);
 

@@ -43,12 +43,8 @@ TPz4PALDlgClient::TPz4PALDlgClient(QWidget* parent, cObjectManager* objectManage
     line->setFrameStyle(QFrame::HLine | QFrame::Sunken);
     line->setGeometry(du.rect(4, 28, 224, 1));
 
-    grid_ = new ColourGrid(this, [this]() -> std::optional<GridColours> {
-        const cPalManager* palette = objectManager_->palManager.get();
-        if (!palette || !palette->GetName())
-            return std::nullopt;
-        return PaletteColours(*palette);
-    });
+    grid_ = new ColourGrid(
+        this, [this] { return NamedPaletteColours(objectManager_->palManager.get()); });
     grid_->setObjectName(QString::number(GridId));
     grid_->setGeometry(du.rect(5, 32, 139, 121));
 

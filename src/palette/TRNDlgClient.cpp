@@ -58,12 +58,8 @@ TPz4TRNDlgClient::TPz4TRNDlgClient(QWidget* parent, cObjectManager* objectManage
     name_->setGeometry(du.rect(60, 4, 168, 8));
 
     // The untranslated palette, drawn only while it has a name.
-    left_ = new ColourGrid(this, [this]() -> std::optional<GridColours> {
-        const cPalManager* palette = objectManager_->palManager.get();
-        if (!palette || !palette->GetName())
-            return std::nullopt;
-        return PaletteColours(*palette);
-    });
+    left_ = new ColourGrid(
+        this, [this] { return NamedPaletteColours(objectManager_->palManager.get()); });
     left_->setObjectName(QString::number(LeftGridId));
     left_->setGeometry(du.rect(5, 20, 139, 121));
 
