@@ -66,8 +66,8 @@ void TPz4PALDlgClient::Load() {
     const std::optional<FileChoice> choice = prompts_.openFile(this, Filter, loadState_);
     if (!choice)
         return;
-    // Frames shown with the old palette hold its colours themselves; replacing
-    // the manager leaves them valid.
+    // Frames built with the old palette share its colour storage, which outlives
+    // the manager replaced here.
     objectManager_->palManager = std::make_unique<cPalManager>(choice->path.c_str());
     showPalette();
 }
