@@ -9,6 +9,7 @@
 #include <QIcon>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTimer>
 #include <algorithm>
 #include <numeric>
 
@@ -119,6 +120,12 @@ void TPz4ViewWin::paintEvent(QPaintEvent*) {
     busy_ = true;
     PaintStrip();
     busy_ = false;
+    // Some window managers report the frame only after the window is mapped and
+    // send no move: the first paints look again, outside the paint.
+    if (!fitted_ && fitChecks_ < kFitChecks) {
+        ++fitChecks_;
+        QTimer::singleShot(0, this, &TPz4ViewWin::fitToFrame);
+    }
 }
 
 void TPz4ViewWin::PaintStrip() {

@@ -76,6 +76,8 @@ private:
     int outerWidth_ = 0;
     QSize outerSize_;     // asked for at opening
     bool fitted_ = false; // the frame has been taken off outerSize_
+    static constexpr int kFitChecks = 3;
+    int fitChecks_ = 0;
     QScrollBar* scrollBar_;
     PositionTracker* tracker_;
 };

@@ -1,8 +1,10 @@
-// pz4shot SAMPLE OUTPUT.png [PALETTE TABLE PALETTE.png TRANSLATION.png]
+// pz4shot SAMPLE OUTPUT.png [PALETTE TABLE PALETTE.png TRANSLATION.png [VIEWER.png]]
 // Starts the program as pz4 does, in the working directory, loads SAMPLE the way
 // the Load button does (the open dialog answered with SAMPLE), selects a few
 // frames, waits for the window manager to settle and saves the screen area
-// around the windows to OUTPUT.png. Given a palette and a table, it then opens
+// around the windows to OUTPUT.png. Given VIEWER.png, it selects every frame,
+// presses View and saves the windows with the viewer beside the list there. Given a
+// palette and a table, it then opens
 // the palette and colour translation windows, loads them through their Load
 // buttons and saves a picture of each window.
 // Files are answered with the names as given, relative to the working
@@ -10,6 +12,8 @@
 #include "app/MainDlg.h"
 #include "app/Pz4App.h"
 #include "app/SDIDecFrame.h"
+#include "display/ViewManager.h"
+#include "display/ViewWin.h"
 #include "frames/ListDlg.h"
 #include "palette/PALDlg.h"
 #include "palette/PALDlgClient.h"
@@ -63,10 +67,9 @@ bool saveWindows(std::initializer_list<const QWidget*> windows, const QString& o
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3 && argc != 7) {
-        std::fprintf(
-            stderr,
-            "usage: pz4shot SAMPLE OUTPUT.png [PALETTE TABLE PALETTE.png TRANSLATION.png]\n");
+    if (argc != 3 && argc != 7 && argc != 8) {
+        std::fprintf(stderr, "usage: pz4shot SAMPLE OUTPUT.png [PALETTE TABLE PALETTE.png "
+                             "TRANSLATION.png [VIEWER.png]]\n");
         return 2;
     }
     const std::string sample = argv[1];
@@ -99,6 +102,24 @@ int main(int argc, char** argv) {
 
     if (!saveWindows({frame, list}, output))
         return 1;
+    if (argc == 8) {
+        frames->selectAll();
+        frame->client()->CmView();
+        cViewManager* view = frame->client()->viewManager();
+        TPz4ViewWin* viewer = view ? view->window() : nullptr;
+        if (!viewer) {
+            std::fprintf(stderr, "pz4shot: no viewer opened\n");
+            return 1;
+        }
+        // Moved once the window manager has placed it: a move while it is still
+        // being mapped is lost.
+        settle(300);
+        viewer->move(list->frameGeometry().right() + 12, list->frameGeometry().top());
+        settle(800);
+        if (!saveWindows({frame, list, viewer}, QString::fromLocal8Bit(argv[7])))
+            return 1;
+        viewer->Close();
+    }
     if (argc == 3)
         return 0;
 
