@@ -88,13 +88,6 @@ TEST(FrameImage, PlacementPaddingAndTranslation) {
     }
 }
 
-TEST(FrameImage, FirstBufferRowIsShownAtTheBottom) {
-    const std::vector<unsigned char> px = {1, 2, 3, 4, 5, 6};
-    const FrameImage image = FrameImageBuilder(plusTen()).build(px.data(), 3, 2, nullptr, 0);
-    EXPECT_EQ(image.shownAt(0, 1), 11); // bottom-left
-    EXPECT_EQ(image.shownAt(2, 0), 16); // top-right: last byte of the buffer
-}
-
 TEST(FrameImage, NothingToShowGivesAnEmptyImage) {
     const unsigned char px[4] = {1, 2, 3, 4};
     struct {
