@@ -21,6 +21,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 
 namespace {
@@ -436,6 +437,31 @@ TEST_F(ViewCommandTest, NoFrameLockedOpensNoViewerAndTheNextViewReplacesTheManag
     view();
     EXPECT_EQ(shownFrames(), std::vector<int32_t>{5});
     EXPECT_EQ(messages().size(), 1u);
+
+    // Load deletes a view manager without a viewer as well.
+    select({6});
+    view();
+    ASSERT_NE(dlg()->viewManager(), nullptr);
+    load("run.uif");
+    EXPECT_EQ(dlg()->viewManager(), nullptr);
+}
+
+// Only Close stores the viewer's place: one still open at the end goes with the
+// main window, and the place saved before is the one written.
+TEST_F(ViewCommandTest, AViewerOpenAtTheEndKeepsTheSavedPlace) {
+    dir.write("pz.ini", "ViWX=00012\nViWY=00034\n");
+    start("frames=10\n");
+    load("walk.uif");
+    select({1});
+    view();
+    ASSERT_TRUE(viewer());
+    EXPECT_EQ(viewer()->pos(), QPoint(12, 34));
+    viewer()->move(300, 200);
+    frame.reset();
+    pz4test::runDeferredDeletes();
+    const auto lines = pz4test::readLines((dir.path() / "pz.ini").string());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "ViWX=00012"), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "ViWY=00034"), lines.end());
 }
 
 TEST_F(ViewCommandTest, ViewReplacesTheOpenViewer) {
