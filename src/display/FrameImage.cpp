@@ -33,18 +33,18 @@ void translatePortable(const unsigned char* src, unsigned char* dst, size_t n,
 
 void translateReversedPortable(const unsigned char* src, unsigned char* dst, size_t n,
                                const unsigned char* table) {
-    const unsigned char* end = src + n;
+    const unsigned char* from = src + n; // one past the next source byte, walking back
     size_t i = 0;
-    for (; i + 4 <= n; i += 4) {
-        const unsigned char a = table[end[-1 - ptrdiff_t(i)]], b = table[end[-2 - ptrdiff_t(i)]];
-        const unsigned char c = table[end[-3 - ptrdiff_t(i)]], d = table[end[-4 - ptrdiff_t(i)]];
+    for (; i + 4 <= n; i += 4, from -= 4) {
+        const unsigned char a = table[from[-1]], b = table[from[-2]];
+        const unsigned char c = table[from[-3]], d = table[from[-4]];
         dst[i] = a;
         dst[i + 1] = b;
         dst[i + 2] = c;
         dst[i + 3] = d;
     }
     for (; i < n; ++i)
-        dst[i] = table[src[n - 1 - i]];
+        dst[i] = table[*--from];
 }
 
 #ifdef PZ4_FRAME_IMAGE_X86
