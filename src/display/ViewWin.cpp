@@ -31,11 +31,11 @@ TPz4ViewWin::TPz4ViewWin(QWidget* parent, cObjectManager* objectManager,
     scrollBar_->setPageStep(PageStep);
     connect(scrollBar_, &QScrollBar::valueChanged, this, [this] { update(); });
 
-    PlaceWindow(this, QPoint(objectManager_->ViWX, objectManager_->ViWY));
     outerWidth_ = static_cast<int>(std::min<int64_t>(layout_.stripWidth(), WidestWindow));
     outerSize_ = QSize(outerWidth_, layout_.maxHeight() + ExtraHeight);
     resize(outerSize_);
     placeScrollBar();
+    PlaceWindow(this, QPoint(objectManager_->ViWX, objectManager_->ViWY));
 
     tracker_ = new PositionTracker(this);
     BuildImages();
