@@ -1,12 +1,17 @@
 #include "app/MainDlg.h"
 
 #include "app/ObjectManager.h"
+#include "display/ViewManager.h"
+#include "display/ViewWin.h"
 #include "frames/IntList.h"
+#include "palette/PALDlg.h"
 #include "palette/PalManager.h"
+#include "palette/TRNDlg.h"
 #include "platform/DialogUnits.h"
 #include "platform/QtPrompts.h"
 #include "platform/WindowPlacement.h"
 #include "plugins/DllManager.h"
+#include "plugins/InfoDlg.h"
 #include "plugins/OpenObjectHandler.h"
 #include "plugins/SaveChain.h"
 #include "plugins/SaveNames.h"
@@ -49,11 +54,23 @@ TPz4MainDlg::TPz4MainDlg(QWidget* parent, std::unique_ptr<Prompts> prompts)
         case SaveId:
             connect(button, &QPushButton::clicked, this, &TPz4MainDlg::CmSave);
             break;
+        case ViewId:
+            connect(button, &QPushButton::clicked, this, &TPz4MainDlg::CmView);
+            break;
+        case InfoId:
+            connect(button, &QPushButton::clicked, this, &TPz4MainDlg::CmInfo);
+            break;
+        case TrnId:
+            connect(button, &QPushButton::clicked, this, &TPz4MainDlg::CmTrn);
+            break;
+        case PaletteId:
+            connect(button, &QPushButton::clicked, this, &TPz4MainDlg::CmPalette);
+            break;
         case ExitId:
             connect(button, &QPushButton::clicked, this, &TPz4MainDlg::CmExit);
             break;
         default:
-            // Info, View, Anim, TRN and Palette open windows this build does not have yet.
+            // Anim opens a window this build does not have yet.
             break;
         }
     }
@@ -62,7 +79,10 @@ TPz4MainDlg::TPz4MainDlg(QWidget* parent, std::unique_ptr<Prompts> prompts)
 
 TPz4MainDlg::~TPz4MainDlg() {
     recordPosition();
-    delete viewWin_.data();
+    if (viewManager_) {
+        delete viewManager_->window();
+        viewManager_.reset();
+    }
     // Each records its position in the object manager as it goes, so all of
     // them go before the object manager writes the settings.
     delete infoDlg_.data();
@@ -100,6 +120,10 @@ void TPz4MainDlg::closingNotification(int message) {
     }
 }
 
+void TPz4MainDlg::EvViewClosed() {
+    viewManager_.reset();
+}
+
 void TPz4MainDlg::recordPosition() {
     const QPoint p = tracker_->position();
     objectManager_->MaX = p.x();
@@ -124,11 +148,11 @@ void TPz4MainDlg::CmLoad() {
         return;
 
     // Their frames come from the file about to be closed.
-    for (ToolDialog* window :
-         {static_cast<ToolDialog*>(listDlg_.data()), animDlg_.data(), viewWin_.data()}) {
+    for (ToolDialog* window : {static_cast<ToolDialog*>(listDlg_.data()), animDlg_.data()}) {
         if (window)
             window->Close();
     }
+    closeViewer();
 
     if (!objectManager_->OpenFile(path)) {
         message("Unknown Format !", "Error during loading");
@@ -184,6 +208,56 @@ void TPz4MainDlg::CmSave() {
     }
     if (chain.Count() > 0 && !plugins.SaveFramesWith(extension, chain.First()))
         message("Error saving frame(s) !");
+}
+
+void TPz4MainDlg::closeViewer() {
+    if (!viewManager_)
+        return;
+    if (TPz4ViewWin* window = viewManager_->window())
+        window->Close();
+    viewManager_.reset();
+}
+
+void TPz4MainDlg::CmView() {
+    if (!listDlg_) {
+        message("No Frames loaded !");
+        return;
+    }
+    closeViewer();
+    std::unique_ptr<cIntList> selection = listDlg_->GetSelection();
+    if (!selection) {
+        message("No Frames selected !");
+        return;
+    }
+    viewManager_ =
+        std::make_unique<cViewManager>(this, std::move(selection), objectManager_.get(), *prompts_);
+}
+
+// An open information, translation or palette window is left as it is: a
+// second press neither opens another nor brings it forward.
+void TPz4MainDlg::CmInfo() {
+    if (infoDlg_)
+        return;
+    auto* info = new TPz4InfoDlg(this, objectManager_.get());
+    infoDlg_ = info;
+    // Its saved place whatever it is, and whether or not positions are restored.
+    PlaceWindow(info, QPoint(objectManager_->InX, objectManager_->InY));
+    info->show();
+    info->FillPluginList();
+}
+
+void TPz4MainDlg::CmTrn() {
+    if (trnDlg_)
+        return;
+    trnDlg_ = new TPz4TRNDlg(this, objectManager_.get(), *prompts_, trnState_);
+    trnDlg_->showNormal();
+}
+
+void TPz4MainDlg::CmPalette() {
+    if (palDlg_)
+        return;
+    palDlg_ = new TPz4PALDlg(this, objectManager_.get(), *prompts_, paletteState_);
+    palDlg_->showNormal();
 }
 
 void TPz4MainDlg::CmExit() {
