@@ -1,0 +1,109 @@
+#pragma once
+
+// FLI and FLC animations for the pzfli and pzflc plug-ins, usable (and tested)
+// without them. Reads both variants whatever a file is called; writes FLC.
+//
+// Opening a file walks its chunk headers only (scanFlic), which gives the true
+// frame count and where each frame lies; a FlicPlayer then composes the screen
+// frame by frame from there, so a plug-in can decode frames when they are asked for.
+
+#include "common/FormatKit.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace pz4flic {
+
+// The header's frame count is one 16-bit word; more frames cannot be written, and
+// a file that claims no count is not read past this many frame chunks.
+inline constexpr size_t kMaxFrames = 65535;
+
+inline constexpr uint16_t kFliMagic = 0xAF11;
+inline constexpr uint16_t kFlcMagic = 0xAF12;
+inline constexpr size_t kHeaderSize = 128;
+
+// Chunk types: the frame, the prefix of settings before the first frame, and the
+// sub-chunks of a frame.
+inline constexpr uint16_t kFrameChunk = 0xF1FA;
+inline constexpr uint16_t kPrefixChunk = 0xF100;
+enum SubChunk : uint16_t {
+    kColour256 = 4,  // palette runs, 8 bits a component
+    kWordDelta = 7,  // changes against the previous screen, two pixels at a time
+    kColour64 = 11,  // palette runs, 6 bits a component
+    kByteDelta = 12, // changes against the previous screen, a pixel at a time
+    kBlack = 13,     // the whole screen to index 0
+    kByteRun = 15,   // the whole screen, run-length coded
+    kLiteral = 16,   // the whole screen, uncompressed
+    kStamp = 18,     // a thumbnail for file pickers
+};
+
+// Where frame k's chunk lies in the file and how long it is shown.
+struct FrameEntry {
+    size_t offset = 0; // of the frame chunk's 16-byte header
+    size_t size = 0;   // the whole chunk, header included
+    int tag = 1;       // delay in 1/100 s, at least 1
+};
+
+struct FlicInfo {
+    bool fli = false; // 0xAF11: speed in 1/70 s; else 0xAF12: speed in milliseconds
+    int width = 0;
+    int height = 0;
+    std::vector<FrameEntry> frames; // the ring frame at the end is not among them
+    // Why the walk stopped before the count the header gives, or null when it did not.
+    const char* damage = nullptr;
+};
+
+// Reads the header and walks the chunk headers. A frame chunk, or one of its
+// sub-chunks, whose size runs past its parent is damage: the frames before it are
+// kept. False (with `out.damage` saying why) when the file is no FLIC of 8-bit
+// pixels or holds no whole frame.
+bool scanFlic(const uint8_t* data, size_t size, FlicInfo& out);
+
+// The screen of an open file, composed by applying frames in order. The file's
+// bytes and its FlicInfo must outlive the player.
+class FlicPlayer {
+public:
+    FlicPlayer(const uint8_t* data, size_t size, const FlicInfo& info);
+
+    // Makes the screen show frame `index` (< info.frames.size()): forward from the
+    // frame shown now, or from the start for an earlier one. Pixel data that is
+    // damaged or points outside the screen is dropped where it goes wrong; the
+    // frame shows what came through.
+    void seek(size_t index);
+    // The frame shown, -1 before the first seek.
+    long shown() const { return shown_; }
+
+    // The screen as the program takes a frame: rows bottom-up, the palette in
+    // effect, colorCount 256, the frame's tag.
+    void emit(pz4fmt::Frame& out) const;
+
+private:
+    void apply(const FrameEntry& frame);
+
+    const uint8_t* data_;
+    size_t size_;
+    const FlicInfo& info_;
+    std::vector<uint8_t> screen_; // top row first, as the file stores it
+    pz4fmt::Palette palette_{};
+    long shown_ = -1;
+};
+
+// Every frame at once, within `maxDecodedBytes` of frames handed out (the frames
+// past the cap are left out). False when not even one frame could be read.
+bool decodeFlic(const uint8_t* data, size_t size, pz4fmt::Image& out,
+                size_t maxDecodedBytes = pz4fmt::kMaxDecodedBytes);
+
+// One FLC animation of `frames` in order: the screen is the largest frame, smaller
+// ones at its top left over index 0. The first frame is a byte run, each later one
+// the smaller of a word delta and a byte run against the screen before it (nothing
+// when unchanged); palettes go out as the runs of entries that changed; a ring frame
+// leads back to the first. Speed from the first frame's tag, later tags that differ
+// in their frame's delay field (1/100 s to ms; a tag of 0 or less counts as 1).
+bool encodeFlc(const std::vector<pz4fmt::SaveInput>& frames, std::vector<uint8_t>& out);
+
+// As above, written to frame.fileName (the first frame's for an animation).
+bool saveFlcImage(const pz4fmt::SaveInput& frame);
+bool saveFlcAnimation(const std::vector<pz4fmt::SaveInput>& frames);
+
+} // namespace pz4flic
