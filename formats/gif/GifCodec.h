@@ -23,7 +23,7 @@ inline constexpr size_t kMaxFrames = 65536;
 // `maxDecodedBytes` caps the frames handed out, and apart from them the images
 // decoded to make them.
 bool decodeGif(const uint8_t* data, size_t size, pz4fmt::Image& out,
-               size_t maxDecodedBytes = pz4fmt::kMaxDecodedBytes);
+               size_t maxDecodedBytes = pz4fmt::kMaxHeldBytes);
 
 // One single-image GIF of `frame` (its tag, when positive, becomes the delay).
 bool encodeGifImage(const pz4fmt::SaveInput& frame, std::vector<uint8_t>& out);

@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Screens of the full size cost seconds apiece under the sanitizers and teach
     // the fuzzer nothing a smaller one does not: the budget is a 1024th here.
     pz4fmt::Image image;
-    if (!pz4gif::decodeGif(data, size, image, pz4fmt::kMaxDecodedBytes / 1024))
+    if (!pz4gif::decodeGif(data, size, image, (size_t{256} << 20) / 1024))
         return 0;
     pz4fmt::Palette grey{};
     for (size_t i = 0; i < grey.size(); ++i)
