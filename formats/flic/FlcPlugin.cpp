@@ -13,8 +13,10 @@ struct FlcFormat {
     static constexpr bool savesFrames = true;
     static constexpr bool savesAnims = true;
 
-    static bool decode(const uint8_t* data, size_t size, pz4fmt::Image& out) {
-        return pz4flic::decodeFlic(data, size, out);
+    // Frames are decoded as they are locked: the header and chunk sizes alone give
+    // the count, however long the animation.
+    static std::unique_ptr<pz4fmt::FrameSource> open(std::vector<uint8_t> bytes) {
+        return pz4flic::openFlic(std::move(bytes));
     }
     static bool saveFrame(const pz4fmt::SaveInput& frame) { return pz4flic::saveFlcImage(frame); }
     static bool saveAnim(const std::vector<pz4fmt::SaveInput>& frames) {

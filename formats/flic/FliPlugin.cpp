@@ -14,8 +14,10 @@ struct FliFormat {
     static constexpr bool savesFrames = false;
     static constexpr bool savesAnims = false;
 
-    static bool decode(const uint8_t* data, size_t size, pz4fmt::Image& out) {
-        return pz4flic::decodeFlic(data, size, out);
+    // Frames are decoded as they are locked: the header and chunk sizes alone give
+    // the count, however long the animation.
+    static std::unique_ptr<pz4fmt::FrameSource> open(std::vector<uint8_t> bytes) {
+        return pz4flic::openFlic(std::move(bytes));
     }
 };
 

@@ -4,13 +4,16 @@
 // without them. Reads both variants whatever a file is called; writes FLC.
 //
 // Opening a file walks its chunk headers only (scanFlic), which gives the true
-// frame count and where each frame lies; a FlicPlayer then composes the screen
-// frame by frame from there, so a plug-in can decode frames when they are asked for.
+// frame count and where each frame lies; frames are then drawn one after another
+// on a screen from there, so a plug-in decodes frames when they are asked for.
 
 #include "common/FormatKit.h"
+#include "common/FrameSource.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <utility>
 #include <vector>
 
 namespace pz4flic {
@@ -60,39 +63,54 @@ struct FlicInfo {
 // pixels or holds no whole frame.
 bool scanFlic(const uint8_t* data, size_t size, FlicInfo& out);
 
-// The screen of an open file, composed by applying frames in order. The file's
-// bytes and its FlicInfo must outlive the player.
-class FlicPlayer {
+// What the frames drawn so far leave for the next one: the screen and the palette.
+struct FlicScreen {
+    std::vector<uint8_t> pixels; // top row first, as the file stores it
+    pz4fmt::Palette palette{};
+};
+
+// The screen frame 0 is drawn on: index 0 everywhere, every colour black.
+FlicScreen firstScreen(const FlicInfo& info);
+// Applies frame `index`'s chunks to `screen`. Pixel data that is damaged, or points
+// outside the screen, is dropped where it goes wrong: the frame shows what came
+// through. `data` is the file that `info` was scanned from.
+void drawFrame(const uint8_t* data, size_t size, const FlicInfo& info, size_t index,
+               FlicScreen& screen);
+// The screen as the program takes a frame: rows bottom-up, the palette in effect,
+// colorCount 256, frame `index`'s tag.
+void emitFrame(const FlicInfo& info, size_t index, const FlicScreen& screen, pz4fmt::Frame& out);
+
+// One open file for the format kit's SequentialFrames: it keeps the file's bytes and
+// draws frame after frame on a screen.
+class FlicFrames {
 public:
-    FlicPlayer(const uint8_t* data, size_t size, const FlicInfo& info);
+    using Screen = FlicScreen;
 
-    // Makes the screen show frame `index` (< info.frames.size()): forward from the
-    // frame shown now, or from the start for an earlier one. Pixel data that is
-    // damaged or points outside the screen is dropped where it goes wrong; the
-    // frame shows what came through.
-    void seek(size_t index);
-    // The frame shown, -1 before the first seek.
-    long shown() const { return shown_; }
+    FlicFrames(std::vector<uint8_t> bytes, FlicInfo info)
+        : bytes_(std::move(bytes)), info_(std::move(info)) {}
 
-    // The screen as the program takes a frame: rows bottom-up, the palette in
-    // effect, colorCount 256, the frame's tag.
-    void emit(pz4fmt::Frame& out) const;
+    int frameCount() const { return static_cast<int>(info_.frames.size()); }
+    size_t screenBytes() const {
+        return static_cast<size_t>(info_.width) * static_cast<size_t>(info_.height);
+    }
+    size_t frameBytes(int) const { return screenBytes(); }
+    Screen firstScreen() const { return pz4flic::firstScreen(info_); }
+    void step(Screen& screen, int index, pz4fmt::Frame* out) const;
 
 private:
-    void apply(const FrameEntry& frame);
-
-    const uint8_t* data_;
-    size_t size_;
-    const FlicInfo& info_;
-    std::vector<uint8_t> screen_; // top row first, as the file stores it
-    pz4fmt::Palette palette_{};
-    long shown_ = -1;
+    std::vector<uint8_t> bytes_;
+    FlicInfo info_;
 };
+
+// The file opened with its frames decoded as they are locked, holding at most `cap`
+// bytes of pixels at once; null when scanFlic refuses it.
+std::unique_ptr<pz4fmt::FrameSource> openFlic(std::vector<uint8_t> bytes,
+                                              size_t cap = pz4fmt::kMaxHeldBytes);
 
 // Every frame at once, within `maxDecodedBytes` of frames handed out (the frames
 // past the cap are left out). False when not even one frame could be read.
 bool decodeFlic(const uint8_t* data, size_t size, pz4fmt::Image& out,
-                size_t maxDecodedBytes = pz4fmt::kMaxDecodedBytes);
+                size_t maxDecodedBytes = pz4fmt::kMaxHeldBytes);
 
 // One FLC animation of `frames` in order: the screen is the largest frame, smaller
 // ones at its top left over index 0. The first frame is a byte run, each later one

@@ -296,56 +296,53 @@ bool scanFlic(const uint8_t* data, size_t size, FlicInfo& out) {
     return true;
 }
 
-FlicPlayer::FlicPlayer(const uint8_t* data, size_t size, const FlicInfo& info)
-    : data_(data), size_(size), info_(info),
-      screen_(static_cast<size_t>(info.width) * static_cast<size_t>(info.height), 0) {}
-
-void FlicPlayer::seek(size_t index) {
-    if (index >= info_.frames.size())
-        return;
-    if (shown_ >= 0 && index < static_cast<size_t>(shown_)) {
-        std::fill(screen_.begin(), screen_.end(), 0);
-        palette_.fill(0);
-        shown_ = -1;
-    }
-    while (shown_ < static_cast<long>(index))
-        apply(info_.frames[static_cast<size_t>(++shown_)]);
+FlicScreen firstScreen(const FlicInfo& info) {
+    FlicScreen screen;
+    screen.pixels.assign(static_cast<size_t>(info.width) * static_cast<size_t>(info.height), 0);
+    return screen;
 }
 
-void FlicPlayer::apply(const FrameEntry& frame) {
-    if (frame.offset > size_ || frame.size > size_ - frame.offset)
+void drawFrame(const uint8_t* data, size_t size, const FlicInfo& info, size_t index,
+               FlicScreen& screen) {
+    if (index >= info.frames.size())
         return;
-    const uint8_t* chunk = data_ + frame.offset;
+    const FrameEntry& frame = info.frames[index];
+    if (frame.offset > size || frame.size > size - frame.offset || frame.size < kFrameHeaderSize)
+        return;
+    const long width = info.width, height = info.height;
+    if (screen.pixels.size() != static_cast<size_t>(width * height))
+        return;
+    const uint8_t* chunk = data + frame.offset;
     const unsigned count = le16(chunk + 6);
-    const long width = info_.width, height = info_.height;
     size_t at = kFrameHeaderSize;
     for (unsigned i = 0; i < count && frame.size - at >= kChunkHeaderSize; ++i) {
         const size_t length = le32(chunk + at);
         if (length < kChunkHeaderSize || length > frame.size - at)
             return;
         const Reader body{chunk + at + kChunkHeaderSize, chunk + at + length};
+        uint8_t* pixels = screen.pixels.data();
         switch (le16(chunk + at + 4)) {
         case kColour256:
-            applyColours(body, palette_, false);
+            applyColours(body, screen.palette, false);
             break;
         case kColour64:
-            applyColours(body, palette_, true);
+            applyColours(body, screen.palette, true);
             break;
         case kWordDelta:
-            applyWordDelta(body, screen_.data(), width, height);
+            applyWordDelta(body, pixels, width, height);
             break;
         case kByteDelta:
-            applyByteDelta(body, screen_.data(), width, height);
+            applyByteDelta(body, pixels, width, height);
             break;
         case kBlack:
-            std::fill(screen_.begin(), screen_.end(), 0);
+            std::fill(screen.pixels.begin(), screen.pixels.end(), 0);
             break;
         case kByteRun:
-            applyByteRun(body, screen_.data(), width, height);
+            applyByteRun(body, pixels, width, height);
             break;
         case kLiteral:
-            std::memcpy(screen_.data(), body.p,
-                        std::min(screen_.size(), static_cast<size_t>(body.end - body.p)));
+            std::memcpy(pixels, body.p,
+                        std::min(screen.pixels.size(), static_cast<size_t>(body.end - body.p)));
             break;
         default: // postage stamps and unknown chunks
             break;
@@ -354,18 +351,33 @@ void FlicPlayer::apply(const FrameEntry& frame) {
     }
 }
 
-void FlicPlayer::emit(pz4fmt::Frame& out) const {
-    out.width = info_.width;
-    out.height = info_.height;
-    out.pixels.resize(screen_.size());
-    const size_t w = static_cast<size_t>(info_.width);
-    const size_t h = static_cast<size_t>(info_.height);
-    for (size_t y = 0; y < h; ++y)
-        std::memcpy(out.pixels.data() + (h - 1 - y) * w, screen_.data() + y * w, w);
+void emitFrame(const FlicInfo& info, size_t index, const FlicScreen& screen, pz4fmt::Frame& out) {
+    out.width = info.width;
+    out.height = info.height;
+    out.pixels.resize(screen.pixels.size());
+    const size_t w = static_cast<size_t>(info.width);
+    const size_t h = static_cast<size_t>(info.height);
+    for (size_t y = 0; y < h && (y + 1) * w <= screen.pixels.size(); ++y)
+        std::memcpy(out.pixels.data() + (h - 1 - y) * w, screen.pixels.data() + y * w, w);
     out.hasPalette = true;
-    out.palette = palette_;
+    out.palette = screen.palette;
     out.colorCount = 256;
-    out.tag = shown_ >= 0 ? info_.frames[static_cast<size_t>(shown_)].tag : 0;
+    out.tag = index < info.frames.size() ? info.frames[index].tag : 1;
+}
+
+void FlicFrames::step(Screen& screen, int index, pz4fmt::Frame* out) const {
+    const size_t k = static_cast<size_t>(index);
+    drawFrame(bytes_.data(), bytes_.size(), info_, k, screen);
+    if (out != nullptr)
+        emitFrame(info_, k, screen, *out);
+}
+
+std::unique_ptr<pz4fmt::FrameSource> openFlic(std::vector<uint8_t> bytes, size_t cap) {
+    FlicInfo info;
+    if (!scanFlic(bytes.data(), bytes.size(), info))
+        return nullptr;
+    return std::make_unique<pz4fmt::SequentialFrames<FlicFrames>>(
+        FlicFrames(std::move(bytes), std::move(info)), cap);
 }
 
 bool decodeFlic(const uint8_t* data, size_t size, pz4fmt::Image& out, size_t maxDecodedBytes) {
@@ -373,14 +385,16 @@ bool decodeFlic(const uint8_t* data, size_t size, pz4fmt::Image& out, size_t max
     FlicInfo info;
     if (!scanFlic(data, size, info))
         return false;
-    FlicPlayer player(data, size, info);
     pz4fmt::DecodeBudget budget(maxDecodedBytes);
+    if (!budget.take(info.width, info.height)) // the working screen
+        return false;
+    FlicScreen screen = firstScreen(info);
     for (size_t k = 0; k < info.frames.size(); ++k) {
         if (!budget.take(info.width, info.height))
             break;
-        player.seek(k);
+        drawFrame(data, size, info, k, screen);
         pz4fmt::Frame frame;
-        player.emit(frame);
+        emitFrame(info, k, screen, frame);
         out.frames.push_back(std::move(frame));
     }
     return !out.frames.empty();

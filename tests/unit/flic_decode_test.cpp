@@ -428,36 +428,74 @@ TEST(FlicDecode, TheBudgetLeavesOutTheFramesPastIt) {
     const auto pixel = [](uint8_t v) { return frame({chunk(16, ByteWriter().u8({v, v}))}); };
     const Bytes f = file(flcHeader(3, 2, 1, 10), {pixel(1), pixel(2), pixel(3)});
     pz4fmt::Image image;
-    ASSERT_TRUE(pz4flic::decodeFlic(f.data(), f.size(), image, /*bytes*/ 5));
+    // The working screen and two frames of two pixels each.
+    ASSERT_TRUE(pz4flic::decodeFlic(f.data(), f.size(), image, /*bytes*/ 7));
     EXPECT_EQ(image.frames.size(), 2u);
-    EXPECT_FALSE(pz4flic::decodeFlic(f.data(), f.size(), image, 1));
+    EXPECT_FALSE(pz4flic::decodeFlic(f.data(), f.size(), image, 3));
 }
 
-TEST(FlicPlayer, AnyOrderOfSeeksShowsWhatPlayingInOrderShows) {
-    // Each frame a delta on the last, so a wrong starting screen shows.
-    const auto delta = [](uint8_t x, uint8_t v) {
-        return frame({chunk(12, ByteWriter()
-                                    .le16(0)              // first row
-                                    .le16(1)              // rows
-                                    .u8({1, x, 1, v}))}); // skip x, copy 1
-    };
-    const Bytes f =
-        file(flcHeader(5, 4, 1, 10), {frame({chunk(15, ByteWriter().u8({1, 4, 5}))}), delta(0, 1),
-                                      delta(1, 2), delta(2, 3), delta(3, 4)});
+// Each frame a delta on the last, so a frame drawn on the wrong screen shows.
+Bytes chainOfDeltas(int frames) {
+    std::vector<Bytes> chunks{frame({chunk(15, ByteWriter().u8({1, 0x7F, 5}))})}; // 127 x 5
+    for (int k = 1; k < frames; ++k)
+        chunks.push_back(frame({chunk(12, ByteWriter()
+                                              .le16(0)                               // first row
+                                              .le16(1)                               // rows
+                                              .u8({1})                               // packets
+                                              .u8({static_cast<uint8_t>(k)})         // skip k
+                                              .u8({1, static_cast<uint8_t>(k)}))})); // copy 1
+    Bytes f = flcHeader(frames, 127, 1, 10);
+    for (const Bytes& c : chunks)
+        f.insert(f.end(), c.begin(), c.end());
+    return f;
+}
+
+TEST(FlicOpen, CountsEveryFrameAndDecodesNoneUntilLocked) {
+    const Bytes f = chainOfDeltas(100);
+    const std::unique_ptr<pz4fmt::FrameSource> source = pz4flic::openFlic(f);
+    ASSERT_NE(source, nullptr);
+    EXPECT_EQ(source->frameCount(), 100);
+    EXPECT_EQ(source->heldBytes(), 0u);
+    // The last frame alone holds the working screen and itself, not 100 frames.
+    const pz4fmt::Frame* last = source->lock(99);
+    ASSERT_NE(last, nullptr);
+    EXPECT_EQ(source->heldBytes(), 2u * 127);
+    EXPECT_EQ(last->pixels[99], 99);
+    EXPECT_EQ(source->lock(100), nullptr);
+    EXPECT_EQ(source->lock(-1), nullptr);
+    EXPECT_EQ(pz4flic::openFlic(Bytes(f.begin(), f.begin() + 100)), nullptr);
+}
+
+TEST(FlicOpen, AnyLockOrderHandsOutWhatDecodingInOrderGives) {
+    const Bytes f = chainOfDeltas(40);
     const pz4fmt::Image all = decode(f);
-    ASSERT_EQ(all.frames.size(), 5u);
-    EXPECT_EQ(all.frames[4].pixels, (Bytes{1, 2, 3, 4}));
-    pz4flic::FlicInfo info;
-    ASSERT_TRUE(pz4flic::scanFlic(f.data(), f.size(), info));
-    pz4flic::FlicPlayer player(f.data(), f.size(), info);
-    EXPECT_EQ(player.shown(), -1);
-    for (size_t k : {3u, 1u, 4u, 0u, 0u, 2u, 4u}) {
-        player.seek(k);
-        EXPECT_EQ(player.shown(), static_cast<long>(k));
-        pz4fmt::Frame shown;
-        player.emit(shown);
-        EXPECT_EQ(shown.pixels, all.frames[k].pixels) << "frame " << k;
+    ASSERT_EQ(all.frames.size(), 40u);
+    EXPECT_EQ(all.frames[39].pixels[38], 38);
+    const std::unique_ptr<pz4fmt::FrameSource> source = pz4flic::openFlic(f);
+    ASSERT_NE(source, nullptr);
+    std::vector<const pz4fmt::Frame*> seen(40, nullptr);
+    for (int k : {17, 3, 39, 0, 25, 24, 38, 1, 17, 2}) {
+        const pz4fmt::Frame* fr = source->lock(k);
+        ASSERT_NE(fr, nullptr) << k;
+        EXPECT_EQ(fr->pixels, all.frames[static_cast<size_t>(k)].pixels) << "frame " << k;
+        EXPECT_EQ(fr->tag, all.frames[static_cast<size_t>(k)].tag);
+        if (seen[static_cast<size_t>(k)] != nullptr) {
+            EXPECT_EQ(fr, seen[static_cast<size_t>(k)]) << "frame " << k << " locked twice";
+        }
+        seen[static_cast<size_t>(k)] = fr;
     }
+}
+
+TEST(FlicOpen, PastTheCapLocksAreRefusedAndTheCountStays) {
+    const Bytes f = chainOfDeltas(10);
+    // Room for the working screen and three frames.
+    const std::unique_ptr<pz4fmt::FrameSource> source = pz4flic::openFlic(f, 4 * 127);
+    ASSERT_NE(source, nullptr);
+    for (int k = 0; k < 3; ++k)
+        EXPECT_NE(source->lock(k), nullptr) << k;
+    EXPECT_EQ(source->lock(3), nullptr);
+    EXPECT_EQ(source->frameCount(), 10);
+    EXPECT_NE(source->lock(1), nullptr) << "a frame already out stays available";
 }
 
 } // namespace
