@@ -115,9 +115,10 @@ bool decodeFlic(const uint8_t* data, size_t size, pz4fmt::Image& out,
 // One FLC animation of `frames` in order: the screen is the largest frame, smaller
 // ones at its top left over index 0. The first frame is a byte run, each later one
 // the smaller of a word delta and a byte run against the screen before it (nothing
-// when unchanged); palettes go out as the runs of entries that changed; a ring frame
-// leads back to the first. Speed from the first frame's tag, later tags that differ
-// in their frame's delay field (1/100 s to ms; a tag of 0 or less counts as 1).
+// when unchanged; a byte run when the last column of an odd width changes, which
+// ffmpeg does not read from a word delta); palettes go out as the runs of entries that changed; a
+// ring frame leads back to the first. Speed from the first frame's tag, later tags that differ in
+// their frame's delay field (1/100 s to ms; a tag of 0 or less counts as 1).
 bool encodeFlc(const std::vector<pz4fmt::SaveInput>& frames, std::vector<uint8_t>& out);
 
 // As above, written to frame.fileName (the first frame's for an animation).

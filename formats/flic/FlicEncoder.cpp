@@ -119,14 +119,25 @@ Bytes byteRun(const Bytes& screen, int width, int height) {
     return body;
 }
 
-// Word delta of `now` against `before`. Odd widths keep their last column out of
-// the packets, so no word straddles the row's end, and set it by its own opcode.
+// An odd-width screen's last column lies outside every word packet; the word delta
+// has an opcode of its own for it, but ffmpeg's FLIC decoder stores that byte past
+// the row, so a frame that changes the column goes out as a byte run instead.
+bool lastColumnChanged(const Bytes& before, const Bytes& now, int width) {
+    if ((width & 1) == 0)
+        return false;
+    for (size_t at = static_cast<size_t>(width) - 1; at < now.size();
+         at += static_cast<size_t>(width))
+        if (before[at] != now[at])
+            return true;
+    return false;
+}
+
+// Word delta of `now` against `before`, whose last column, on odd widths, is the same.
 Bytes wordDelta(const Bytes& before, const Bytes& now, int width, int height) {
     Bytes body{0, 0};
     unsigned lines = 0;
     long skipped = 0;
     const int words = width / 2;
-    const bool odd = (width & 1) != 0;
     Bytes packets;
     for (int y = 0; y < height; ++y) {
         const size_t base = static_cast<size_t>(y) * static_cast<size_t>(width);
@@ -177,15 +188,12 @@ Bytes wordDelta(const Bytes& before, const Bytes& now, int width, int height) {
                 ++count;
             }
         }
-        const bool lastChanged = odd && a[width - 1] != b[width - 1];
-        if (count == 0 && !lastChanged) {
+        if (count == 0) {
             ++skipped;
             continue;
         }
         for (; skipped > 0; skipped -= std::min(skipped, kMaxRowSkip))
             putLe16(body, static_cast<uint16_t>(0x10000 - std::min(skipped, kMaxRowSkip)));
-        if (lastChanged)
-            putLe16(body, static_cast<uint16_t>(0x8000 | b[width - 1]));
         putLe16(body, static_cast<uint16_t>(count));
         body.insert(body.end(), packets.begin(), packets.end());
         ++lines;
@@ -214,9 +222,11 @@ public:
             putChunk(out_, kByteRun, byteRun(now, width_, height_));
             ++chunks;
         } else if (*before != now) {
-            Bytes delta = wordDelta(*before, now, width_, height_);
             Bytes run = byteRun(now, width_, height_);
-            if (delta.size() <= run.size())
+            Bytes delta;
+            if (!lastColumnChanged(*before, now, width_))
+                delta = wordDelta(*before, now, width_, height_);
+            if (!delta.empty() && delta.size() <= run.size())
                 putChunk(out_, kWordDelta, delta);
             else
                 putChunk(out_, kByteRun, run);

@@ -220,18 +220,23 @@ TEST(FlicWrite, LaterFramesWithOtherTagsCarryTheirOwnDelay) {
     expectSameFrames(decode(f), sources);
 }
 
-TEST(FlicWrite, OddWidthsSetTheLastColumnByItsOwnOpcode) {
-    Source a = pattern(5, 2, 0, 1);
-    Source b = a;
-    b.pixels[4] = 99; // bottom row, last column
-    const Bytes f = encode({a, b});
-    const std::vector<size_t> chunks = frameChunks(f);
-    ASSERT_EQ(subChunkTypes(f, chunks[1]), (std::vector<unsigned>{7}));
-    const uint8_t* delta = &f[chunks[1] + 16 + 6];
-    EXPECT_EQ(le16(delta), 1u);               // rows with packets
-    EXPECT_EQ(le16(delta + 2), 0xFFFFu);      // skip the top row
-    EXPECT_EQ(le16(delta + 4), 0x8000u | 99); // last byte
-    EXPECT_EQ(le16(delta + 6), 0u);           // no packets
+TEST(FlicWrite, OddWidthsChangingTheirLastColumnGoOutAsByteRuns) {
+    // The word delta's own opcode for that column is lost on ffmpeg.
+    Source a = pattern(101, 2, 0, 1);
+    Source inside = a;
+    inside.pixels[50] ^= 1;
+    Source last = inside;
+    last.pixels[100] ^= 1; // bottom row, last column
+    Source even = pattern(100, 2, 0, 1);
+    Source evenLast = even;
+    evenLast.pixels[99] ^= 1;
+    const Bytes odd = encode({a, inside, last});
+    const std::vector<size_t> chunks = frameChunks(odd);
+    EXPECT_EQ(subChunkTypes(odd, chunks[1]), (std::vector<unsigned>{7}));
+    EXPECT_EQ(subChunkTypes(odd, chunks[2]), (std::vector<unsigned>{15}));
+    expectSameFrames(decode(odd), {a, inside, last});
+    const Bytes evenFile = encode({even, evenLast});
+    EXPECT_EQ(subChunkTypes(evenFile, frameChunks(evenFile)[1]), (std::vector<unsigned>{7}));
 }
 
 TEST(FlicWrite, SmallerFramesSitTopLeftOverIndexZero) {
