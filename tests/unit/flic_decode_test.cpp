@@ -486,16 +486,4 @@ TEST(FlicOpen, AnyLockOrderHandsOutWhatDecodingInOrderGives) {
     }
 }
 
-TEST(FlicOpen, PastTheCapLocksAreRefusedAndTheCountStays) {
-    const Bytes f = chainOfDeltas(10);
-    // Room for the working screen and three frames.
-    const std::unique_ptr<pz4fmt::FrameSource> source = pz4flic::openFlic(f, 4 * 127);
-    ASSERT_NE(source, nullptr);
-    for (int k = 0; k < 3; ++k)
-        EXPECT_NE(source->lock(k), nullptr) << k;
-    EXPECT_EQ(source->lock(3), nullptr);
-    EXPECT_EQ(source->frameCount(), 10);
-    EXPECT_NE(source->lock(1), nullptr) << "a frame already out stays available";
-}
-
 } // namespace

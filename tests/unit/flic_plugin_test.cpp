@@ -132,38 +132,6 @@ TEST_P(FlicPlugin, ReadsEitherVariantWhateverTheName) {
     EXPECT_EQ(second.pixels[2], 9) << "the file's last row is the frame's row 0";
 }
 
-TEST_P(FlicPlugin, LockedBuffersStayPutUntilTheFileCloses) {
-    dir_.write("anim.x", flcOfThreeFrames());
-    ASSERT_TRUE(open("anim.x"));
-    const Locked f2 = lockFrame(2);
-    const Locked f1 = lockFrame(1);
-    const Locked f0 = lockFrame(0);
-    ASSERT_TRUE(f0.ok && f1.ok && f2.ok);
-    const Bytes before(f2.pixels, f2.pixels + 6);
-    for (int k : {0, 1, 2}) {
-        const Locked again = lockFrame(k);
-        const Locked& first = k == 0 ? f0 : k == 1 ? f1 : f2;
-        EXPECT_EQ(again.pixels, first.pixels) << k;
-        EXPECT_EQ(again.palette, first.palette) << k;
-    }
-    EXPECT_EQ(Bytes(f2.pixels, f2.pixels + 6), before);
-    EXPECT_EQ(Bytes(f1.pixels, f1.pixels + 6), ThreeFrames().b);
-}
-
-TEST_P(FlicPlugin, LoadingReplacesTheOpenFileAndFailureLeavesNone) {
-    dir_.write("three.x", flcOfThreeFrames());
-    dir_.write("junk.x", std::string(200, 'j'));
-    ASSERT_TRUE(open("three.x"));
-    EXPECT_EQ(count(), 3);
-    EXPECT_FALSE(open("junk.x"));
-    EXPECT_EQ(count(), 0);
-    EXPECT_FALSE(lockFrame(0).ok);
-    EXPECT_FALSE(open("missing.x"));
-    ASSERT_TRUE(open("three.x"));
-    unload();
-    EXPECT_EQ(count(), 0);
-}
-
 INSTANTIATE_TEST_SUITE_P(Modules, FlicPlugin, ::testing::Values("pzflc", "pzfli"));
 
 using FlcPlugin = FlicPlugin;
