@@ -171,14 +171,17 @@ Bytes wordDelta(const Bytes& before, const Bytes& now, int width, int height) {
                 while (w + run < end && run < kMaxWordRun && sameWord(w, w + run))
                     ++run;
                 packets.push_back(static_cast<uint8_t>(skip));
-                if (run >= 2) {
+                // A repeat packet pays for its header from three words on, or from
+                // two where a copy would need a header of its own anyway.
+                if (run >= 3 || (run == 2 && w + 2 == end)) {
                     packets.push_back(static_cast<uint8_t>(-run));
                     packets.insert(packets.end(), b + 2 * w, b + 2 * w + 2);
                     w += run;
                 } else {
                     int n = 1;
                     while (w + n < end && n < kMaxWordCopy &&
-                           !(w + n + 1 < end && sameWord(w + n, w + n + 1)))
+                           !(w + n + 2 < end && sameWord(w + n, w + n + 1) &&
+                             sameWord(w + n, w + n + 2)))
                         ++n;
                     packets.push_back(static_cast<uint8_t>(n));
                     packets.insert(packets.end(), b + 2 * w, b + 2 * (w + n));
