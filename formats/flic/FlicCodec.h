@@ -26,10 +26,9 @@ inline constexpr uint16_t kFliMagic = 0xAF11;
 inline constexpr uint16_t kFlcMagic = 0xAF12;
 inline constexpr size_t kHeaderSize = 128;
 
-// Chunk types: the frame, the prefix of settings before the first frame, and the
-// sub-chunks of a frame.
+// Chunk types: the frame and its sub-chunks. Anything else at the top level (the
+// prefix of settings before the first frame, segment tables) is skipped.
 inline constexpr uint16_t kFrameChunk = 0xF1FA;
-inline constexpr uint16_t kPrefixChunk = 0xF100;
 enum SubChunk : uint16_t {
     kColour256 = 4,  // palette runs, 8 bits a component
     kWordDelta = 7,  // changes against the previous screen, two pixels at a time
@@ -107,8 +106,9 @@ private:
 std::unique_ptr<pz4fmt::FrameSource> openFlic(std::vector<uint8_t> bytes,
                                               size_t cap = pz4fmt::kMaxHeldBytes);
 
-// Every frame at once, within `maxDecodedBytes` of frames handed out (the frames
-// past the cap are left out). False when not even one frame could be read.
+// Every frame at once, within `maxDecodedBytes` of pixels for the working screen
+// and the frames handed out (the frames past the cap are left out). False when not
+// even one frame could be read.
 bool decodeFlic(const uint8_t* data, size_t size, pz4fmt::Image& out,
                 size_t maxDecodedBytes = pz4fmt::kMaxHeldBytes);
 
@@ -116,9 +116,10 @@ bool decodeFlic(const uint8_t* data, size_t size, pz4fmt::Image& out,
 // ones at its top left over index 0. The first frame is a byte run, each later one
 // the smaller of a word delta and a byte run against the screen before it (nothing
 // when unchanged; a byte run when the last column of an odd width changes, which
-// ffmpeg does not read from a word delta); palettes go out as the runs of entries that changed; a
-// ring frame leads back to the first. Speed from the first frame's tag, later tags that differ in
-// their frame's delay field (1/100 s to ms; a tag of 0 or less counts as 1).
+// ffmpeg does not read from a word delta). Palettes go out as the runs of entries
+// that changed; a ring frame leads back to the first. The speed comes from the first
+// frame's tag, and a later frame whose tag differs carries its own delay (1/100 s to
+// ms; a tag of 0 or less counts as 1).
 bool encodeFlc(const std::vector<pz4fmt::SaveInput>& frames, std::vector<uint8_t>& out);
 
 // As above, written to frame.fileName (the first frame's for an animation).

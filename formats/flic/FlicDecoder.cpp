@@ -344,7 +344,8 @@ void drawFrame(const uint8_t* data, size_t size, const FlicInfo& info, size_t in
             std::memcpy(pixels, body.p,
                         std::min(screen.pixels.size(), static_cast<size_t>(body.end - body.p)));
             break;
-        default: // postage stamps and unknown chunks
+        case kStamp: // a thumbnail for file pickers
+        default:     // and chunks of later writers
             break;
         }
         at += length;
