@@ -21,7 +21,6 @@
 #include <cstddef>
 #include <map>
 #include <memory>
-#include <optional>
 #include <utility>
 #include <vector>
 
@@ -172,13 +171,16 @@ private:
         if (kept != checkpoints_.begin()) {
             --kept;
             if (!usable || kept->first > position_) {
-                screen_ = kept->second;
+                if (screen_)
+                    *screen_ = kept->second;
+                else
+                    screen_ = std::make_unique<Screen>(kept->second);
                 position_ = kept->first;
                 return;
             }
         }
         if (!usable) {
-            screen_ = codec_.firstScreen();
+            screen_ = std::make_unique<Screen>(codec_.firstScreen());
             position_ = 0;
         }
     }
@@ -198,8 +200,8 @@ private:
     int count_;
     std::vector<std::unique_ptr<Frame>> frames_;
     size_t frameBytes_ = 0;
-    std::optional<Screen> screen_;
-    int position_ = 0; // the frame the screen is ready for
+    std::unique_ptr<Screen> screen_; // none until the first lock: opening holds no screen
+    int position_ = 0;               // the frame the screen is ready for
     std::map<int, Screen> checkpoints_;
     int interval_;
     bool outOfOrder_ = false;

@@ -1,3 +1,4 @@
+#include "GifRecording.h"
 #include "Options.h"
 #include "TempWorkDir.h"
 #include "plugins/DllManager.h"
@@ -536,6 +537,23 @@ TEST_F(PzconvFormats, GifToAnFlcAnimationAndBackKeepsColoursAndTags) {
     const Result toFli = pzconv(dir, "convert walk.gif anim.fli --anim");
     EXPECT_EQ(toFli.code, 1);
     EXPECT_NE(toFli.err.find("cannot save animations"), std::string::npos) << toFli.err;
+}
+
+// A file of many frames is listed and converted whole: every frame is locked once
+// and held until the file closes.
+TEST_F(PzconvFormats, EveryFrameOfALongAnimationIsListedAndConverted) {
+    dir.write("long.gif", giftest::screenRecording(900, 64, 48));
+    const Result info = pzconv(dir, "info long.gif");
+    ASSERT_EQ(info.code, 0) << info.err;
+    EXPECT_NE(info.out.find("Frames:  900"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("\n899    64x48"), std::string::npos);
+
+    const Result anim = pzconv(dir, "convert long.gif copy.gif --anim");
+    ASSERT_EQ(anim.code, 0) << anim.err;
+    cDllManager plugins;
+    ASSERT_TRUE(plugins.OpenObject("copy.gif"));
+    EXPECT_EQ(plugins.FrameCount(), 900);
+    plugins.CloseObject();
 }
 
 } // namespace
