@@ -1,5 +1,6 @@
 #include "app/MainDlg.h"
 
+#include "anim/AnimDlg.h"
 #include "app/ObjectManager.h"
 #include "frames/IntList.h"
 #include "palette/PalManager.h"
@@ -49,11 +50,14 @@ TPz4MainDlg::TPz4MainDlg(QWidget* parent, std::unique_ptr<Prompts> prompts)
         case SaveId:
             connect(button, &QPushButton::clicked, this, &TPz4MainDlg::CmSave);
             break;
+        case AnimId:
+            connect(button, &QPushButton::clicked, this, &TPz4MainDlg::CmAnim);
+            break;
         case ExitId:
             connect(button, &QPushButton::clicked, this, &TPz4MainDlg::CmExit);
             break;
         default:
-            // Info, View, Anim, TRN and Palette open windows this build does not have yet.
+            // Info, View, TRN and Palette open windows this build does not have yet.
             break;
         }
     }
@@ -184,6 +188,20 @@ void TPz4MainDlg::CmSave() {
     }
     if (chain.Count() > 0 && !plugins.SaveFramesWith(extension, chain.First()))
         message("Error saving frame(s) !");
+}
+
+void TPz4MainDlg::CmAnim() {
+    if (!listDlg_) {
+        message("No Frames loaded !");
+        return;
+    }
+    // Every press gives a fresh animator over all frames.
+    delete animDlg_.data();
+    objectManager_->animFrom = 0;
+    objectManager_->animTo = objectManager_->frameCount - 1;
+    auto* anim = new TPz4AnimDlg(this, objectManager_.get(), {*prompts_, saveState_, scriptState_});
+    animDlg_ = anim;
+    anim->showNormal();
 }
 
 void TPz4MainDlg::CmExit() {

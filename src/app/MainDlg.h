@@ -33,12 +33,14 @@ public:
 
     void CmLoad();
     void CmSave();
+    void CmAnim();
     void CmExit();
 
     void closingNotification(int message) override;
 
     cObjectManager* objectManager() const { return objectManager_.get(); }
     TPz4ListDlg* listDlg() const { return listDlg_; }
+    ToolDialog* animDlg() const { return animDlg_; }
 
 private:
     void EvInfoClosed() { infoDlg_ = nullptr; }
@@ -57,6 +59,7 @@ private:
     // The dialogs' memory of the last choice, for the whole run.
     FileDialogState openState_;
     FileDialogState saveState_;
+    FileDialogState scriptState_;
 
     QPointer<ToolDialog> infoDlg_;
     QPointer<TPz4ListDlg> listDlg_;
