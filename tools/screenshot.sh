@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Takes docs/screenshot.png: the main window with the frame list of a loaded
-# sample, on a virtual display with a window manager drawing the captions.
+# sample, and docs/animator.png: the animator playing walk.scp over it in the
+# player, on a virtual display with a window manager drawing the captions.
 # Usage: tools/screenshot.sh [sample file in build/run, default walk.gif]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -17,14 +18,15 @@ if [ ! -f "build/run/$sample" ]; then
 fi
 mkdir -p docs
 out=$(pwd)/docs/screenshot.png
+animOut=$(pwd)/docs/animator.png
 rc=$(pwd)/tools/screenshot/openbox-rc.xml
 cd build/run
 xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" sh -c '
     openbox --config-file "$3" >/dev/null 2>&1 &
     wm=$!
     sleep 1
-    ../release/bin/pz4shot "$1" "$2"
+    ../release/bin/pz4shot "$1" "$2" && ../release/bin/pz4shot "$1" "$4" walk.scp
     status=$?
     kill $wm 2>/dev/null
-    exit $status' sh "$sample" "$out" "$rc"
-echo "Wrote $out from $sample"
+    exit $status' sh "$sample" "$out" "$rc" "$animOut"
+echo "Wrote $out and $animOut from $sample"

@@ -53,6 +53,9 @@ TPz4AnimDlgClient::TPz4AnimDlgClient(QWidget* parent, cObjectManager* objectMana
     auto label = [&](int id, const char* text, QRect place) {
         auto* w = new QLabel(QString::fromLatin1(text), this);
         w->setObjectName(QString::number(id));
+        // A font wider than the one the layout was made for would cut the text
+        // off; the free space right of each label takes the rest.
+        place.setWidth(std::max(place.width(), w->sizeHint().width()));
         w->setGeometry(place);
     };
     auto edit = [&](int id, const char* text, QRect place, int maxLength) {

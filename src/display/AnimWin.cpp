@@ -19,6 +19,9 @@ namespace {
 // image's colour table.
 QImage screenImage(const FrameImage& image) {
     QImage out(image.width, image.height, QImage::Format_RGB32);
+    // A picture too large to allocate shows nothing rather than taking the program down.
+    if (out.isNull() || image.empty())
+        return QImage();
     const FrameImage::ColorTable& colors = *image.colors;
     for (int32_t y = 0; y < image.height; ++y) {
         const unsigned char* src = image.storedRow(image.height - 1 - y);
@@ -157,7 +160,7 @@ QRect TPz4AnimWin::drawStep(QPainter& painter) {
         if (cached.isNull()) {
             QImage picture = screenImage(image);
             const int64_t bytes = picture.sizeInBytes();
-            if (cachedBytes_ + bytes <= pixmapBudget_) {
+            if (!picture.isNull() && cachedBytes_ + bytes <= pixmapBudget_) {
                 cached = QPixmap::fromImage(std::move(picture));
                 cachedBytes_ += bytes;
                 painter.drawPixmap(0, 0, cached);
