@@ -1,6 +1,7 @@
 #include "display/AnimWin.h"
 
 #include "app/ObjectManager.h"
+#include "display/FramePixmapCache.h"
 #include "frames/FrameList.h"
 #include "palette/TRNManager.h"
 #include "platform/WindowPlacement.h"
@@ -12,27 +13,6 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <algorithm>
-
-namespace {
-
-// The picture as the screen shows it: top row first, 32-bit colours from the
-// image's colour table.
-QImage screenImage(const FrameImage& image) {
-    QImage out(image.width, image.height, QImage::Format_RGB32);
-    // A picture too large to allocate shows nothing rather than taking the program down.
-    if (out.isNull() || image.empty())
-        return QImage();
-    const FrameImage::ColorTable& colors = *image.colors;
-    for (int32_t y = 0; y < image.height; ++y) {
-        const unsigned char* src = image.storedRow(image.height - 1 - y);
-        auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
-        for (int32_t x = 0; x < image.width; ++x)
-            dst[x] = colors[src[x]];
-    }
-    return out;
-}
-
-} // namespace
 
 TPz4AnimWin::TPz4AnimWin(QWidget* parent, cObjectManager* objectManager,
                          std::unique_ptr<cFrameList> frames)
@@ -148,7 +128,7 @@ void TPz4AnimWin::advance() {
 
 QPixmap TPz4AnimWin::screenPixmap(int i) const {
     const QPixmap& cached = pixmaps_[static_cast<size_t>(i)];
-    return cached.isNull() ? QPixmap::fromImage(screenImage(images_[static_cast<size_t>(i)]))
+    return cached.isNull() ? QPixmap::fromImage(ToScreenImage(images_[static_cast<size_t>(i)]))
                            : cached;
 }
 
@@ -158,7 +138,7 @@ QRect TPz4AnimWin::drawStep(QPainter& painter) {
     if (!image.empty()) {
         QPixmap& cached = pixmaps_[i];
         if (cached.isNull()) {
-            QImage picture = screenImage(image);
+            QImage picture = ToScreenImage(image);
             const int64_t bytes = picture.sizeInBytes();
             if (!picture.isNull() && cachedBytes_ + bytes <= pixmapBudget_) {
                 cached = QPixmap::fromImage(std::move(picture));

@@ -53,10 +53,11 @@ struct FrameImage {
     }
 };
 
-// How the per-pixel translation runs. `Best` picks wide vector instructions when
-// the processor has them; `Portable` is the plain C++ loop every platform runs
-// (tests and benchmarks compare the two).
-enum class FrameImageKernel { Best, Portable };
+// How the per-pixel translation runs. `Best` picks the widest vector kernel the
+// processor has (64-byte byte permutes, else 32-byte shuffles, else the plain
+// loop); `Avx2` skips the 64-byte kernel; `Portable` is the plain C++ loop every
+// platform runs. Tests and benchmarks run each one they can.
+enum class FrameImageKernel { Best, Avx2, Portable };
 
 // Builds the pictures of one display with one translation table. Consecutive
 // frames with the same palette bytes share one colour table.
