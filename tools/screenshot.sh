@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Takes docs/screenshot.png: the main window with the frame list of a loaded
-# sample, and docs/animator.png: the animator playing walk.scp over it in the
-# player, on a virtual display with a window manager drawing the captions.
+# sample, on a virtual display with a window manager drawing the captions; then
+# docs/palette.png and docs/translation.png: the palette window with walk.pal
+# and the colour translation window with team.trn; and docs/animator.png: the
+# animator playing walk.scp in the player.
 # Usage: tools/screenshot.sh [sample file in build/run, default walk.gif]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,21 +14,26 @@ pz4_build_release
 pz4_layout_run
 
 sample=${1:-walk.gif}
-if [ ! -f "build/run/$sample" ]; then
-    echo "No sample file in build/run to load." >&2
-    exit 1
-fi
+for f in "$sample" walk.pal team.trn walk.scp; do
+    if [ ! -f "build/run/$f" ]; then
+        echo "No sample file $f in build/run to load." >&2
+        exit 1
+    fi
+done
 mkdir -p docs
 out=$(pwd)/docs/screenshot.png
-animOut=$(pwd)/docs/animator.png
+palette=$(pwd)/docs/palette.png
+translation=$(pwd)/docs/translation.png
+animator=$(pwd)/docs/animator.png
 rc=$(pwd)/tools/screenshot/openbox-rc.xml
 cd build/run
 xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" sh -c '
     openbox --config-file "$3" >/dev/null 2>&1 &
     wm=$!
     sleep 1
-    ../release/bin/pz4shot "$1" "$2" && ../release/bin/pz4shot "$1" "$4" walk.scp
+    ../release/bin/pz4shot "$1" "$2" walk.pal team.trn "$4" "$5" &&
+        ../release/bin/pz4shot "$1" "$6" walk.scp
     status=$?
     kill $wm 2>/dev/null
-    exit $status' sh "$sample" "$out" "$rc" "$animOut"
-echo "Wrote $out and $animOut from $sample"
+    exit $status' sh "$sample" "$out" "$rc" "$palette" "$translation" "$animator"
+echo "Wrote $out from $sample, $palette, $translation and $animator"

@@ -1,14 +1,13 @@
 #pragma once
 
 #include "anim/AnimDlgClient.h"
-#include "platform/ToolDialog.h"
+#include "platform/FramedToolWindow.h"
 
-class PositionTracker;
 class cObjectManager;
 
 // The animator window: a fixed-size frame around the animator's controls. At
 // most one exists; the main window makes a fresh one for every Anim press.
-class TPz4AnimDlg : public ToolDialog {
+class TPz4AnimDlg : public FramedToolWindow {
     Q_OBJECT
 public:
     TPz4AnimDlg(QWidget* parent, cObjectManager* objectManager, AnimatorPrompts prompts);
@@ -23,5 +22,4 @@ protected:
 private:
     cObjectManager* objectManager_;
     TPz4AnimDlgClient* client_;
-    PositionTracker* tracker_;
 };

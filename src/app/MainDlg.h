@@ -36,6 +36,9 @@ public:
     void CmSave();
     void CmView();
     void CmAnim();
+    void CmInfo();
+    void CmTrn();
+    void CmPalette();
     void CmExit();
 
     void closingNotification(int message) override;
@@ -44,6 +47,9 @@ public:
     TPz4ListDlg* listDlg() const { return listDlg_; }
     cViewManager* viewManager() const { return viewManager_.get(); }
     ToolDialog* animDlg() const { return animDlg_; }
+    ToolDialog* infoDlg() const { return infoDlg_; }
+    ToolDialog* palDlg() const { return palDlg_; }
+    ToolDialog* trnDlg() const { return trnDlg_; }
 
 private:
     void EvInfoClosed() { infoDlg_ = nullptr; }
@@ -66,6 +72,8 @@ private:
     FileDialogState openState_;
     FileDialogState saveState_;
     FileDialogState scriptState_;
+    FileDialogState paletteState_;
+    FileDialogState trnState_;
 
     QPointer<ToolDialog> infoDlg_;
     QPointer<TPz4ListDlg> listDlg_;
