@@ -283,16 +283,11 @@ TEST_F(PlayerTest, OpensAtItsSavedPlaceAsAResizableWindow) {
     EXPECT_FALSE(player->windowIcon().isNull());
 }
 
-TEST_F(PlayerTest, TheTimerRunsAtThePlatformFloor) {
-    show({plain(2, 2, 1)});
+TEST_F(PlayerTest, TheTimerRunsAtThePlatformFloorAndStepsThePlayer) {
+    show({plain(2, 2, 1), plain(2, 2, 2)});
     player->setTimer(TPz4AnimWin::TimerId, TPz4AnimWin::TimerPeriodMs);
     EXPECT_TRUE(player->timerActive());
     EXPECT_EQ(player->timerPeriod(), WindowTimer::kFloorMs);
-}
-
-TEST_F(PlayerTest, TimerTicksStepThePlayer) {
-    show({plain(2, 2, 1), plain(2, 2, 2)});
-    player->setTimer(TPz4AnimWin::TimerId, TPz4AnimWin::TimerPeriodMs);
     QTest::qWait(100);
     EXPECT_GT(drawn.size(), 2u);
 }
