@@ -25,7 +25,8 @@ TPz4AnimWin::TPz4AnimWin(QWidget* parent, cObjectManager* objectManager,
     // Steps paint over what the earlier ones left: nothing is cleared first.
     setAttribute(Qt::WA_OpaquePaintEvent);
     SetFrames(std::move(frames));
-    PlaceWindow(this, QPoint(objectManager_->AnWX, objectManager_->AnWY));
+    if (objectManager_->restorePositions)
+        PlaceWindow(this, QPoint(objectManager_->AnWX, objectManager_->AnWY));
     applyOuterSize();
     tracker_ = new PositionTracker(this);
     setWindowIcon(QIcon(QStringLiteral(":/icons/800.png")));
