@@ -25,9 +25,12 @@ TPz4AnimWin::TPz4AnimWin(QWidget* parent, cObjectManager* objectManager,
     // Steps paint over what the earlier ones left: nothing is cleared first.
     setAttribute(Qt::WA_OpaquePaintEvent);
     SetFrames(std::move(frames));
+    outerSize_ = QSize(maxWidth_ <= MaxOuterWidth ? maxWidth_ + BorderWidth : MaxOuterWidth,
+                       maxHeight_ + BorderHeight);
+    // Until the window system has framed it, the client takes the whole outer size.
+    resize(outerSize_);
     if (objectManager_->restorePositions)
         PlaceWindow(this, QPoint(objectManager_->AnWX, objectManager_->AnWY));
-    applyOuterSize();
     tracker_ = new PositionTracker(this);
     setWindowIcon(QIcon(QStringLiteral(":/icons/800.png")));
     paused_ = false;
@@ -67,22 +70,24 @@ void TPz4AnimWin::BuildImages() {
     pixmaps_.resize(images_.size());
 }
 
-void TPz4AnimWin::applyOuterSize() {
-    const QSize outer(maxWidth_ <= MaxOuterWidth ? maxWidth_ + BorderWidth : MaxOuterWidth,
-                      maxHeight_ + BorderHeight);
-    // The window system's frame is known once the window exists; the client gets
-    // whatever the outer size leaves.
-    const QSize frame = frameGeometry().size() - geometry().size();
-    resize(std::max(1, outer.width() - frame.width()),
-           std::max(1, outer.height() - frame.height()));
+void TPz4AnimWin::fitToFrame() {
+    // The size is an outer size, frame and caption included; the frame is known
+    // only once the window system has put one around the window.
+    const QSize frame = frameGeometry().size() - size();
+    if (fitted_ || frame.isEmpty())
+        return;
+    fitted_ = true;
+    resize((outerSize_ - frame).expandedTo(QSize(1, 1)));
 }
 
 void TPz4AnimWin::showEvent(QShowEvent* event) {
     ToolDialog::showEvent(event);
-    if (!sized_) {
-        sized_ = true;
-        applyOuterSize();
-    }
+    fitToFrame();
+}
+
+void TPz4AnimWin::moveEvent(QMoveEvent* event) {
+    ToolDialog::moveEvent(event);
+    fitToFrame();
 }
 
 void TPz4AnimWin::setTimer(int id, int periodMs) {

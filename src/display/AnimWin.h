@@ -70,6 +70,7 @@ signals:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void storePosition() override;
 
@@ -82,7 +83,7 @@ private:
     // Draws frame nextFrame at (0, 0) and moves on; the area it covered.
     QRect drawStep(QPainter& painter);
     void advance();
-    void applyOuterSize();
+    void fitToFrame();
 
     cObjectManager* objectManager_;
     std::unique_ptr<cFrameList> frames_;
@@ -98,7 +99,8 @@ private:
     int64_t cachedBytes_ = 0;
     int64_t pixmapBudget_ = kPixmapCacheBytes;
     bool stepPainted_ = false;
-    bool sized_ = false;
+    QSize outerSize_;
+    bool fitted_ = false;
     WindowTimer* timer_;
     PositionTracker* tracker_;
 };
