@@ -1,5 +1,6 @@
 #include "app/MainDlg.h"
 
+#include "anim/AnimDlg.h"
 #include "app/ObjectManager.h"
 #include "display/ViewManager.h"
 #include "display/ViewWin.h"
@@ -57,6 +58,9 @@ TPz4MainDlg::TPz4MainDlg(QWidget* parent, std::unique_ptr<Prompts> prompts)
         case ViewId:
             connect(button, &QPushButton::clicked, this, &TPz4MainDlg::CmView);
             break;
+        case AnimId:
+            connect(button, &QPushButton::clicked, this, &TPz4MainDlg::CmAnim);
+            break;
         case InfoId:
             connect(button, &QPushButton::clicked, this, &TPz4MainDlg::CmInfo);
             break;
@@ -70,7 +74,6 @@ TPz4MainDlg::TPz4MainDlg(QWidget* parent, std::unique_ptr<Prompts> prompts)
             connect(button, &QPushButton::clicked, this, &TPz4MainDlg::CmExit);
             break;
         default:
-            // Anim opens a window this build does not have yet.
             break;
         }
     }
@@ -231,6 +234,20 @@ void TPz4MainDlg::CmView() {
     }
     viewManager_ =
         std::make_unique<cViewManager>(this, std::move(selection), objectManager_.get(), *prompts_);
+}
+
+void TPz4MainDlg::CmAnim() {
+    if (!listDlg_) {
+        message("No Frames loaded !");
+        return;
+    }
+    // Every press gives a fresh animator over all frames.
+    delete animDlg_.data();
+    objectManager_->animFrom = 0;
+    objectManager_->animTo = objectManager_->frameCount - 1;
+    auto* anim = new TPz4AnimDlg(this, objectManager_.get(), {*prompts_, saveState_, scriptState_});
+    animDlg_ = anim;
+    anim->showNormal();
 }
 
 // An open information, translation or palette window is left as it is: a

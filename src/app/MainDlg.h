@@ -35,6 +35,7 @@ public:
     void CmLoad();
     void CmSave();
     void CmView();
+    void CmAnim();
     void CmInfo();
     void CmTrn();
     void CmPalette();
@@ -45,6 +46,7 @@ public:
     cObjectManager* objectManager() const { return objectManager_.get(); }
     TPz4ListDlg* listDlg() const { return listDlg_; }
     cViewManager* viewManager() const { return viewManager_.get(); }
+    ToolDialog* animDlg() const { return animDlg_; }
     ToolDialog* infoDlg() const { return infoDlg_; }
     ToolDialog* palDlg() const { return palDlg_; }
     ToolDialog* trnDlg() const { return trnDlg_; }
@@ -69,6 +71,7 @@ private:
     // The dialogs' memory of the last choice, for the whole run.
     FileDialogState openState_;
     FileDialogState saveState_;
+    FileDialogState scriptState_;
     FileDialogState paletteState_;
     FileDialogState trnState_;
 
