@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QImage>
+#include <QPoint>
+
+class QPainter;
+
+// Frames are drawn as blocks of whole device pixels, never interpolated: at any
+// zoom factor and on screens whose device pixel ratio is above 1, where a logical
+// pixel covers several device pixels.
+
+// `image` enlarged by block replication to `factor` x its size: every pixel
+// becomes a factor x factor block. The result is 32-bit (opaque unless the image
+// had transparency) and keeps the image's device pixel ratio. A factor below 2
+// gives the image as it is.
+QImage ReplicatePixels(const QImage& image, int factor);
+
+// Draws `image` (of device pixel ratio 1, as frames are) with its top-left corner at the logical
+// point `topLeft`, at `zoom` x its size in logical pixels. Where zoom x the device pixel ratio is a
+// whole number every image pixel is exactly that many device pixels square; at
+// other ratios the nearest device pixel is taken, so no colour is ever mixed.
+// Zoom 1 on a plain screen is a plain copy.
+void DrawZoomed(QPainter& painter, QPoint topLeft, const QImage& image, int zoom);
