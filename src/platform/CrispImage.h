@@ -14,6 +14,9 @@ class QPainter;
 // had transparency) and keeps the image's device pixel ratio. A factor below 2
 // gives the image as it is.
 QImage ReplicatePixels(const QImage& image, int factor);
+// The same into `out`, whose memory is reused when it already has the size and
+// format and is not shared.
+void ReplicatePixelsInto(const QImage& image, int factor, QImage& out);
 
 // Draws `image` (of device pixel ratio 1, as frames are) with its top-left corner at the logical
 // point `topLeft`, at `zoom` x its size in logical pixels. Where zoom x the device pixel ratio is a
