@@ -186,7 +186,7 @@ QImage canvas(QSize logical, qreal ratio, QRgb background) {
 
 TEST_F(ZoomTest, ReplicationMakesExactBlocks) {
     const QImage picture = sixColours();
-    for (int factor : {1, 2, 3, 8}) {
+    for (int factor : {1, 2, 3, 4, 5, 6, 7, 8}) {
         const QImage big = ReplicatePixels(picture, factor);
         ASSERT_EQ(big.size(), picture.size() * factor) << factor;
         QImage padded(big.width() + 4, big.height() + 4, QImage::Format_RGB32);
@@ -195,6 +195,19 @@ TEST_F(ZoomTest, ReplicationMakesExactBlocks) {
         expectBlocks(padded, picture, QPoint(2, 2), factor, qRgb(0, 0, 0));
     }
     EXPECT_TRUE(ReplicatePixels(QImage(), 4).isNull());
+}
+
+// The reused picture must never be one somebody else still holds.
+TEST_F(ZoomTest, ReplicationIntoAHeldPictureLeavesTheHolderItsCopy) {
+    const QImage picture = sixColours();
+    QImage out;
+    ReplicatePixelsInto(picture, 2, out);
+    const QImage held = out;
+    QImage other(3, 2, QImage::Format_RGB32);
+    other.fill(qRgb(9, 9, 9));
+    ReplicatePixelsInto(other, 2, out);
+    EXPECT_EQ(out.pixel(5, 3), qRgb(9, 9, 9));
+    EXPECT_EQ(held.pixel(5, 3), picture.pixel(2, 1));
 }
 
 TEST_F(ZoomTest, DrawingIsBlocksOfDevicePixelsAtEveryZoomAndRatio) {
