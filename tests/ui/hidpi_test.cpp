@@ -1,0 +1,69 @@
+// Windows on a screen of device pixel ratio 2, as Qt's scale factor makes one:
+// frames keep their logical size and every frame pixel is a sharp 2 x 2 block.
+#include "UiTestSupport.h"
+
+#include "platform/CrispImage.h"
+
+#include <QPainter>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Set before the test program's one application object is made.
+const bool kScaled = qputenv("QT_SCALE_FACTOR", "2");
+
+class HiDpiTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(kScaled);
+        pz4test::app();
+    }
+};
+
+// Paints a 2 x 2 picture at (1, 1), zoomed.
+class PictureWidget : public QWidget {
+public:
+    explicit PictureWidget(int zoom) : zoom_(zoom) {
+        picture_ = QImage(2, 2, QImage::Format_RGB32);
+        picture_.setPixel(0, 0, qRgb(255, 0, 0));
+        picture_.setPixel(1, 0, qRgb(0, 255, 0));
+        picture_.setPixel(0, 1, qRgb(0, 0, 255));
+        picture_.setPixel(1, 1, qRgb(255, 255, 0));
+        setFixedSize(12, 12);
+    }
+    const QImage& picture() const { return picture_; }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.fillRect(rect(), Qt::black);
+        DrawZoomed(p, QPoint(1, 1), picture_, zoom_);
+    }
+
+private:
+    QImage picture_;
+    int zoom_;
+};
+
+TEST_F(HiDpiTest, APictureIsBlocksOfDevicePixelsAtItsLogicalSize) {
+    for (const int zoom : {1, 3}) {
+        PictureWidget w(zoom);
+        w.show();
+        ASSERT_EQ(w.devicePixelRatio(), 2.0);
+        const QImage shot = w.grab().toImage();
+        ASSERT_EQ(shot.size(), QSize(24, 24));
+        const int block = 2 * zoom;
+        for (int y = 0; y < 24; ++y) {
+            for (int x = 0; x < 24; ++x) {
+                const int px = x - 2, py = y - 2;
+                const bool inside = px >= 0 && py >= 0 && px < 2 * block && py < 2 * block;
+                const QRgb want =
+                    inside ? w.picture().pixel(px / block, py / block) : qRgb(0, 0, 0);
+                ASSERT_EQ(shot.pixel(x, y), want) << "zoom " << zoom << " at " << x << "," << y;
+            }
+        }
+    }
+}
+
+} // namespace
