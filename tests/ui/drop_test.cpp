@@ -5,11 +5,18 @@
 #include "app/ObjectManager.h"
 #include "app/SDIDecFrame.h"
 #include "frames/ListDlg.h"
+#include "palette/PALDlg.h"
+#include "palette/PALDlgClient.h"
+#include "palette/PalManager.h"
+#include "palette/TRNDlg.h"
+#include "palette/TRNDlgClient.h"
+#include "palette/TRNManager.h"
 #include "platform/FileDrop.h"
 #include "platform/Prompts.h"
 #include "platform/ScriptedPrompts.h"
 
 #include <QDropEvent>
+#include <QLabel>
 #include <QListView>
 #include <QMimeData>
 #include <QPushButton>
@@ -256,6 +263,86 @@ TEST_F(MainWindowDropTest, AnythingButAFileDroppedChangesNothing) {
     EXPECT_EQ(frame->windowTitle(), title);
     EXPECT_TRUE(messages().empty());
     EXPECT_EQ(pz4test::readLines(path("pzuifix.log")).size(), 1u);
+}
+
+// The palette and translation windows take a dropped file as their Load takes
+// the file chosen; their own Load dialogs then open on it.
+class PaletteDropTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        pz4test::app();
+        objects = std::make_unique<cObjectManager>();
+    }
+    void TearDown() override {
+        delete pal.data();
+        delete trn.data();
+        objects.reset();
+    }
+    std::string path(const std::string& name) const { return (dir.path() / name).string(); }
+    QString name(QWidget* client, int id) const {
+        return client->findChild<QLabel*>(QString::number(id))->text();
+    }
+
+    pz4test::TempWorkDir dir;
+    ScriptedPrompts prompts;
+    FileDialogState paletteState;
+    FileDialogState trnState;
+    QWidget parent;
+    std::unique_ptr<cObjectManager> objects;
+    QPointer<TPz4PALDlg> pal;
+    QPointer<TPz4TRNDlg> trn;
+};
+
+TEST_F(PaletteDropTest, APaletteDroppedOnThePaletteWindowBecomesCurrent) {
+    std::string bytes(768, '\0');
+    bytes[3 * 37] = '\x7f';
+    dir.write("ramp.pal", bytes);
+    dir.write("other.pal", std::string(768, '\1'));
+    pal = new TPz4PALDlg(&parent, objects.get(), prompts, paletteState);
+    pal->show();
+    TPz4PALDlgClient* client = pal->client();
+
+    const auto data = urls({fileUrl(dir.path() / "ramp.pal"), fileUrl(dir.path() / "other.pal")});
+    const DropResult r = drop(client, *data);
+    EXPECT_TRUE(r.dropAccepted);
+    ASSERT_NE(objects->palManager->GetName(), nullptr);
+    EXPECT_EQ(std::string(objects->palManager->GetName()), path("ramp.pal"));
+    EXPECT_EQ(objects->palManager->colors[3 * 37], 0x7f);
+    EXPECT_EQ(name(client, TPz4PALDlgClient::NameId), QString::fromStdString(path("ramp.pal")));
+    EXPECT_TRUE(prompts.dialogs.empty());
+    EXPECT_TRUE(prompts.messages.empty());
+
+    // Refused: the palette stays; Load then opens on the dropped file.
+    const auto web = urls({QUrl(QStringLiteral("https://example.org/x.pal"))});
+    EXPECT_FALSE(drop(client, *web).dropAccepted);
+    EXPECT_EQ(std::string(objects->palManager->GetName()), path("ramp.pal"));
+    prompts.cancel();
+    client->Load();
+    ASSERT_EQ(prompts.dialogs.size(), 1u);
+    EXPECT_EQ(prompts.dialogs[0].lastPath, path("ramp.pal"));
+    EXPECT_TRUE(trnState.path.empty());
+}
+
+TEST_F(PaletteDropTest, ATableDroppedOnTheTranslationWindowBecomesCurrent) {
+    dir.write("all255.trn", std::string(256, '\xff'));
+    trn = new TPz4TRNDlg(&parent, objects.get(), prompts, trnState);
+    trn->show();
+    TPz4TRNDlgClient* client = trn->client();
+
+    const auto data = urls({fileUrl(dir.path() / "all255.trn")});
+    EXPECT_TRUE(drop(client, *data).dropAccepted);
+    ASSERT_NE(objects->trnManager->GetName(), nullptr);
+    EXPECT_EQ(std::string(objects->trnManager->GetName()), path("all255.trn"));
+    EXPECT_EQ(objects->trnManager->Translate(3), 255);
+    EXPECT_EQ(name(client, TPz4TRNDlgClient::NameId), QString::fromStdString(path("all255.trn")));
+    EXPECT_EQ(trnState.path, path("all255.trn"));
+    EXPECT_TRUE(paletteState.path.empty());
+
+    QMimeData text;
+    text.setText(QStringLiteral("all255.trn"));
+    EXPECT_FALSE(drop(client, text).dropAccepted);
+    EXPECT_EQ(std::string(objects->trnManager->GetName()), path("all255.trn"));
+    EXPECT_TRUE(prompts.messages.empty());
 }
 
 } // namespace

@@ -2,7 +2,13 @@
 // frames keep their logical size and every frame pixel is a sharp 2 x 2 block.
 #include "UiTestSupport.h"
 
+#include "TempWorkDir.h"
+#include "app/ObjectManager.h"
+#include "palette/ColourGrid.h"
+#include "palette/PALDlg.h"
+#include "palette/PALDlgClient.h"
 #include "platform/CrispImage.h"
+#include "platform/ScriptedPrompts.h"
 
 #include <QPainter>
 #include <QWidget>
@@ -64,6 +70,42 @@ TEST_F(HiDpiTest, APictureIsBlocksOfDevicePixelsAtItsLogicalSize) {
             }
         }
     }
+}
+
+// The grid keeps its cells where the logical geometry puts them: each logical
+// pixel of a cell, and of the background line beside it, is 2 x 2 device pixels.
+TEST_F(HiDpiTest, PaletteGridCellsKeepTheirLogicalGeometry) {
+    pz4test::TempWorkDir dir;
+    std::vector<unsigned char> bytes;
+    for (int k = 0; k < 256; ++k)
+        for (int c = 0; c < 3; ++c)
+            bytes.push_back(static_cast<unsigned char>(k + c));
+    dir.write("ramp.pal", bytes);
+    dir.write("pz.ini", "DefaultPalette=ramp.pal\r\n");
+    cObjectManager objects;
+    ScriptedPrompts prompts;
+    FileDialogState state;
+    QWidget parent;
+    auto* pal = new TPz4PALDlg(&parent, &objects, prompts, state);
+    pal->show();
+    auto* grid = pal->client()->findChild<ColourGrid*>(QString::number(TPz4PALDlgClient::GridId));
+    ASSERT_NE(grid, nullptr);
+    const QImage shot = grid->grab().toImage();
+    ASSERT_EQ(shot.size(), grid->size() * 2);
+    const GridGeometry g = grid->geometryOfCells();
+    for (int k : {0, 37, 255}) {
+        const QRect cell = g.cell(k);
+        const QRgb colour = qRgb(k, k + 1, k + 2);
+        const QRect device(cell.topLeft() * 2, cell.size() * 2);
+        for (int y = device.top(); y <= device.bottom(); ++y)
+            for (int x = device.left(); x <= device.right(); ++x)
+                ASSERT_EQ(shot.pixel(x, y), colour) << "cell " << k << " at " << x << "," << y;
+        // The line right of the cell is two device pixels of background.
+        for (int dx : {1, 2})
+            EXPECT_NE(shot.pixel(device.right() + dx, device.top()), colour) << "cell " << k;
+        EXPECT_NE(shot.pixel(device.left() - 1, device.top()), colour) << "cell " << k;
+    }
+    delete pal;
 }
 
 } // namespace
