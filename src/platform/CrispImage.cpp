@@ -75,30 +75,43 @@ QImage ReplicatePixels(const QImage& image, int factor) {
     return out;
 }
 
+BlockScale BlockScale::of(int zoom, qreal ratio) {
+    zoom = std::max(zoom, 1);
+    if (!(ratio > 0))
+        ratio = 1.0;
+    const qreal device = zoom * ratio;
+    const long whole = std::lround(device);
+    if (whole >= 1 && std::abs(device - static_cast<qreal>(whole)) < 1e-6)
+        return {static_cast<int>(whole), ratio};
+    return {zoom, 1.0};
+}
+
+QImage ScaledForScreen(const QImage& image, BlockScale scale) {
+    QImage out = ReplicatePixels(image, scale.block);
+    if (out.devicePixelRatio() != scale.pixelRatio)
+        out.setDevicePixelRatio(scale.pixelRatio);
+    return out;
+}
+
 void DrawZoomed(QPainter& painter, QPoint topLeft, const QImage& image, int zoom) {
     if (image.isNull() || zoom < 1)
         return;
     const qreal ratio = painter.device() ? painter.device()->devicePixelRatio() : 1.0;
-    const qreal scale = zoom * ratio;
-    const long whole = std::lround(scale);
-    if (whole >= 1 && std::abs(scale - static_cast<qreal>(whole)) < 1e-6) {
-        if (whole == 1 && ratio == 1.0) {
-            painter.drawImage(topLeft, image);
-            return;
-        }
-        // Made in device pixels and marked as such, the painter copies it 1:1.
+    const BlockScale scale = BlockScale::of(zoom, ratio);
+    // Not smoothed where the painter still maps pixels (uneven ratios).
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    if (scale.block == 1) {
+        painter.drawImage(topLeft, ScaledForScreen(image, scale));
+    } else {
         // Steps of a player draw pictures of one size over and over: the block
         // picture's memory is kept for the next drawing rather than mapped anew.
         thread_local QImage blocks;
-        ReplicatePixelsInto(image, static_cast<int>(whole), blocks);
-        blocks.setDevicePixelRatio(ratio);
+        ReplicatePixelsInto(image, scale.block, blocks);
+        blocks.setDevicePixelRatio(scale.pixelRatio);
         painter.drawImage(topLeft, blocks);
         if (blocks.sizeInBytes() > kKeptBlockBytes)
             blocks = QImage();
-        return;
     }
-    painter.save();
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    painter.drawImage(QRectF(topLeft, QSizeF(image.width() * zoom, image.height() * zoom)), image);
     painter.restore();
 }

@@ -18,6 +18,24 @@ QImage ReplicatePixels(const QImage& image, int factor);
 // format and is not shared.
 void ReplicatePixelsInto(const QImage& image, int factor, QImage& out);
 
+// How a picture is made ready to be shown at `zoom` on a device of pixel ratio
+// `ratio`: its pixels replicated into `block` x `block` blocks and the result
+// marked with `pixelRatio`, so that drawn unscaled at a logical point it covers
+// zoom x its size in logical pixels. Where zoom x ratio is a whole number the
+// blocks are exactly the device pixels shown; otherwise the blocks are logical
+// pixels and the painter's nearest-pixel mapping does the rest.
+struct BlockScale {
+    int block = 1;
+    qreal pixelRatio = 1.0;
+
+    static BlockScale of(int zoom, qreal ratio);
+    bool operator==(const BlockScale&) const = default;
+};
+
+// `image` made ready as `scale` says. Unchanged (the same pixels, shared) at a
+// block of 1 and a ratio of 1: zoom 1 on a plain screen is the picture itself.
+QImage ScaledForScreen(const QImage& image, BlockScale scale);
+
 // Draws `image` (of device pixel ratio 1, as frames are) with its top-left corner at the logical
 // point `topLeft`, at `zoom` x its size in logical pixels. Where zoom x the device pixel ratio is a
 // whole number every image pixel is exactly that many device pixels square; at

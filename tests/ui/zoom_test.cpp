@@ -150,6 +150,29 @@ TEST_F(ZoomControlTest, SetFactorClampsAndTellsOnlyChanges) {
     EXPECT_EQ(fromBadStart.factor(), 8);
 }
 
+TEST_F(ZoomTest, BlocksAreDevicePixelsWhereTheyFitWholeAndLogicalPixelsElsewhere) {
+    struct Case {
+        int zoom;
+        qreal ratio;
+        BlockScale scale;
+    } cases[] = {
+        {1, 1.0, {1, 1.0}}, {4, 1.0, {4, 1.0}}, {1, 2.0, {2, 2.0}},  {3, 2.0, {6, 2.0}},
+        {2, 1.5, {3, 1.5}}, {1, 1.5, {1, 1.0}}, {3, 1.25, {3, 1.0}}, {4, 1.25, {5, 1.25}},
+        {0, 1.0, {1, 1.0}}, {2, 0.0, {2, 1.0}},
+    };
+    for (const Case& c : cases) {
+        const BlockScale s = BlockScale::of(c.zoom, c.ratio);
+        EXPECT_EQ(s.block, c.scale.block) << c.zoom << " at " << c.ratio;
+        EXPECT_EQ(s.pixelRatio, c.scale.pixelRatio) << c.zoom << " at " << c.ratio;
+    }
+    // The plain case hands back the picture itself, not a copy.
+    const QImage picture(4, 4, QImage::Format_RGB32);
+    EXPECT_EQ(ScaledForScreen(picture, {1, 1.0}).constBits(), picture.constBits());
+    const QImage dense = ScaledForScreen(picture, {6, 2.0});
+    EXPECT_EQ(dense.size(), QSize(24, 24));
+    EXPECT_EQ(dense.deviceIndependentSize(), QSizeF(12, 12));
+}
+
 // A 3 x 2 picture of six distinct colours.
 QImage sixColours() {
     QImage image(3, 2, QImage::Format_Indexed8);
