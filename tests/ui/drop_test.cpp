@@ -26,26 +26,8 @@
 
 namespace {
 
-struct DropResult {
-    bool enterAccepted;
-    bool dropAccepted;
-};
-
-// Drags `data` over `target` and lets go, as the window system delivers it, then
-// runs what the drop queued.
-DropResult drop(QWidget* target, const QMimeData& data) {
-    const QPoint at(2, 2);
-    QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, &data,
-                          Qt::LeftButton, Qt::NoModifier);
-    enter.ignore();
-    QCoreApplication::sendEvent(target, &enter);
-    QDropEvent dropped(QPointF(at), Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, &data,
-                       Qt::LeftButton, Qt::NoModifier);
-    dropped.ignore();
-    QCoreApplication::sendEvent(target, &dropped);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
-    return {enter.isAccepted(), dropped.isAccepted()};
-}
+using pz4test::drop;
+using pz4test::DropResult;
 
 std::unique_ptr<QMimeData> urls(const QList<QUrl>& list) {
     auto data = std::make_unique<QMimeData>();
