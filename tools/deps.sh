@@ -17,7 +17,7 @@ pz4_ensure_packages() {
 
 PZ4_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libgif-dev libpng-dev
                     libgtest-dev libgmock-dev libbenchmark-dev ccache)
-PZ4_TEST_PACKAGES=(clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix qt6-qpa-plugins fonts-dejavu-core imagemagick python3-pil)
+PZ4_TEST_PACKAGES=(clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix qt6-qpa-plugins fonts-dejavu-core imagemagick python3-pil ffmpeg)
 PZ4_RUN_PACKAGES=(qt6-qpa-plugins fonts-dejavu-core xvfb xauth)
 # Only tools/screenshot.sh: a window manager draws the captions in the picture.
 PZ4_SCREENSHOT_PACKAGES=(openbox)

@@ -7,71 +7,96 @@
 //       static constexpr const char* author = ..., *version = ..., *extension = ...,
 //                                    *description = ...;
 //       static constexpr bool savesFrames = ..., savesAnims = ...;
+//       // One of the two shapes of FrameSource.h. Decoded when opened:
 //       static bool decode(const uint8_t* data, size_t size, pz4fmt::Image& out);
+//       // or decoded frame by frame as they are locked (this one wins if both exist):
+//       static std::unique_ptr<pz4fmt::FrameSource> open(std::vector<uint8_t> bytes);
 //       static bool saveFrame(const pz4fmt::SaveInput& frame);                // if savesFrames
 //       static bool saveAnim(const std::vector<pz4fmt::SaveInput>& frames);   // if savesAnims
 //   };
 //   PZ4_DEFINE_FORMAT_PLUGIN(MyFormat)
 //
-// Nothing is thrown across an export: any exception becomes a false answer.
+// A file that opens holds at least one frame. Nothing is thrown across an export:
+// any exception becomes a false answer, or no frames.
 
 #include "common/FormatKit.h"
+#include "common/FrameSource.h"
 #include "plugins/PluginContract.h"
 
+#include <memory>
 #include <utility>
 #include <vector>
 
 namespace pz4fmt {
 
 template <class Format> struct OpenFile {
-    // The frames of the open file; their buffers stay put until the next load or unload.
-    static Image& image() {
-        static Image open;
+    // The open file; the buffers it hands out stay put until the next load or unload.
+    static std::unique_ptr<FrameSource>& source() {
+        static std::unique_ptr<FrameSource> open;
         return open;
     }
 };
 
+template <class Format> std::unique_ptr<FrameSource> openSource(std::vector<uint8_t>&& bytes) {
+    if constexpr (requires { Format::open(std::move(bytes)); }) {
+        return Format::open(std::move(bytes));
+    } else {
+        Image decoded;
+        if (!Format::decode(bytes.data(), bytes.size(), decoded))
+            return nullptr;
+        return std::make_unique<DecodedFrames>(std::move(decoded));
+    }
+}
+
 template <class Format> int loadObject(const char* path) noexcept {
     try {
-        OpenFile<Format>::image() = Image{};
+        OpenFile<Format>::source().reset();
         std::vector<uint8_t> bytes;
         if (!readFile(path, bytes))
             return 0;
-        Image decoded;
-        if (!Format::decode(bytes.data(), bytes.size(), decoded) || decoded.frames.empty())
+        std::unique_ptr<FrameSource> opened = openSource<Format>(std::move(bytes));
+        if (!opened || opened->frameCount() <= 0)
             return 0;
-        OpenFile<Format>::image() = std::move(decoded);
+        OpenFile<Format>::source() = std::move(opened);
         return 1;
     } catch (...) {
-        OpenFile<Format>::image() = Image{};
+        OpenFile<Format>::source().reset();
         return 0;
     }
 }
 
 template <class Format> void unloadObject() noexcept {
-    OpenFile<Format>::image() = Image{};
+    OpenFile<Format>::source().reset();
 }
 
 template <class Format> int numberOfFrames() noexcept {
-    return static_cast<int>(OpenFile<Format>::image().frames.size());
+    const auto& source = OpenFile<Format>::source();
+    return source ? source->frameCount() : 0;
 }
 
 template <class Format>
 int lockFrame(int index, unsigned char** pixels, unsigned char** palette, int* width, int* height,
               int* colorCount, int* tag) noexcept {
-    Image& image = OpenFile<Format>::image();
-    if (pixels == nullptr || palette == nullptr || width == nullptr || height == nullptr ||
-        colorCount == nullptr || tag == nullptr || index < 0 ||
-        static_cast<size_t>(index) >= image.frames.size())
+    FrameSource* source = OpenFile<Format>::source().get();
+    if (source == nullptr || pixels == nullptr || palette == nullptr || width == nullptr ||
+        height == nullptr || colorCount == nullptr || tag == nullptr)
         return 0;
-    Frame& f = image.frames[static_cast<size_t>(index)];
-    *pixels = f.pixels.data();
-    *palette = f.hasPalette ? f.palette.data() : nullptr;
-    *width = f.width;
-    *height = f.height;
-    *colorCount = f.colorCount;
-    *tag = f.tag;
-    return 1;
+    try {
+        // Handed out as the contract's mutable pointers; the plug-in never writes a
+        // frame again once it is out.
+        Frame* f = const_cast<Frame*>(source->lock(index));
+        if (f == nullptr)
+            return 0;
+        *pixels = f->pixels.data();
+        *palette = f->hasPalette ? f->palette.data() : nullptr;
+        *width = f->width;
+        *height = f->height;
+        *colorCount = f->colorCount;
+        *tag = f->tag;
+        return 1;
+    } catch (...) {
+        return 0;
+    }
 }
 
 inline SaveInput saveInputOf(const SAVE_FRAME& r) {

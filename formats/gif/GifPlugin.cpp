@@ -13,8 +13,8 @@ struct GifFormat {
     static constexpr bool savesFrames = true;
     static constexpr bool savesAnims = true;
 
-    static bool decode(const uint8_t* data, size_t size, pz4fmt::Image& out) {
-        return pz4gif::decodeGif(data, size, out);
+    static std::unique_ptr<pz4fmt::FrameSource> open(std::vector<uint8_t> bytes) {
+        return pz4gif::openGif(std::move(bytes));
     }
     static bool saveFrame(const pz4fmt::SaveInput& frame) { return pz4gif::saveGifImage(frame); }
     static bool saveAnim(const std::vector<pz4fmt::SaveInput>& frames) {
