@@ -253,12 +253,14 @@ class PaletteDropTest : public ::testing::Test {
 protected:
     void SetUp() override {
         pz4test::app();
+        parent = std::make_unique<QWidget>();
         objects = std::make_unique<cObjectManager>();
     }
     void TearDown() override {
         delete pal.data();
         delete trn.data();
         objects.reset();
+        parent.reset();
     }
     std::string path(const std::string& name) const { return (dir.path() / name).string(); }
     QString name(QWidget* client, int id) const {
@@ -269,7 +271,7 @@ protected:
     ScriptedPrompts prompts;
     FileDialogState paletteState;
     FileDialogState trnState;
-    QWidget parent;
+    std::unique_ptr<QWidget> parent;
     std::unique_ptr<cObjectManager> objects;
     QPointer<TPz4PALDlg> pal;
     QPointer<TPz4TRNDlg> trn;
@@ -280,7 +282,7 @@ TEST_F(PaletteDropTest, APaletteDroppedOnThePaletteWindowBecomesCurrent) {
     bytes[3 * 37] = '\x7f';
     dir.write("ramp.pal", bytes);
     dir.write("other.pal", std::string(768, '\1'));
-    pal = new TPz4PALDlg(&parent, objects.get(), prompts, paletteState);
+    pal = new TPz4PALDlg(parent.get(), objects.get(), prompts, paletteState);
     pal->show();
     TPz4PALDlgClient* client = pal->client();
 
@@ -307,7 +309,7 @@ TEST_F(PaletteDropTest, APaletteDroppedOnThePaletteWindowBecomesCurrent) {
 
 TEST_F(PaletteDropTest, ATableDroppedOnTheTranslationWindowBecomesCurrent) {
     dir.write("all255.trn", std::string(256, '\xff'));
-    trn = new TPz4TRNDlg(&parent, objects.get(), prompts, trnState);
+    trn = new TPz4TRNDlg(parent.get(), objects.get(), prompts, trnState);
     trn->show();
     TPz4TRNDlgClient* client = trn->client();
 
