@@ -47,6 +47,7 @@ TPz4ViewWin::TPz4ViewWin(QWidget* parent, cObjectManager* objectManager,
 
     tracker_ = new PositionTracker(this);
     zoomControl_ = new ZoomControl(this, zoom_, [this](int factor) { setZoom(factor); });
+    zoomControl_->watchWheel(scrollBar_);
     BuildImages();
 }
 

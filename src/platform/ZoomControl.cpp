@@ -41,10 +41,17 @@ void ZoomControl::setFactor(int factor) {
         changed_(factor_);
 }
 
+void ZoomControl::watchWheel(QWidget* child) {
+    wheelOnly_.push_back(child);
+    child->installEventFilter(this);
+}
+
 bool ZoomControl::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != window_)
+    const bool wheelOnly =
+        std::find(wheelOnly_.begin(), wheelOnly_.end(), watched) != wheelOnly_.end();
+    if (watched != window_ && !wheelOnly)
         return false;
-    if (event->type() == QEvent::KeyPress) {
+    if (event->type() == QEvent::KeyPress && !wheelOnly) {
         const auto* key = static_cast<QKeyEvent*>(event);
         const std::optional<int> next = zoom::forKey(*key, factor_);
         if (!next)

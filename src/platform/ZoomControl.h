@@ -3,6 +3,7 @@
 #include <QObject>
 #include <functional>
 #include <optional>
+#include <vector>
 
 class QKeyEvent;
 class QWidget;
@@ -36,6 +37,9 @@ public:
     ZoomControl(QWidget* window, int factor, Changed changed);
 
     int factor() const { return factor_; }
+    // Also takes Ctrl + wheel turns over `child`, a part of the window that would
+    // otherwise take them for itself (a scroll bar).
+    void watchWheel(QWidget* child);
     // Clamped to 1..8; tells `changed` when the factor differs from the one held.
     void setFactor(int factor);
 
@@ -44,6 +48,7 @@ protected:
 
 private:
     QWidget* window_;
+    std::vector<QObject*> wheelOnly_;
     int factor_;
     Changed changed_;
     // Touch pads turn in fractions of a notch: they add up to whole steps.

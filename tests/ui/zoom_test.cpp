@@ -140,6 +140,23 @@ TEST_F(ZoomControlTest, CtrlWheelStepsByNotchAndAddsUpFractions) {
     }
 }
 
+// A part of the window that takes wheel turns itself gives up Ctrl + wheel only.
+TEST_F(ZoomControlTest, AWatchedChildGivesUpCtrlWheelButNotItsKeys) {
+    auto* child = new RecordingWidget;
+    child->setParent(window.get());
+    control->watchWheel(child);
+    QWheelEvent ctrlTurn(QPointF(1, 1), QPointF(1, 1), QPoint(), QPoint(0, 120), Qt::NoButton,
+                         Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(child, &ctrlTurn);
+    QWheelEvent plainTurn(QPointF(1, 1), QPointF(1, 1), QPoint(), QPoint(0, 120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(child, &plainTurn);
+    QKeyEvent plus(QEvent::KeyPress, Qt::Key_Plus, Qt::ControlModifier);
+    QCoreApplication::sendEvent(child, &plus);
+    EXPECT_EQ(control->factor(), 4);
+    EXPECT_EQ(child->received, 2) << "the plain turn and the key reach it";
+}
+
 TEST_F(ZoomControlTest, SetFactorClampsAndTellsOnlyChanges) {
     control->setFactor(12);
     control->setFactor(8);
