@@ -10,10 +10,8 @@
 #include "palette/ColourGrid.h"
 #include "palette/PALDlg.h"
 #include "palette/PALDlgClient.h"
-#include "platform/CrispImage.h"
 #include "platform/ScriptedPrompts.h"
 
-#include <QPainter>
 #include <QTest>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -30,51 +28,6 @@ protected:
         pz4test::app();
     }
 };
-
-// Paints a 2 x 2 picture at (1, 1), zoomed.
-class PictureWidget : public QWidget {
-public:
-    explicit PictureWidget(int zoom) : zoom_(zoom) {
-        picture_ = QImage(2, 2, QImage::Format_RGB32);
-        picture_.setPixel(0, 0, qRgb(255, 0, 0));
-        picture_.setPixel(1, 0, qRgb(0, 255, 0));
-        picture_.setPixel(0, 1, qRgb(0, 0, 255));
-        picture_.setPixel(1, 1, qRgb(255, 255, 0));
-        setFixedSize(12, 12);
-    }
-    const QImage& picture() const { return picture_; }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.fillRect(rect(), Qt::black);
-        DrawZoomed(p, QPoint(1, 1), picture_, zoom_);
-    }
-
-private:
-    QImage picture_;
-    int zoom_;
-};
-
-TEST_F(HiDpiTest, APictureIsBlocksOfDevicePixelsAtItsLogicalSize) {
-    for (const int zoom : {1, 3}) {
-        PictureWidget w(zoom);
-        w.show();
-        ASSERT_EQ(w.devicePixelRatio(), 2.0);
-        const QImage shot = w.grab().toImage();
-        ASSERT_EQ(shot.size(), QSize(24, 24));
-        const int block = 2 * zoom;
-        for (int y = 0; y < 24; ++y) {
-            for (int x = 0; x < 24; ++x) {
-                const int px = x - 2, py = y - 2;
-                const bool inside = px >= 0 && py >= 0 && px < 2 * block && py < 2 * block;
-                const QRgb want =
-                    inside ? w.picture().pixel(px / block, py / block) : qRgb(0, 0, 0);
-                ASSERT_EQ(shot.pixel(x, y), want) << "zoom " << zoom << " at " << x << "," << y;
-            }
-        }
-    }
-}
 
 // The grid keeps its cells where the logical geometry puts them: each logical
 // pixel of a cell, and of the background line beside it, is 2 x 2 device pixels.
