@@ -94,29 +94,46 @@ int appendBytes(GifFileType* gif, const GifByteType* data, int n) {
     return n;
 }
 
-// Sprites moving over a background, each in its own rectangle with its own table.
-std::vector<uint8_t> spriteAnimation() {
-    std::vector<uint8_t> out;
+// A GIF89a written through giflib into `out`.
+GifFileType* openWriter(std::vector<uint8_t>& out) {
     int error = 0;
     GifFileType* gif = EGifOpen(&out, appendBytes, &error);
     EGifSetGifVersion(gif, true);
-    auto mapOf = [](const pz4fmt::Palette& p) {
-        GifColorType c[256];
-        for (size_t i = 0; i < 256; ++i)
-            c[i] = {p[i * 3], p[i * 3 + 1], p[i * 3 + 2]};
-        return GifMakeMapObject(256, c);
-    };
-    ColorMapObject* global = mapOf(palette(0));
+    return gif;
+}
+
+ColorMapObject* colourMapOf(const pz4fmt::Palette& p) {
+    GifColorType c[256];
+    for (size_t i = 0; i < 256; ++i)
+        c[i] = {p[i * 3], p[i * 3 + 1], p[i * 3 + 2]};
+    return GifMakeMapObject(256, c);
+}
+
+// The graphic control block of the next image: its delay and transparent index.
+void putControl(GifFileType* gif, int delay, int transparent) {
+    GraphicsControlBlock gcb{DISPOSAL_UNSPECIFIED, false, delay, transparent};
+    GifByteType ext[4];
+    EGifGCBToExtension(&gcb, ext);
+    EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, ext);
+}
+
+void putRows(GifFileType* gif, std::vector<uint8_t>& px, int width, int height) {
+    for (int y = 0; y < height; ++y)
+        EGifPutLine(gif, px.data() + static_cast<size_t>(y * width), width);
+}
+
+// Sprites moving over a background, each in its own rectangle with its own table.
+std::vector<uint8_t> spriteAnimation() {
+    std::vector<uint8_t> out;
+    GifFileType* gif = openWriter(out);
+    ColorMapObject* global = colourMapOf(palette(0));
     EGifPutScreenDesc(gif, kSide, kSide, 8, 0, global);
     uint32_t seed = 7;
     for (int f = 0; f < kFrames; ++f) {
         const bool first = f == 0;
         const int side = first ? kSide : kSprite;
-        GraphicsControlBlock gcb{DISPOSAL_UNSPECIFIED, false, 4, first ? NO_TRANSPARENT_COLOR : 0};
-        GifByteType ext[4];
-        EGifGCBToExtension(&gcb, ext);
-        EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, ext);
-        ColorMapObject* local = first ? nullptr : mapOf(palette(f));
+        putControl(gif, 4, first ? NO_TRANSPARENT_COLOR : 0);
+        ColorMapObject* local = first ? nullptr : colourMapOf(palette(f));
         const int left = first ? 0 : (f * 13) % (kSide - kSprite);
         const int top = first ? 0 : (f * 29) % (kSide - kSprite);
         if (local == nullptr && gif->Image.ColorMap != nullptr) {
@@ -125,11 +142,11 @@ std::vector<uint8_t> spriteAnimation() {
         }
         EGifPutImageDesc(gif, left, top, side, side, false, local);
         std::vector<uint8_t> px = framePixels(f, side, seed);
-        for (int y = 0; y < side; ++y)
-            EGifPutLine(gif, px.data() + static_cast<size_t>(y * side), side);
+        putRows(gif, px, side, side);
         if (local != nullptr)
             GifFreeMapObject(local);
     }
+    int error = 0;
     EGifCloseFile(gif, &error);
     GifFreeMapObject(global);
     return out;
@@ -138,23 +155,14 @@ std::vector<uint8_t> spriteAnimation() {
 // A screen recording: a full first frame, then a 16x16 block moving over it.
 std::vector<uint8_t> recordingAnimation() {
     std::vector<uint8_t> out;
-    int error = 0;
-    GifFileType* gif = EGifOpen(&out, appendBytes, &error);
-    EGifSetGifVersion(gif, true);
-    GifColorType colours[256];
-    const pz4fmt::Palette p = palette(0);
-    for (size_t i = 0; i < 256; ++i)
-        colours[i] = {p[i * 3], p[i * 3 + 1], p[i * 3 + 2]};
-    ColorMapObject* global = GifMakeMapObject(256, colours);
+    GifFileType* gif = openWriter(out);
+    ColorMapObject* global = colourMapOf(palette(0));
     EGifPutScreenDesc(gif, kRecordingWidth, kRecordingHeight, 8, 0, global);
     uint32_t seed = 11;
     for (int f = 0; f < kRecordingFrames; ++f) {
         const bool first = f == 0;
         const int width = first ? kRecordingWidth : 16, height = first ? kRecordingHeight : 16;
-        GraphicsControlBlock gcb{DISPOSAL_UNSPECIFIED, false, 3, NO_TRANSPARENT_COLOR};
-        GifByteType ext[4];
-        EGifGCBToExtension(&gcb, ext);
-        EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, ext);
+        putControl(gif, 3, NO_TRANSPARENT_COLOR);
         const int left = first ? 0 : (f * 7) % (kRecordingWidth - 16);
         const int top = first ? 0 : (f * 5) % (kRecordingHeight - 16);
         EGifPutImageDesc(gif, left, top, width, height, false, nullptr);
@@ -166,9 +174,9 @@ std::vector<uint8_t> recordingAnimation() {
         } else {
             std::fill(px.begin(), px.end(), static_cast<uint8_t>(1 + f % 60));
         }
-        for (int y = 0; y < height; ++y)
-            EGifPutLine(gif, px.data() + static_cast<size_t>(y * width), width);
+        putRows(gif, px, width, height);
     }
+    int error = 0;
     EGifCloseFile(gif, &error);
     GifFreeMapObject(global);
     return out;
