@@ -11,6 +11,7 @@
 //                 player's zoomed frame
 //     x_zoom1     ns_per_px / the same case's ns_per_px at zoom 1
 
+#include "BenchKit.h"
 #include "app/ObjectManager.h"
 #include "display/AnimWin.h"
 #include "display/ViewWin.h"
@@ -21,11 +22,8 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <ctime>
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -33,36 +31,24 @@
 
 namespace {
 
+using namespace pz4bench;
+
 constexpr int kSide = 100;
 
-double cpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-// pz.ini is written where the program runs: a folder of our own.
+// pz.ini is written where the program runs: a folder of our own. The application
+// is left to the process's end, as in the other windows' benchmarks: by the time
+// statics go, Qt's own globals are gone and destroying it would crash.
 struct Environment {
-    std::filesystem::path dir;
-    std::unique_ptr<QApplication> app;
+    WorkDir dir{"-zoom"};
+    QApplication* app = nullptr;
 
     Environment() {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
-        dir = std::filesystem::temp_directory_path() /
-              ("pz4-bench-zoom-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir);
-        std::filesystem::current_path(dir);
         static int argc = 1;
         static char name[] = "bench_zoom";
         static char* argv[] = {name, nullptr};
-        app = std::make_unique<QApplication>(argc, argv);
-    }
-    ~Environment() {
-        app.reset();
-        std::error_code ec;
-        std::filesystem::current_path(dir.parent_path(), ec);
-        std::filesystem::remove_all(dir, ec);
+        app = new QApplication(argc, argv);
     }
 };
 
