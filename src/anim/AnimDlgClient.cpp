@@ -67,6 +67,9 @@ TPz4AnimDlgClient::TPz4AnimDlgClient(QWidget* parent, cObjectManager* objectMana
         w->setValidator(
             new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), w));
         w->installEventFilter(this);
+        // A drop is a file for the animator, never typing: text dragged onto an
+        // edit would change a number without its check running.
+        w->setAcceptDrops(false);
         return w;
     };
     auto button = [&](int id, const char* text, QRect place, void (TPz4AnimDlgClient::*slot)()) {

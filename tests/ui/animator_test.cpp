@@ -387,6 +387,14 @@ TEST_F(AnimatorTest, AFileDroppedOnTheAnimatorIsLoadedAsItsScript) {
 
     // Refused drops keep the script; Load Script then opens on the dropped file.
     EXPECT_FALSE(pz4test::dropFiles(client(), {path("missing.scp")}).dropAccepted);
+    // Text dropped on an edit types nothing into it.
+    QMimeData digits;
+    digits.setText(QStringLiteral("5"));
+    for (int id : {Client::SpeedId, Client::FromId, Client::ToId}) {
+        const std::string before = text(id);
+        EXPECT_FALSE(pz4test::drop(edit(id), digits).dropAccepted) << id;
+        EXPECT_EQ(text(id), before) << id;
+    }
     EXPECT_STREQ(objects().scriptManager->fileName.c_str(), path("walk.scp").c_str());
     prompts->cancel();
     press(Client::LoadScriptId);
