@@ -36,9 +36,9 @@ struct BlockScale {
 // block of 1 and a ratio of 1: zoom 1 on a plain screen is the picture itself.
 QImage ScaledForScreen(const QImage& image, BlockScale scale);
 
-// Draws `image` (of device pixel ratio 1, as frames are) with its top-left corner at the logical
-// point `topLeft`, at `zoom` x its size in logical pixels. Where zoom x the device pixel ratio is a
-// whole number every image pixel is exactly that many device pixels square; at
-// other ratios the nearest device pixel is taken, so no colour is ever mixed.
-// Zoom 1 on a plain screen is a plain copy.
+// Draws `image` (of device pixel ratio 1, as frames are) with its top-left corner
+// at the logical point `topLeft`, at `zoom` x its size in logical pixels. Where
+// zoom x the device pixel ratio is a whole number every image pixel is exactly
+// that many device pixels square; at other ratios the nearest device pixel is
+// taken, so no colour is ever mixed. Zoom 1 on a plain screen is a plain copy.
 void DrawZoomed(QPainter& painter, QPoint topLeft, const QImage& image, int zoom);
