@@ -9,7 +9,7 @@
 // composed over earlier tables' colours).
 
 #include "GifCodec.h"
-#include "plugins/PluginContract.h"
+#include "pz4/PluginContract.h"
 
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>

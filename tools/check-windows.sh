@@ -9,7 +9,7 @@ list=$2
 cd "$(dirname "$0")/.."
 status=0
 for f in $(cat "$list") formats/common/*.cpp formats/pcx/*.cpp formats/bmp/*.cpp; do
-    if ! "$cxx" -std=c++20 -fsyntax-only -Wall -Wextra -Werror -Isrc -Iformats "$f"; then
+    if ! "$cxx" -std=c++20 -fsyntax-only -Wall -Wextra -Werror -Isrc -Iinclude -Iformats "$f"; then
         echo "does not compile for Windows: $f" >&2
         status=1
     fi

@@ -16,7 +16,7 @@
 // Nothing is thrown across an export: any exception becomes a false answer.
 
 #include "common/FormatKit.h"
-#include "plugins/PluginContract.h"
+#include "pz4/PluginContract.h"
 
 #include <utility>
 #include <vector>

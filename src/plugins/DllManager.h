@@ -2,7 +2,7 @@
 
 #include "frames/JqString.h"
 #include "plugins/DynamicLibrary.h"
-#include "plugins/PluginContract.h"
+#include "pz4/PluginContract.h"
 
 #include <memory>
 #include <string>

@@ -12,7 +12,7 @@
 // SaveObject logs "SaveObject <records>" and one line per record, and writes
 // each record's file with that same line.
 #include "FixtureSupport.h"
-#include "plugins/PluginContract.h"
+#include "pz4/PluginContract.h"
 
 #include <vector>
 

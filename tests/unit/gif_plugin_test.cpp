@@ -3,7 +3,7 @@
 #include "GifTestColours.h"
 #include "GifTestFile.h"
 #include "plugins/DllManager.h"
-#include "plugins/PluginContract.h"
+#include "pz4/PluginContract.h"
 
 #include <TempWorkDir.h>
 #include <dlfcn.h>

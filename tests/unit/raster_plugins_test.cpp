@@ -4,7 +4,7 @@
 #include "RasterTestKit.h"
 #include "TempWorkDir.h"
 #include "plugins/DllManager.h"
-#include "plugins/PluginContract.h"
+#include "pz4/PluginContract.h"
 
 #include <gtest/gtest.h>
 
