@@ -7,7 +7,10 @@
 
 #include <string>
 
-#if defined(__GNUC__)
+#if defined(__MINGW32__)
+// MinGW's C++ library formats as C99 does, not as the system's runtime.
+#define PZ4_PRINTF_LIKE(fmt, args) __attribute__((format(gnu_printf, fmt, args)))
+#elif defined(__GNUC__)
 #define PZ4_PRINTF_LIKE(fmt, args) __attribute__((format(printf, fmt, args)))
 #else
 #define PZ4_PRINTF_LIKE(fmt, args)

@@ -7,17 +7,23 @@
 //       static constexpr const char* author = ..., *version = ..., *extension = ...,
 //                                    *description = ...;
 //       static constexpr bool savesFrames = ..., savesAnims = ...;
-//       static bool decode(const uint8_t* data, size_t size, pz4fmt::Image& out);
+//       static bool decode(const uint8_t* data, size_t size, pz4fmt::Image& out,
+//                          pz4fmt::Failure& why);   // `why` may be left out
 //       static bool saveFrame(const pz4fmt::SaveInput& frame);                // if savesFrames
 //       static bool saveAnim(const std::vector<pz4fmt::SaveInput>& frames);   // if savesAnims
 //   };
 //   PZ4_DEFINE_FORMAT_PLUGIN(MyFormat)
 //
 // Nothing is thrown across an export: any exception becomes a false answer.
+// Beside the twelve, GetFailureReason tells why the last LoadObject failed.
 
+#include "common/Failure.h"
 #include "common/FormatKit.h"
 #include "pz4/PluginContract.h"
 
+#include <algorithm>
+#include <array>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -29,23 +35,58 @@ template <class Format> struct OpenFile {
         static Image open;
         return open;
     }
+    // Why the last load failed, NUL-terminated; empty after a load that worked or
+    // when the decoder could not say. A fixed buffer: recording it cannot throw.
+    static std::array<char, 256>& failure() {
+        static std::array<char, 256> reason{};
+        return reason;
+    }
+    static void setFailure(const std::string& reason) noexcept {
+        const size_t n = std::min(reason.size(), failure().size() - 1);
+        std::copy_n(reason.data(), n, failure().data());
+        failure()[n] = '\0';
+    }
 };
 
+template <class Format>
+bool decodeExplained(const uint8_t* data, size_t size, Image& out, Failure& why) {
+    if constexpr (requires { Format::decode(data, size, out, why); })
+        return Format::decode(data, size, out, why);
+    else
+        return Format::decode(data, size, out);
+}
+
 template <class Format> int loadObject(const char* path) noexcept {
+    OpenFile<Format>::failure()[0] = '\0';
     try {
         OpenFile<Format>::image() = Image{};
+        Failure why;
         std::vector<uint8_t> bytes;
-        if (!readFile(path, bytes))
-            return 0;
         Image decoded;
-        if (!Format::decode(bytes.data(), bytes.size(), decoded) || decoded.frames.empty())
+        if (!readFile(path, bytes, kMaxFileBytes, &why) ||
+            !decodeExplained<Format>(bytes.data(), bytes.size(), decoded, why)) {
+            OpenFile<Format>::setFailure(why.reason());
             return 0;
+        }
+        if (decoded.frames.empty()) {
+            OpenFile<Format>::setFailure("the file holds no frames");
+            return 0;
+        }
         OpenFile<Format>::image() = std::move(decoded);
         return 1;
+    } catch (const std::bad_alloc&) {
+        OpenFile<Format>::image() = Image{};
+        OpenFile<Format>::setFailure("out of memory");
+        return 0;
     } catch (...) {
         OpenFile<Format>::image() = Image{};
+        OpenFile<Format>::setFailure("the plug-in failed unexpectedly");
         return 0;
     }
+}
+
+template <class Format> const char* failureReason() noexcept {
+    return OpenFile<Format>::failure().data();
 }
 
 template <class Format> void unloadObject() noexcept {
@@ -161,4 +202,7 @@ template <class Format> int saveAnim(SAVE_FRAME* first) noexcept {
     }                                                                                              \
     PZ4_EXPORT int SaveAnim(SAVE_FRAME* first) {                                                   \
         return pz4fmt::saveAnim<Format>(first);                                                    \
+    }                                                                                              \
+    PZ4_EXPORT const char* GetFailureReason() {                                                    \
+        return pz4fmt::failureReason<Format>();                                                    \
     }

@@ -12,12 +12,28 @@ namespace {
 // caller copies or converts the whole buffer.
 constexpr int64_t kMaxFrameBytes = int64_t{1} << 28;
 
-template <class Fn> Fn lookup(const DynamicLibrary& library, Export e) {
-    const pz4::plugin::ExportName& name = pz4::plugin::exportName(e);
+template <class Fn> Fn lookup(const DynamicLibrary& library, const pz4::plugin::ExportName& name) {
     void* address = library.symbol(name.decorated);
     if (address == nullptr)
         address = library.symbol(name.plain);
     return reinterpret_cast<Fn>(address);
+}
+
+template <class Fn> Fn lookup(const DynamicLibrary& library, Export e) {
+    return lookup<Fn>(library, pz4::plugin::exportName(e));
+}
+
+// The plug-in's reason for refusing the file it was just asked to load.
+std::string askFailureReason(const DynamicLibrary& library) {
+    auto fn = lookup<pz4::plugin::GetFailureReasonFn>(library, pz4::plugin::kFailureReasonName);
+    if (fn == nullptr)
+        return {};
+    try {
+        const char* reason = fn();
+        return reason != nullptr ? reason : "";
+    } catch (...) {
+        return {};
+    }
 }
 
 // The plug-in's text copied at once; a null answer is the empty text.
@@ -204,14 +220,19 @@ bool cDllManager::OpenObject(const char* path) {
         return false;
     // The plug-in takes a writable text; it gets its own copy of the path.
     std::vector<char> copy(path, path + n + 1);
+    bool loaded = false;
     try {
-        return pz4::plugin::truth(load(copy.data()));
+        loaded = pz4::plugin::truth(load(copy.data()));
     } catch (...) {
-        return false;
+        loaded = false;
     }
+    if (!loaded)
+        openFailure_ = askFailureReason(*r->module);
+    return loaded;
 }
 
 void cDllManager::CloseObject() {
+    openFailure_.clear();
     if (current_ != nullptr && current_->module != nullptr) {
         if (auto unload =
                 lookup<pz4::plugin::UnloadObjectFn>(*current_->module, Export::UnloadObject)) {

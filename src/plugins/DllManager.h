@@ -49,6 +49,9 @@ public:
     PluginRecord* FindByExtension(const char* ext);
 
     bool OpenObject(const char* path);
+    // After OpenObject answered false: the plug-in's reason (GetFailureReason),
+    // empty when it gives none or no plug-in was asked.
+    const std::string& OpenFailure() const { return openFailure_; }
     void CloseObject();
     int FrameCount();
     // False (outputs not to be used) when the plug-in refuses the frame or answers
@@ -65,4 +68,5 @@ private:
 
     std::unique_ptr<PluginRecord> first_;
     PluginRecord* current_ = nullptr;
+    std::string openFailure_;
 };

@@ -70,8 +70,11 @@ bool openInput(cDllManager& plugins, const std::string& path, std::ostream& err)
     const PluginRecord* reader = plugins.FindByExtension(ext.c_str());
     if (reader == nullptr)
         err << "pzconv: no plug-in reads files ending in '" << ext << "' (see pzconv list)\n";
-    else
+    else if (plugins.OpenFailure().empty())
         err << "pzconv: " << describePlugin(*reader) << " could not read '" << path << "'\n";
+    else
+        err << "pzconv: " << describePlugin(*reader) << " could not read '" << path
+            << "': " << plugins.OpenFailure() << "\n";
     return false;
 }
 
