@@ -82,7 +82,7 @@ inline pz4fmt::SaveInput saveInputOf(const Picture& p, const char* fileName = "o
         fileName, p.pixels.data(), p.palette.data(), p.width, p.height, p.colorCount, 0};
 }
 
-using DecodeFn = bool (*)(const uint8_t*, size_t, pz4fmt::Image&);
+using DecodeFn = bool (*)(const uint8_t*, size_t, pz4fmt::Image&, pz4fmt::Failure*);
 
 // What the program relies on in every frame a decoder hands out.
 inline void expectWellFormed(const pz4fmt::Image& image) {
@@ -101,7 +101,8 @@ inline void expectWellFormed(const pz4fmt::Image& image) {
 // The one frame `decode` must find in `file`; an empty frame after a reported failure.
 inline pz4fmt::Frame decodeOne(DecodeFn decode, const Bytes& file) {
     pz4fmt::Image image;
-    EXPECT_TRUE(decode(file.data(), file.size(), image));
+    pz4fmt::Failure why;
+    EXPECT_TRUE(decode(file.data(), file.size(), image, &why)) << why.reason();
     expectWellFormed(image);
     return image.frames.empty() ? pz4fmt::Frame{} : image.frames[0];
 }
@@ -111,28 +112,40 @@ inline Bytes rgb(int k, const pz4fmt::Frame& f) {
     return Bytes(f.palette.begin() + 3 * k, f.palette.begin() + 3 * k + 3);
 }
 
+// One decode of damaged input: a consistent frame, or no frame and a reason.
+inline void expectSoundAnswer(DecodeFn decode, const Bytes& file, const char* what, size_t n) {
+    pz4fmt::Image image;
+    pz4fmt::Failure why;
+    if (decode(file.data(), file.size(), image, &why)) {
+        expectWellFormed(image);
+        return;
+    }
+    EXPECT_TRUE(image.frames.empty()) << what << " " << n;
+    EXPECT_TRUE(why.failed()) << what << " " << n << " failed without a reason";
+}
+
 // Every truncation and a fixed-seed series of byte changes: the sanitizers
 // watch for bad reads, writes and leaks, the checks for inconsistent frames.
+// The sample itself must decode, or every damaged copy would fail for the
+// sample's fault and the run would prove nothing.
 inline void shake(DecodeFn decode, const Bytes& sample, int mutations = 4000) {
-    for (size_t n = 0; n < sample.size(); ++n) {
+    {
         pz4fmt::Image image;
-        Bytes cut(sample.begin(), sample.begin() + static_cast<std::ptrdiff_t>(n));
-        if (decode(cut.data(), cut.size(), image))
-            expectWellFormed(image);
-        else
-            EXPECT_TRUE(image.frames.empty()) << "truncated at " << n;
+        pz4fmt::Failure why;
+        ASSERT_TRUE(decode(sample.data(), sample.size(), image, &why)) << why.reason();
+        expectWellFormed(image);
     }
+    for (size_t n = 0; n < sample.size(); ++n)
+        expectSoundAnswer(decode,
+                          Bytes(sample.begin(), sample.begin() + static_cast<std::ptrdiff_t>(n)),
+                          "truncated at", n);
     std::mt19937 rng(20240611);
     for (int i = 0; i < mutations; ++i) {
         Bytes bad = sample;
         const int changes = 1 + static_cast<int>(rng() % 4);
         for (int c = 0; c < changes; ++c)
             bad[rng() % bad.size()] = static_cast<uint8_t>(rng());
-        pz4fmt::Image image;
-        if (decode(bad.data(), bad.size(), image))
-            expectWellFormed(image);
-        else
-            EXPECT_TRUE(image.frames.empty()) << "mutation " << i;
+        expectSoundAnswer(decode, bad, "mutation", static_cast<size_t>(i));
     }
 }
 

@@ -505,6 +505,30 @@ TEST_F(PzconvFormats, GifToPcxFramesAndPcxBackToAnAnimatedGif) {
     EXPECT_FALSE(dir.exists("part001.png"));
 }
 
+// The decoder's reason follows the file name; a plug-in that gives none (the
+// fixture) leaves the line as it was.
+TEST_F(PzconvFormats, ARefusedFileIsFollowedByTheDecodersReason) {
+    dir.write("bad.pcx", std::string(200, 'x'));
+    dir.write("bad.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16));
+    dir.write("bad.fix", std::string("not a fixture file"));
+    const struct {
+        const char* args;
+        const char* says;
+    } cases[] = {
+        {"info bad.pcx", "could not read 'bad.pcx': not a PCX file (first byte 120, not 10)\n"},
+        {"convert bad.pcx o.bmp",
+         "could not read 'bad.pcx': not a PCX file (first byte 120, not 10)\n"},
+        {"info bad.png", "could not read 'bad.png': file cut short\n"},
+        {"info bad.fix", "could not read 'bad.fix'\n"},
+    };
+    for (const auto& c : cases) {
+        const Result r = pzconv(dir, c.args);
+        EXPECT_EQ(r.code, 1) << c.args;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << c.args << ":\n" << r.err;
+    }
+    EXPECT_FALSE(dir.exists("o.bmp"));
+}
+
 TEST_F(PzconvFormats, AFormatThatCannotSaveAnimationsIsNamed) {
     const Result r = pzconv(dir, "convert walk.gif anim.pcx --anim");
     EXPECT_EQ(r.code, 1);

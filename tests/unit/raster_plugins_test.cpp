@@ -22,6 +22,7 @@ struct FormatCase {
     const char* library;
     const char* extension;
     const char* description;
+    const char* junkReason; // why a file of 300 'x' is refused
 };
 
 class Plugin {
@@ -52,6 +53,11 @@ public:
         return plugin::truth(fn<plugin::LoadObjectFn>(plugin::Export::LoadObject)(copy.data()));
     }
     void unload() const { fn<plugin::UnloadObjectFn>(plugin::Export::UnloadObject)(); }
+    std::string failureReason() const {
+        auto why =
+            reinterpret_cast<plugin::GetFailureReasonFn>(lookup(plugin::kFailureReasonName.plain));
+        return why != nullptr ? why() : "(no GetFailureReason)";
+    }
     int frames() const {
         return fn<plugin::GetNumberOfFramesFn>(plugin::Export::GetNumberOfFrames)();
     }
@@ -163,12 +169,23 @@ TEST_P(RasterPlugin, UnreadableFilesLeaveNothingOpen) {
     ASSERT_EQ(plugin.save(&r), 1);
     ASSERT_TRUE(plugin.load(name));
 
+    EXPECT_EQ(plugin.failureReason(), "");
+
     dir.write(std::string("junk.") + GetParam().extension, std::string(300, 'x'));
     EXPECT_FALSE(
         plugin.load((dir.path() / (std::string("junk.") + GetParam().extension)).string()));
     EXPECT_EQ(plugin.frames(), 0);
+    EXPECT_EQ(plugin.failureReason(), GetParam().junkReason);
     EXPECT_FALSE(plugin.load(fileName("missing")));
     EXPECT_EQ(plugin.frames(), 0);
+    EXPECT_EQ(plugin.failureReason(), "cannot be opened (No such file or directory)");
+    // A folder opens on some systems and fails on reading.
+    EXPECT_FALSE(plugin.load(dir.path().string()));
+    EXPECT_NE(plugin.failureReason(), "");
+
+    // A load that works leaves no reason behind.
+    ASSERT_TRUE(plugin.load(name));
+    EXPECT_EQ(plugin.failureReason(), "");
 }
 
 TEST_P(RasterPlugin, BadRecordsFailTheSaveButNotTheOthers) {
@@ -207,9 +224,12 @@ TEST(FormatPlugins, ExportOnlyTheContract) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, RasterPlugin,
-                         ::testing::Values(FormatCase{"pzpcx", "pcx", "PCX Image"},
-                                           FormatCase{"pzbmp", "bmp", "Windows Bitmap"},
-                                           FormatCase{"pzpng", "png", "PNG Image"}),
+                         ::testing::Values(FormatCase{"pzpcx", "pcx", "PCX Image",
+                                                      "not a PCX file (first byte 120, not 10)"},
+                                           FormatCase{"pzbmp", "bmp", "Windows Bitmap",
+                                                      "not a bitmap (no \"BM\" at the start)"},
+                                           FormatCase{"pzpng", "png", "PNG Image",
+                                                      "not a PNG file (no PNG signature)"}),
                          [](const auto& info) { return std::string(info.param.extension); });
 
 // The way the program converts: open with one plug-in, save the locked frame
