@@ -110,9 +110,12 @@ TEST(DllManagerScan, RecordsWhatEachPluginReportsInNameOrder) {
     EXPECT_STREQ(m.PluginFileName(1), so("pztwo").c_str());
     EXPECT_FALSE(m.PluginSavesFrames(1));
     EXPECT_FALSE(m.PluginSavesAnims(1));
-    for (int i : {-1, 2})
-        EXPECT_TRUE(m.PluginFileName(i) == nullptr && m.PluginAuthor(i) == nullptr &&
-                    !m.PluginSavesFrames(i) && !m.PluginSavesAnims(i));
+    for (int i : {-1, 2}) {
+        EXPECT_EQ(m.PluginFileName(i), nullptr) << i;
+        EXPECT_EQ(m.PluginAuthor(i), nullptr) << i;
+        EXPECT_FALSE(m.PluginSavesFrames(i)) << i;
+        EXPECT_FALSE(m.PluginSavesAnims(i)) << i;
+    }
 }
 
 TEST(DllManagerScan, MissingInformationExportsGiveTheDefaults) {

@@ -28,7 +28,12 @@ protected:
         lock = fn<plugin::LockFrameFn>("LockFrame");
         saveObject = fn<plugin::SaveFn>("SaveObject");
         saveAnim = fn<plugin::SaveFn>("SaveAnim");
-        ASSERT_TRUE(load && unload && count && lock && saveObject && saveAnim);
+        ASSERT_NE(load, nullptr);
+        ASSERT_NE(unload, nullptr);
+        ASSERT_NE(count, nullptr);
+        ASSERT_NE(lock, nullptr);
+        ASSERT_NE(saveObject, nullptr);
+        ASSERT_NE(saveAnim, nullptr);
     }
     void TearDown() override {
         if (unload)
@@ -93,7 +98,8 @@ TEST_F(GifPlugin, SavedAnimationLoadsWithStableBuffers) {
     ASSERT_TRUE(open("walk.gif"));
     ASSERT_EQ(count(), 2);
     const Locked f0 = lockFrame(0), f1 = lockFrame(1);
-    ASSERT_TRUE(f0.ok && f1.ok);
+    ASSERT_TRUE(f0.ok);
+    ASSERT_TRUE(f1.ok);
     EXPECT_EQ(f0.width, 3);
     EXPECT_EQ(f0.height, 2);
     EXPECT_EQ(f0.colorCount, 256);
