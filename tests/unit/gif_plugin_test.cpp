@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 
 using namespace giftest;
 namespace plugin = pz4::plugin;
@@ -186,11 +187,10 @@ TEST(GifPluginManager, OpensAndSavesGifFiles) {
     ASSERT_TRUE(manager.SaveAnimWith("gif", &frame));
     ASSERT_TRUE(manager.OpenObject("SPRITE.GIF"));
     ASSERT_EQ(manager.FrameCount(), 1);
-    unsigned char *px = nullptr, *pal = nullptr;
-    int w = 0, h = 0, colours = 0, tag = 0;
-    ASSERT_TRUE(manager.LockFrame(0, &px, &pal, &w, &h, &colours, &tag));
-    EXPECT_EQ(std::vector<uint8_t>(px, px + 4), pixels);
-    EXPECT_EQ(tag, 3);
+    const std::optional<LockedFrame> f = manager.LockFrame(0);
+    ASSERT_TRUE(f.has_value());
+    EXPECT_EQ(std::vector<uint8_t>(f->pixels, f->pixels + 4), pixels);
+    EXPECT_EQ(f->tag, 3);
     manager.CloseObject();
 }
 

@@ -41,6 +41,16 @@ TEST(FrameOutputName, OneFrameTakesThePathAndSeveralAddTheirNumber) {
             << c.frame << " of " << c.selected;
 }
 
+TEST(FrameNumberText, ThreeDigitsAtLeast) {
+    const struct {
+        int frame;
+        const char* expected;
+    } cases[] = {{0, "000"},   {7, "007"},     {42, "042"},
+                 {999, "999"}, {1000, "1000"}, {123456, "123456"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(frameNumberText(c.frame), c.expected) << c.frame;
+}
+
 TEST(FrameRangeParsing, AcceptsRangesAndSingleFramesOnly) {
     const struct {
         const char* text;
@@ -386,13 +396,14 @@ std::vector<Seen> look(const std::string& path) {
     if (!plugins.OpenObject(path.c_str()))
         return frames;
     for (int i = 0; i < plugins.FrameCount(); ++i) {
-        unsigned char *pixels = nullptr, *palette = nullptr;
-        int w = 0, h = 0, colours = 0, tag = 0;
-        if (!plugins.LockFrame(i, &pixels, &palette, &w, &h, &colours, &tag))
+        const std::optional<LockedFrame> f = plugins.LockFrame(i);
+        if (!f)
             break;
-        const std::vector<unsigned char> px(pixels, pixels + static_cast<size_t>(w) * h);
+        const std::vector<unsigned char> px(f->pixels,
+                                            f->pixels + static_cast<size_t>(f->width) * f->height);
+        const unsigned char* palette = f->palette;
         frames.push_back(
-            {w, h, tag, palette != nullptr,
+            {f->width, f->height, f->tag, palette != nullptr,
              coloursOf(px, palette != nullptr ? std::vector<unsigned char>(palette, palette + 768)
                                               : kGrey)});
     }

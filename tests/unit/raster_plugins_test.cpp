@@ -11,6 +11,7 @@
 #include <dlfcn.h>
 
 #include <cstring>
+#include <optional>
 #include <string>
 
 using namespace rastertest;
@@ -251,17 +252,17 @@ TEST(RasterPluginManager, ConvertsBetweenTheFormats) {
         SCOPED_TRACE(path);
         ASSERT_TRUE(manager.OpenObject(path.c_str()));
         ASSERT_EQ(manager.FrameCount(), 1);
-        unsigned char *pixels = nullptr, *palette = nullptr;
-        int width = 0, height = 0, colorCount = 0, tag = 0;
-        ASSERT_TRUE(manager.LockFrame(0, &pixels, &palette, &width, &height, &colorCount, &tag));
-        ASSERT_EQ(width * height, static_cast<int>(p.pixels.size()));
-        EXPECT_EQ(Bytes(pixels, pixels + p.pixels.size()), p.pixels);
-        ASSERT_NE(palette, nullptr);
-        EXPECT_TRUE(std::equal(p.palette.begin(), p.palette.end(), palette));
+        const std::optional<LockedFrame> f = manager.LockFrame(0);
+        ASSERT_TRUE(f.has_value());
+        ASSERT_EQ(f->width * f->height, static_cast<int>(p.pixels.size()));
+        EXPECT_EQ(Bytes(f->pixels, f->pixels + p.pixels.size()), p.pixels);
+        ASSERT_NE(f->palette, nullptr);
+        EXPECT_TRUE(std::equal(p.palette.begin(), p.palette.end(), f->palette));
         if (*ext == '\0')
             break;
         std::string next = (dir.path() / (std::string("next.") + ext)).string();
-        SAVE_FRAME r{nullptr, next.data(), pixels, palette, width, height, colorCount, tag};
+        SAVE_FRAME r{nullptr,  next.data(), f->pixels,     f->palette,
+                     f->width, f->height,   f->colorCount, f->tag};
         ASSERT_TRUE(manager.SaveFramesWith(ext, &r));
         manager.CloseObject();
         path = next;
