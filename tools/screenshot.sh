@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Takes docs/screenshot.png: the main window with the frame list of a loaded
-# sample, on a virtual display with a window manager drawing the captions.
+# sample, on a virtual display with a window manager drawing the captions; then
+# docs/palette.png and docs/translation.png: the palette window with walk.pal
+# and the colour translation window with team.trn.
 # Usage: tools/screenshot.sh [sample file in build/run, default walk.gif]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,20 +13,24 @@ pz4_build_release
 pz4_layout_run
 
 sample=${1:-walk.gif}
-if [ ! -f "build/run/$sample" ]; then
-    echo "No sample file in build/run to load." >&2
-    exit 1
-fi
+for f in "$sample" walk.pal team.trn; do
+    if [ ! -f "build/run/$f" ]; then
+        echo "No sample file $f in build/run to load." >&2
+        exit 1
+    fi
+done
 mkdir -p docs
 out=$(pwd)/docs/screenshot.png
+palette=$(pwd)/docs/palette.png
+translation=$(pwd)/docs/translation.png
 rc=$(pwd)/tools/screenshot/openbox-rc.xml
 cd build/run
 xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" sh -c '
     openbox --config-file "$3" >/dev/null 2>&1 &
     wm=$!
     sleep 1
-    ../release/bin/pz4shot "$1" "$2"
+    ../release/bin/pz4shot "$1" "$2" walk.pal team.trn "$4" "$5"
     status=$?
     kill $wm 2>/dev/null
-    exit $status' sh "$sample" "$out" "$rc"
-echo "Wrote $out from $sample"
+    exit $status' sh "$sample" "$out" "$rc" "$palette" "$translation"
+echo "Wrote $out from $sample, $palette and $translation"

@@ -2,11 +2,14 @@
 
 #include "app/ObjectManager.h"
 #include "frames/IntList.h"
+#include "palette/PALDlg.h"
 #include "palette/PalManager.h"
+#include "palette/TRNDlg.h"
 #include "platform/DialogUnits.h"
 #include "platform/QtPrompts.h"
 #include "platform/WindowPlacement.h"
 #include "plugins/DllManager.h"
+#include "plugins/InfoDlg.h"
 #include "plugins/OpenObjectHandler.h"
 #include "plugins/SaveChain.h"
 #include "plugins/SaveNames.h"
@@ -49,11 +52,20 @@ TPz4MainDlg::TPz4MainDlg(QWidget* parent, std::unique_ptr<Prompts> prompts)
         case SaveId:
             connect(button, &QPushButton::clicked, this, &TPz4MainDlg::CmSave);
             break;
+        case InfoId:
+            connect(button, &QPushButton::clicked, this, &TPz4MainDlg::CmInfo);
+            break;
+        case TrnId:
+            connect(button, &QPushButton::clicked, this, &TPz4MainDlg::CmTrn);
+            break;
+        case PaletteId:
+            connect(button, &QPushButton::clicked, this, &TPz4MainDlg::CmPalette);
+            break;
         case ExitId:
             connect(button, &QPushButton::clicked, this, &TPz4MainDlg::CmExit);
             break;
         default:
-            // Info, View, Anim, TRN and Palette open windows this build does not have yet.
+            // View and Anim open windows this build does not have yet.
             break;
         }
     }
@@ -183,6 +195,33 @@ void TPz4MainDlg::CmSave() {
     }
     if (chain.Count() > 0 && !plugins.SaveFramesWith(extension, chain.First()))
         message("Error saving frame(s) !");
+}
+
+// An open information, translation or palette window is left as it is: a
+// second press neither opens another nor brings it forward.
+void TPz4MainDlg::CmInfo() {
+    if (infoDlg_)
+        return;
+    auto* info = new TPz4InfoDlg(this, objectManager_.get());
+    infoDlg_ = info;
+    // Its saved place whatever it is, and whether or not positions are restored.
+    PlaceWindow(info, QPoint(objectManager_->InX, objectManager_->InY));
+    info->show();
+    info->FillPluginList();
+}
+
+void TPz4MainDlg::CmTrn() {
+    if (trnDlg_)
+        return;
+    trnDlg_ = new TPz4TRNDlg(this, objectManager_.get(), *prompts_, trnState_);
+    trnDlg_->showNormal();
+}
+
+void TPz4MainDlg::CmPalette() {
+    if (palDlg_)
+        return;
+    palDlg_ = new TPz4PALDlg(this, objectManager_.get(), *prompts_, paletteState_);
+    palDlg_->showNormal();
 }
 
 void TPz4MainDlg::CmExit() {

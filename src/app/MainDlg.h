@@ -33,12 +33,18 @@ public:
 
     void CmLoad();
     void CmSave();
+    void CmInfo();
+    void CmTrn();
+    void CmPalette();
     void CmExit();
 
     void closingNotification(int message) override;
 
     cObjectManager* objectManager() const { return objectManager_.get(); }
     TPz4ListDlg* listDlg() const { return listDlg_; }
+    ToolDialog* infoDlg() const { return infoDlg_; }
+    ToolDialog* palDlg() const { return palDlg_; }
+    ToolDialog* trnDlg() const { return trnDlg_; }
 
 private:
     void EvInfoClosed() { infoDlg_ = nullptr; }
@@ -57,6 +63,8 @@ private:
     // The dialogs' memory of the last choice, for the whole run.
     FileDialogState openState_;
     FileDialogState saveState_;
+    FileDialogState paletteState_;
+    FileDialogState trnState_;
 
     QPointer<ToolDialog> infoDlg_;
     QPointer<TPz4ListDlg> listDlg_;

@@ -374,4 +374,81 @@ TEST_F(MainWindowTest, ExitAndTheCloseBoxWriteTheSettingsOnceAtTheEnd) {
     }
 }
 
+// Info, TRN and Palette keep at most one window each; Load leaves them open; a
+// window opens again where it was closed, and the places reach pz.ini at the end.
+TEST_F(MainWindowTest, InfoTrnAndPaletteOpenOneWindowEachAtItsSavedPlace) {
+    plugin("pzuifix");
+    dir.write("pz.ini", std::string("InX=00000\r\nInY=00000\r\nTRNX=00310\r\nTRNY=00320\r\n"
+                                    "PaX=00410\r\nPaY=00420\r\n"));
+    start();
+    struct Case {
+        int button;
+        ToolDialog* (TPz4MainDlg::*window)() const;
+        QString title;
+        QPoint saved, moved;
+        const char *keyX, *keyY;
+    } cases[] = {
+        // The information window goes to its saved place even when that is the origin.
+        {TPz4MainDlg::InfoId,
+         &TPz4MainDlg::infoDlg,
+         "some specs...",
+         {0, 0},
+         {110, 120},
+         "InX=00110",
+         "InY=00120"},
+        {TPz4MainDlg::TrnId,
+         &TPz4MainDlg::trnDlg,
+         "Color Translation",
+         {310, 320},
+         {130, 140},
+         "TRNX=00130",
+         "TRNY=00140"},
+        {TPz4MainDlg::PaletteId,
+         &TPz4MainDlg::palDlg,
+         "Palette",
+         {410, 420},
+         {150, 160},
+         "PaX=00150",
+         "PaY=00160"},
+    };
+    auto count = [&](const QString& title) {
+        int n = 0;
+        for (ToolDialog* w : dlg()->findChildren<ToolDialog*>())
+            n += w->windowTitle() == title && w->isVisible();
+        return n;
+    };
+    for (const Case& c : cases) {
+        click(c.button);
+        QPointer<ToolDialog> first = (dlg()->*c.window)();
+        ASSERT_TRUE(first) << c.title.toStdString();
+        EXPECT_EQ(first->windowTitle(), c.title);
+        EXPECT_TRUE(first->isVisible());
+        EXPECT_EQ(first->pos(), c.saved) << c.title.toStdString();
+        first->move(c.moved - QPoint(50, 50));
+        click(c.button);
+        EXPECT_EQ((dlg()->*c.window)(), first.data());
+        EXPECT_EQ(count(c.title), 1) << c.title.toStdString();
+        EXPECT_EQ(first->pos(), c.moved - QPoint(50, 50)) << "not moved by a second press";
+
+        load("walk.uif");
+        pz4test::runDeferredDeletes();
+        ASSERT_TRUE(first) << "Load leaves " << c.title.toStdString() << " open";
+
+        first->move(c.moved);
+        first->Close();
+        EXPECT_EQ((dlg()->*c.window)(), nullptr);
+        pz4test::runDeferredDeletes();
+        EXPECT_FALSE(first);
+        click(c.button);
+        ASSERT_NE((dlg()->*c.window)(), nullptr);
+        EXPECT_EQ((dlg()->*c.window)()->pos(), c.moved) << c.title.toStdString();
+    }
+    EXPECT_TRUE(messages().empty());
+    frame.reset();
+    const auto lines = readLines(path("pz.ini"));
+    for (const Case& c : cases)
+        for (const char* l : {c.keyX, c.keyY})
+            EXPECT_NE(std::find(lines.begin(), lines.end(), l), lines.end()) << l;
+}
+
 } // namespace

@@ -8,8 +8,12 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QPushButton>
+#include <QVBoxLayout>
 #include <QWidget>
+#include <functional>
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace {
 
@@ -124,6 +128,72 @@ TEST(WindowPlacement, KeepsThePositionLastMovedToInTheNormalState) {
     window.showMinimized();
     QCoreApplication::processEvents();
     EXPECT_EQ(tracker.position(), QPoint(70, 90));
+}
+
+// Under a window manager a window resized after it got its native window but
+// before it was framed is positioned by its client area: it then lands a
+// frame's width and caption's height off, and every save and restore moves it
+// further. A placed window must therefore reach its first show with the size
+// it will be shown at, whatever decides that size.
+TEST(WindowPlacement, APlacedWindowIsShownAtTheSizeItWasPlacedWith) {
+    pz4test::app();
+    const Qt::WindowFlags toolWindow =
+        Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+    struct Case {
+        const char* name;
+        std::function<void(QWidget&)> build;
+        QSize fixedSize; // empty: whatever the contents ask for
+    } cases[] = {
+        {"sized to its client by a layout",
+         [](QWidget& w) {
+             auto* layout = new QVBoxLayout(&w);
+             layout->setContentsMargins(0, 0, 0, 0);
+             layout->setSizeConstraint(QLayout::SetFixedSize);
+             layout->addWidget(new QPushButton(QStringLiteral("client")));
+         },
+         QSize()},
+        {"children placed by hand, never sized",
+         [](QWidget& w) {
+             (new QPushButton(QStringLiteral("a"), &w))->setGeometry(6, 7, 90, 23);
+             (new QPushButton(QStringLiteral("b"), &w))->setGeometry(6, 200, 150, 23);
+         },
+         QSize()},
+        {"sized by hand", [](QWidget& w) { w.resize(333, 222); }, QSize(333, 222)},
+        {"sized by hand, children outside",
+         [](QWidget& w) {
+             (new QPushButton(QStringLiteral("a"), &w))->setGeometry(300, 300, 90, 23);
+             w.resize(120, 80);
+         },
+         QSize(120, 80)},
+    };
+    for (const Case& c : cases) {
+        auto window = std::make_unique<QWidget>(nullptr, toolWindow);
+        c.build(*window);
+        const PositionTracker tracker(window.get());
+        PlaceWindow(window.get(), QPoint(23, 72));
+        const QSize placed = window->size();
+        window->show();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(window->size(), placed) << c.name;
+        if (c.fixedSize.isValid()) {
+            EXPECT_EQ(window->size(), c.fixedSize) << c.name;
+        }
+        EXPECT_EQ(window->frameGeometry().topLeft(), QPoint(23, 72)) << c.name;
+        EXPECT_EQ(tracker.position(), QPoint(23, 72)) << c.name;
+    }
+}
+
+// A window placed before it is given its size keeps the size it is given.
+TEST(WindowPlacement, ASizeGivenAfterPlacingStands) {
+    pz4test::app();
+    QWidget window;
+    (new QPushButton(QStringLiteral("a"), &window))->setGeometry(6, 7, 90, 23);
+    PlaceWindow(&window, QPoint(40, 30));
+    window.resize(300, 250);
+    window.show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window.size(), QSize(300, 250));
+    EXPECT_EQ(window.pos(), QPoint(40, 30));
 }
 
 } // namespace

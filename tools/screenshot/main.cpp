@@ -1,12 +1,20 @@
-// pz4shot SAMPLE OUTPUT.png
+// pz4shot SAMPLE OUTPUT.png [PALETTE TABLE PALETTE.png TRANSLATION.png]
 // Starts the program as pz4 does, in the working directory, loads SAMPLE the way
 // the Load button does (the open dialog answered with SAMPLE), selects a few
 // frames, waits for the window manager to settle and saves the screen area
-// around the windows to OUTPUT.png.
+// around the windows to OUTPUT.png. Given a palette and a table, it then opens
+// the palette and colour translation windows, loads them through their Load
+// buttons and saves a picture of each window.
+// Files are answered with the names as given, relative to the working
+// directory, so the pictures show no folder of the machine that took them.
 #include "app/MainDlg.h"
 #include "app/Pz4App.h"
 #include "app/SDIDecFrame.h"
 #include "frames/ListDlg.h"
+#include "palette/PALDlg.h"
+#include "palette/PALDlgClient.h"
+#include "palette/TRNDlg.h"
+#include "palette/TRNDlgClient.h"
 #include "platform/ScriptedPrompts.h"
 
 #include <QDir>
@@ -18,6 +26,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <cstdio>
+#include <initializer_list>
 
 namespace {
 
@@ -27,14 +36,40 @@ void settle(int ms) {
     loop.exec();
 }
 
+// The screen's pixels of each window, on a desktop colour instead of the bare
+// root window of the virtual display.
+bool saveWindows(std::initializer_list<const QWidget*> windows, const QString& output) {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    QRect area;
+    for (const QWidget* window : windows)
+        area = area.united(window->frameGeometry());
+    area = area.adjusted(-16, -16, 16, 16).intersected(screen->geometry());
+    QImage shot(area.size(), QImage::Format_RGB32);
+    shot.fill(QColor(58, 110, 165));
+    QPainter painter(&shot);
+    for (const QWidget* window : windows) {
+        const QRect g = window->frameGeometry();
+        painter.drawPixmap(g.topLeft() - area.topLeft(),
+                           screen->grabWindow(0, g.x(), g.y(), g.width(), g.height()));
+    }
+    painter.end();
+    if (!shot.save(output)) {
+        std::fprintf(stderr, "pz4shot: cannot write %s\n", output.toLocal8Bit().constData());
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: pz4shot SAMPLE OUTPUT.png\n");
+    if (argc != 3 && argc != 7) {
+        std::fprintf(
+            stderr,
+            "usage: pz4shot SAMPLE OUTPUT.png [PALETTE TABLE PALETTE.png TRANSLATION.png]\n");
         return 2;
     }
-    const QString sample = QDir::current().absoluteFilePath(QString::fromLocal8Bit(argv[1]));
+    const std::string sample = argv[1];
     const QString output = QString::fromLocal8Bit(argv[2]);
     int qtArgc = 1;
     TPz4App app(qtArgc, argv);
@@ -46,7 +81,7 @@ int main(int argc, char** argv) {
     TPz4App::ShowNormalised(frame);
     settle(500);
 
-    script->answer(sample.toLocal8Bit().toStdString());
+    script->answer(sample);
     frame->client()->CmLoad();
     for (const auto& m : script->messages)
         std::fprintf(stderr, "pz4shot: %s: %s\n", m.caption.c_str(), m.text.c_str());
@@ -62,26 +97,29 @@ int main(int argc, char** argv) {
                                          QItemSelectionModel::Select);
     settle(800);
 
-    // The screen's pixels of each window, on a desktop colour instead of the
-    // bare root window of the virtual display.
-    QScreen* screen = QGuiApplication::primaryScreen();
-    const QRect area = frame->frameGeometry()
-                           .united(list->frameGeometry())
-                           .adjusted(-16, -16, 16, 16)
-                           .intersected(screen->geometry());
-    QImage shot(area.size(), QImage::Format_RGB32);
-    shot.fill(QColor(58, 110, 165));
-    QPainter painter(&shot);
-    for (const QWidget* window :
-         {static_cast<const QWidget*>(frame), static_cast<const QWidget*>(list)}) {
-        const QRect g = window->frameGeometry();
-        painter.drawPixmap(g.topLeft() - area.topLeft(),
-                           screen->grabWindow(0, g.x(), g.y(), g.width(), g.height()));
-    }
-    painter.end();
-    if (!shot.save(output)) {
-        std::fprintf(stderr, "pz4shot: cannot write %s\n", argv[2]);
+    if (!saveWindows({frame, list}, output))
         return 1;
-    }
+    if (argc == 3)
+        return 0;
+
+    script->messages.clear();
+    list->Close();
+    TPz4MainDlg* bar = frame->client();
+    bar->CmPalette();
+    auto* palette = static_cast<TPz4PALDlg*>(bar->palDlg());
+    palette->move(frame->frameGeometry().left(), frame->frameGeometry().bottom() + 12);
+    script->answer(argv[3]);
+    palette->client()->Load();
+    bar->CmTrn();
+    auto* translation = static_cast<TPz4TRNDlg*>(bar->trnDlg());
+    translation->move(palette->frameGeometry().right() + 12, palette->frameGeometry().top());
+    script->answer(argv[4]);
+    translation->client()->Load();
+    settle(800);
+    for (const auto& m : script->messages)
+        std::fprintf(stderr, "pz4shot: %s: %s\n", m.caption.c_str(), m.text.c_str());
+    if (!saveWindows({palette}, QString::fromLocal8Bit(argv[5])) ||
+        !saveWindows({translation}, QString::fromLocal8Bit(argv[6])))
+        return 1;
     return 0;
 }

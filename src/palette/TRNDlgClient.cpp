@@ -1,0 +1,121 @@
+#include "palette/TRNDlgClient.h"
+
+#include "app/ObjectManager.h"
+#include "palette/ColourGrid.h"
+#include "palette/PalManager.h"
+#include "palette/TRNManager.h"
+#include "platform/DialogUnits.h"
+#include "platform/Prompts.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+
+struct TextPlace {
+    int id;
+    const char* text;
+    int x, y, width, height;
+};
+
+constexpr TextPlace kTexts[] = {
+    {415, "Current TRN:", 4, 4, 56, 8},
+    {438, "--->", 152, 76, 15, 8},
+    {436, "Original Palette...", 4, 144, 60, 8},
+    {437, "Translated as this....", 168, 144, 101, 8},
+};
+
+struct LinePlace {
+    int id;
+    int y;
+};
+
+constexpr LinePlace kLines[] = {{418, 16}, {102, 156}};
+
+} // namespace
+
+TPz4TRNDlgClient::TPz4TRNDlgClient(QWidget* parent, cObjectManager* objectManager, Prompts& prompts,
+                                   FileDialogState& loadState)
+    : QWidget(parent), objectManager_(objectManager), prompts_(prompts), loadState_(loadState) {
+    setFont(QFont(QStringLiteral("Arial"), 8));
+    const DialogUnits du(font());
+    setFixedSize(du.size(313, 182));
+
+    for (const TextPlace& t : kTexts) {
+        auto* label = new QLabel(QString::fromLatin1(t.text), this);
+        label->setObjectName(QString::number(t.id));
+        label->setGeometry(du.rect(t.x, t.y, t.width, t.height));
+    }
+    for (const LinePlace& l : kLines) {
+        auto* line = new QFrame(this);
+        line->setObjectName(QString::number(l.id));
+        line->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+        line->setGeometry(du.rect(4, l.y, 304, 1));
+    }
+
+    name_ = new QLabel(this);
+    name_->setObjectName(QString::number(NameId));
+    name_->setGeometry(du.rect(60, 4, 168, 8));
+
+    // The untranslated palette, drawn only while it has a name.
+    left_ = new ColourGrid(
+        this, [this] { return NamedPaletteColours(objectManager_->palManager.get()); });
+    left_->setObjectName(QString::number(LeftGridId));
+    left_->setGeometry(du.rect(5, 20, 139, 121));
+
+    // Drawn while the table has a name, through whatever palette is current:
+    // the colours a viewer opened now would show.
+    right_ = new ColourGrid(this, [this]() -> std::optional<GridColours> {
+        const cPalManager* palette = objectManager_->palManager.get();
+        const cTRNManager* table = objectManager_->trnManager.get();
+        if (!palette || !table || !table->GetName())
+            return std::nullopt;
+        return TranslatedColours(*palette, *table);
+    });
+    right_->setObjectName(QString::number(RightGridId));
+    right_->setGeometry(du.rect(168, 20, 139, 121));
+
+    struct ButtonPlace {
+        int id;
+        const char* text;
+        int x;
+        void (TPz4TRNDlgClient::*action)();
+    };
+    const ButtonPlace buttons[] = {
+        {LoadId, "Load", 5, &TPz4TRNDlgClient::Load},
+        {ResetId, "Reset", 134, &TPz4TRNDlgClient::Reset},
+        {ExitId, "Exit", 265, nullptr},
+    };
+    for (const ButtonPlace& b : buttons) {
+        auto* button = new QPushButton(QString::fromLatin1(b.text), this);
+        button->setObjectName(QString::number(b.id));
+        button->setGeometry(du.rect(b.x, 164, 44, 12));
+        if (b.action)
+            connect(button, &QPushButton::clicked, this, b.action);
+        else // the frame's close request: position stored, main window told once
+            connect(button, &QPushButton::clicked, this, [this] { window()->close(); });
+    }
+
+    showTable();
+}
+
+void TPz4TRNDlgClient::Load() {
+    const std::optional<FileChoice> choice = prompts_.openFile(this, Filter, loadState_);
+    if (!choice)
+        return;
+    objectManager_->trnManager = std::make_unique<cTRNManager>(choice->path.c_str());
+    showTable();
+}
+
+void TPz4TRNDlgClient::Reset() {
+    objectManager_->trnManager = std::make_unique<cTRNManager>();
+    showTable();
+}
+
+void TPz4TRNDlgClient::showTable() {
+    const cTRNManager* table = objectManager_->trnManager.get();
+    const char* name = table ? table->GetName() : nullptr;
+    name_->setText(name ? QString::fromLocal8Bit(name) : QStringLiteral("none Loaded..."));
+    left_->update();
+    right_->update();
+}
