@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <array>
 #include <new>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -41,7 +42,7 @@ template <class Format> struct OpenFile {
         static std::array<char, 256> reason{};
         return reason;
     }
-    static void setFailure(const std::string& reason) noexcept {
+    static void setFailure(std::string_view reason) noexcept {
         const size_t n = std::min(reason.size(), failure().size() - 1);
         std::copy_n(reason.data(), n, failure().data());
         failure()[n] = '\0';
