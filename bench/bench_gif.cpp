@@ -1,12 +1,23 @@
-// Loading a 300-frame 256x256 animated GIF through the pzgif plug-in and locking
-// every frame, against giflib's own DGifSlurp of the same file and a memcpy of the
-// same pixels, measured in the same run. Counters:
-//   ms_per_MP     load + lock CPU time per megapixel handed out
-//   x_DGifSlurp   load + lock time / DGifSlurp time (aim: 3 or less)
-//   x_memcpy      load + lock time / memcpy time
-// Files: 0 = one global table, 1 = a local table on every frame, 2 = a full first
-// frame, then 64x64 sprites with their own tables and transparency (every frame
-// composed over earlier tables' colours).
+// Animated GIFs through the pzgif plug-in, against baselines measured in the same run.
+//
+// BM_GifLoadAndLockEveryFrame: load, lock every frame in order, unload. Counters:
+//   ms_per_MP     CPU time per megapixel handed out
+//   x_DGifSlurp   time / giflib's own DGifSlurp of the same file (aim: 3 or less)
+//   x_memcpy      time / a memcpy of the same pixels
+//   x_Pillow      time / Pillow opening the file and loading every frame, where
+//                 /usr/bin/python3 has Pillow (aim: below 1)
+//   x_baseline    time a frame / the same with the plug-in named by PZ4_BASELINE_PLUGIN,
+//                 when set: an earlier build, for figures before and after a change
+// BM_GifOpenAndCount: load, count, unload. Counters:
+//   x_lock_all    time / loading and locking every frame (aim: 0.1 or less)
+//   x_file_and_two_screens  heap grown by the load / (file size + two screens of
+//                 pixels) (aim: 1 or less)
+//
+// Files: 0 = 300 frames of 256x256 with one global table, 1 = the same with a local
+// table on every frame, 2 = a full first frame, then 64x64 sprites with their own
+// tables and transparency (every frame composed over earlier tables' colours),
+// 3 = 900 frames of 640x480 made like a screen recording: a full first frame, then
+// only a moving 16x16 block each frame.
 
 #include "GifCodec.h"
 #include "pz4/PluginContract.h"
@@ -17,10 +28,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <malloc.h>
 #include <map>
 #include <stdexcept>
 
@@ -29,7 +43,9 @@ namespace {
 constexpr int kFrames = 300;
 constexpr int kSide = 256;
 constexpr int kSprite = 64;
-constexpr double kMegapixels = double(kFrames) * kSide * kSide / 1e6;
+constexpr int kRecordingFrames = 900;
+constexpr int kRecordingWidth = 640;
+constexpr int kRecordingHeight = 480;
 
 // Process CPU time: the machine these run on is shared, and wall time would
 // charge other programs' work to whichever side happened to run beside it.
@@ -128,9 +144,50 @@ std::vector<uint8_t> spriteAnimation() {
     return out;
 }
 
+// A screen recording: a full first frame, then a 16x16 block moving over it.
+std::vector<uint8_t> recordingAnimation() {
+    std::vector<uint8_t> out;
+    int error = 0;
+    GifFileType* gif = EGifOpen(&out, appendBytes, &error);
+    EGifSetGifVersion(gif, true);
+    GifColorType colours[256];
+    const pz4fmt::Palette p = palette(0);
+    for (size_t i = 0; i < 256; ++i)
+        colours[i] = {p[i * 3], p[i * 3 + 1], p[i * 3 + 2]};
+    ColorMapObject* global = GifMakeMapObject(256, colours);
+    EGifPutScreenDesc(gif, kRecordingWidth, kRecordingHeight, 8, 0, global);
+    uint32_t seed = 11;
+    for (int f = 0; f < kRecordingFrames; ++f) {
+        const bool first = f == 0;
+        const int width = first ? kRecordingWidth : 16, height = first ? kRecordingHeight : 16;
+        GraphicsControlBlock gcb{DISPOSAL_UNSPECIFIED, false, 3, NO_TRANSPARENT_COLOR};
+        GifByteType ext[4];
+        EGifGCBToExtension(&gcb, ext);
+        EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, ext);
+        const int left = first ? 0 : (f * 7) % (kRecordingWidth - 16);
+        const int top = first ? 0 : (f * 5) % (kRecordingHeight - 16);
+        EGifPutImageDesc(gif, left, top, width, height, false, nullptr);
+        std::vector<uint8_t> px(static_cast<size_t>(width) * static_cast<size_t>(height));
+        if (first) {
+            // The top 480 rows of a 640x640 picture.
+            px = framePixels(0, kRecordingWidth, seed);
+            px.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+        } else {
+            std::fill(px.begin(), px.end(), static_cast<uint8_t>(1 + f % 60));
+        }
+        for (int y = 0; y < height; ++y)
+            EGifPutLine(gif, px.data() + static_cast<size_t>(y * width), width);
+    }
+    EGifCloseFile(gif, &error);
+    GifFreeMapObject(global);
+    return out;
+}
+
 struct File {
     std::vector<uint8_t> bytes;
     std::string path;
+    int frames = kFrames, width = kSide, height = kSide;
+    double megapixels() const { return double(frames) * width * height / 1e6; }
 };
 
 // Generated once per run; removed at exit.
@@ -150,7 +207,14 @@ const File& file(int kind) {
     if (it != files.end())
         return it->second;
     File f;
-    f.bytes = kind == 2 ? spriteAnimation() : writtenAnimation(kind == 1);
+    if (kind == 3) {
+        f.bytes = recordingAnimation();
+        f.frames = kRecordingFrames;
+        f.width = kRecordingWidth;
+        f.height = kRecordingHeight;
+    } else {
+        f.bytes = kind == 2 ? spriteAnimation() : writtenAnimation(kind == 1);
+    }
     f.path = (std::filesystem::temp_directory_path() /
               ("pz4-bench-" + std::to_string(getpid()) + "-" + std::to_string(kind) + ".gif"))
                  .string();
@@ -167,8 +231,8 @@ struct Plugin {
     pz4::plugin::GetNumberOfFramesFn count = nullptr;
     pz4::plugin::LockFrameFn lock = nullptr;
 
-    Plugin() {
-        handle = dlopen(PZ4_PLUGIN_DIR "/pzgif.so", RTLD_NOW | RTLD_LOCAL);
+    explicit Plugin(const char* path = PZ4_PLUGIN_DIR "/pzgif.so") {
+        handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
         if (handle == nullptr)
             throw std::runtime_error(dlerror());
         load = reinterpret_cast<pz4::plugin::LoadObjectFn>(dlsym(handle, "LoadObject"));
@@ -212,44 +276,144 @@ template <class F> double bestSeconds(F&& f, int runs) {
     return best;
 }
 
-void BM_GifLoadAndLockEveryFrame(benchmark::State& state) {
-    static Plugin plugin;
-    const File& f = file(static_cast<int>(state.range(0)));
+// Load, lock every frame the plug-in reports in order, unload; the frames locked,
+// or 0 when one could not be.
+int loadAndLockAll(Plugin& plugin, const File& f) {
     std::string path = f.path;
+    if (!pz4::plugin::truth(plugin.load(path.data())))
+        return 0;
+    const int count = plugin.count();
+    for (int i = 0; i < count; ++i) {
+        unsigned char *pixels = nullptr, *pal = nullptr;
+        int w = 0, h = 0, colours = 0, tag = 0;
+        if (!pz4::plugin::truth(plugin.lock(i, &pixels, &pal, &w, &h, &colours, &tag)))
+            return 0;
+        benchmark::DoNotOptimize(pixels[0]);
+    }
+    plugin.unload();
+    return count;
+}
+
+Plugin& ours() {
+    static Plugin plugin;
+    return plugin;
+}
+
+// Pillow's CPU time to open the file and load every frame, best of three; 0 when
+// Pillow is not installed.
+double pillowSeconds(const File& f) {
+    static std::map<std::string, double> measured;
+    if (auto it = measured.find(f.path); it != measured.end())
+        return it->second;
+    const std::string script = "import sys, time\n"
+                               "from PIL import Image\n"
+                               "best = 1e30\n"
+                               "for run in range(3):\n"
+                               "    t = time.process_time()\n"
+                               "    im = Image.open(sys.argv[1])\n"
+                               "    for k in range(im.n_frames):\n"
+                               "        im.seek(k)\n"
+                               "        im.load()\n"
+                               "    best = min(best, time.process_time() - t)\n"
+                               "print(best)\n";
+    const std::string scriptPath = f.path + ".py";
+    std::ofstream(scriptPath) << script;
+    double seconds = 0;
+    if (FILE* pipe = popen(
+            ("/usr/bin/python3 " + scriptPath + " " + f.path + " 2>/dev/null").c_str(), "r")) {
+        char line[64] = {};
+        if (std::fgets(line, sizeof line, pipe) != nullptr)
+            seconds = std::atof(line);
+        pclose(pipe);
+    }
+    std::error_code ec;
+    std::filesystem::remove(scriptPath, ec);
+    return measured[f.path] = seconds;
+}
+
+void BM_GifLoadAndLockEveryFrame(benchmark::State& state) {
+    Plugin& plugin = ours();
+    const File& f = file(static_cast<int>(state.range(0)));
 
     const double slurpSeconds = bestSeconds([&] { slurp(f.bytes); }, 5);
-    std::vector<uint8_t> from(static_cast<size_t>(kFrames) * kSide * kSide, 1), to(from.size());
+    std::vector<uint8_t> from(static_cast<size_t>(f.megapixels() * 1e6), 1), to(from.size());
     const double copySeconds = bestSeconds(
         [&] {
             std::memcpy(to.data(), from.data(), from.size());
             benchmark::ClobberMemory();
         },
         5);
+    from = {};
+    to = {};
 
     double total = 0;
     for (auto _ : state) {
         const double t0 = cpuSeconds();
-        if (!pz4::plugin::truth(plugin.load(path.data())) || plugin.count() != kFrames) {
-            state.SkipWithError("the plug-in cannot read the file");
+        if (loadAndLockAll(plugin, f) != f.frames) {
+            state.SkipWithError("the plug-in cannot read the whole file");
             break;
         }
-        for (int i = 0; i < kFrames; ++i) {
-            unsigned char *pixels = nullptr, *pal = nullptr;
-            int w = 0, h = 0, colours = 0, tag = 0;
-            plugin.lock(i, &pixels, &pal, &w, &h, &colours, &tag);
-            benchmark::DoNotOptimize(pixels[0]);
+        total += cpuSeconds() - t0;
+    }
+    const double per = total / static_cast<double>(std::max<int64_t>(1, state.iterations()));
+    state.counters["ms_per_MP"] = per * 1e3 / f.megapixels();
+    state.counters["x_DGifSlurp"] = per / slurpSeconds;
+    state.counters["x_memcpy"] = per / copySeconds;
+    state.counters["file_KiB"] = static_cast<double>(f.bytes.size()) / 1024.0;
+    if (const double pillow = pillowSeconds(f); pillow > 0)
+        state.counters["x_Pillow"] = per / pillow;
+    if (const char* baselinePath = std::getenv("PZ4_BASELINE_PLUGIN")) {
+        // Per frame: an earlier build may not have read every frame.
+        static Plugin baseline(baselinePath);
+        int frames = 0;
+        const double before = bestSeconds([&] { frames = loadAndLockAll(baseline, f); }, 3);
+        if (frames > 0) {
+            state.counters["x_baseline"] = (per / f.frames) / (before / frames);
+            state.counters["baseline_frames"] = frames;
+        }
+    }
+}
+
+// Heap in use, in bytes.
+size_t heapInUse() {
+    return mallinfo2().uordblks + mallinfo2().hblkhd;
+}
+
+void BM_GifOpenAndCount(benchmark::State& state) {
+    Plugin& plugin = ours();
+    const File& f = file(static_cast<int>(state.range(0)));
+    std::string path = f.path;
+    const double lockAll = bestSeconds([&] { loadAndLockAll(plugin, f); }, 3);
+
+    double total = 0;
+    for (auto _ : state) {
+        const double t0 = cpuSeconds();
+        if (!pz4::plugin::truth(plugin.load(path.data())) || plugin.count() != f.frames) {
+            state.SkipWithError("the plug-in cannot read the file");
+            break;
         }
         plugin.unload();
         total += cpuSeconds() - t0;
     }
+    const size_t before = heapInUse();
+    if (pz4::plugin::truth(plugin.load(path.data()))) {
+        const double grown = static_cast<double>(heapInUse()) - static_cast<double>(before);
+        const double allowed =
+            static_cast<double>(f.bytes.size()) + 2.0 * f.width * static_cast<double>(f.height);
+        state.counters["x_file_and_two_screens"] = grown / allowed;
+        plugin.unload();
+    }
     const double per = total / static_cast<double>(std::max<int64_t>(1, state.iterations()));
-    state.counters["ms_per_MP"] = per * 1e3 / kMegapixels;
-    state.counters["x_DGifSlurp"] = per / slurpSeconds;
-    state.counters["x_memcpy"] = per / copySeconds;
-    state.counters["file_KiB"] = static_cast<double>(f.bytes.size()) / 1024.0;
+    state.counters["x_lock_all"] = per / lockAll;
 }
 
-BENCHMARK(BM_GifLoadAndLockEveryFrame)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GifLoadAndLockEveryFrame)
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->Arg(3)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GifOpenAndCount)->Arg(0)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

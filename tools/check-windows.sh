@@ -11,7 +11,8 @@ cxx=$1
 list=$2
 cd "$(dirname "$0")/.."
 status=0
-for f in $(sed 's/Posix\.cpp$/Windows.cpp/' "$list") formats/common/*.cpp formats/pcx/*.cpp formats/bmp/*.cpp; do
+for f in $(sed 's/Posix\.cpp$/Windows.cpp/' "$list") formats/common/*.cpp formats/pcx/*.cpp \
+    formats/bmp/*.cpp formats/flic/*.cpp; do
     if ! "$cxx" -std=c++20 -fsyntax-only -Wall -Wextra -Werror -Isrc -Iinclude -Iformats "$f"; then
         echo "does not compile for Windows: $f" >&2
         status=1

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Takes docs/screenshot.png: the main window with the frame list of a loaded
 # sample, on a virtual display with a window manager drawing the captions; then
-# docs/palette.png and docs/translation.png: the palette window with walk.pal
-# and the colour translation window with team.trn.
+# docs/viewer.png: the viewer on every frame of the sample; docs/palette.png and
+# docs/translation.png: the palette window with walk.pal and the colour
+# translation window with team.trn; and docs/animator.png: the animator playing
+# walk.scp in the player.
 # Usage: tools/screenshot.sh [sample file in build/run, default walk.gif]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,7 +15,7 @@ pz4_build_release
 pz4_layout_run
 
 sample=${1:-walk.gif}
-for f in "$sample" walk.pal team.trn; do
+for f in "$sample" walk.pal team.trn walk.scp; do
     if [ ! -f "build/run/$f" ]; then
         echo "No sample file $f in build/run to load." >&2
         exit 1
@@ -23,14 +25,17 @@ mkdir -p docs
 out=$(pwd)/docs/screenshot.png
 palette=$(pwd)/docs/palette.png
 translation=$(pwd)/docs/translation.png
+viewer=$(pwd)/docs/viewer.png
+animator=$(pwd)/docs/animator.png
 rc=$(pwd)/tools/screenshot/openbox-rc.xml
 cd build/run
 xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" sh -c '
     openbox --config-file "$3" >/dev/null 2>&1 &
     wm=$!
     sleep 1
-    ../release/bin/pz4shot "$1" "$2" walk.pal team.trn "$4" "$5"
+    ../release/bin/pz4shot "$1" "$2" walk.pal team.trn "$4" "$5" "$6" &&
+        ../release/bin/pz4shot "$1" "$7" walk.scp
     status=$?
     kill $wm 2>/dev/null
-    exit $status' sh "$sample" "$out" "$rc" "$palette" "$translation"
-echo "Wrote $out from $sample, $palette and $translation"
+    exit $status' sh "$sample" "$out" "$rc" "$palette" "$translation" "$viewer" "$animator"
+echo "Wrote $out, $viewer and $animator from $sample, $palette and $translation"

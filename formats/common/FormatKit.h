@@ -14,9 +14,12 @@
 namespace pz4fmt {
 
 // Caps on what a plug-in decodes, whatever a file claims.
-inline constexpr int kMaxSide = 16384;                        // pixels a side
-inline constexpr size_t kMaxDecodedBytes = size_t{256} << 20; // pixels of all frames of a file
-inline constexpr size_t kMaxFileBytes = size_t{256} << 20;    // bytes read from a file
+inline constexpr int kMaxSide = 16384;                     // pixels a side
+inline constexpr size_t kMaxFileBytes = size_t{256} << 20; // bytes read from a file
+// Bytes of pixels an open file holds at once: the frames it has handed out and the
+// screens its decoder works on. A cap on memory, not on the file: a long animation
+// opens with all its frames, and only locking past the cap is refused.
+inline constexpr size_t kMaxHeldBytes = size_t{2} << 30;
 
 using Palette = std::array<uint8_t, 768>;
 
@@ -36,12 +39,13 @@ struct Image {
     std::vector<Frame> frames;
 };
 
-// Tracks the decoded bytes of one file against kMaxDecodedBytes.
+// Tracks the pixels a decoder makes against a cap (the whole of kMaxHeldBytes for a
+// file decoded when it is opened).
 class DecodeBudget {
 public:
     // A smaller cap than the plug-ins' serves callers that must stay quick, such
     // as fuzz targets.
-    explicit DecodeBudget(size_t cap = kMaxDecodedBytes) : cap_(cap) {}
+    explicit DecodeBudget(size_t cap = kMaxHeldBytes) : cap_(cap) {}
 
     // True (and counted) when a width x height frame fits the caps.
     bool take(int width, int height);

@@ -7,22 +7,30 @@
 //       static constexpr const char* author = ..., *version = ..., *extension = ...,
 //                                    *description = ...;
 //       static constexpr bool savesFrames = ..., savesAnims = ...;
+//       // One of the two shapes of FrameSource.h, `why` in either left out at will.
+//       // Decoded when opened:
 //       static bool decode(const uint8_t* data, size_t size, pz4fmt::Image& out,
-//                          pz4fmt::Failure& why);   // `why` may be left out
+//                          pz4fmt::Failure& why);
+//       // or decoded frame by frame as they are locked (this one wins if both exist):
+//       static std::unique_ptr<pz4fmt::FrameSource> open(std::vector<uint8_t> bytes,
+//                                                        pz4fmt::Failure& why);
 //       static bool saveFrame(const pz4fmt::SaveInput& frame);                // if savesFrames
 //       static bool saveAnim(const std::vector<pz4fmt::SaveInput>& frames);   // if savesAnims
 //   };
 //   PZ4_DEFINE_FORMAT_PLUGIN(MyFormat)
 //
-// Nothing is thrown across an export: any exception becomes a false answer.
-// Beside the twelve, GetFailureReason tells why the last LoadObject failed.
+// A file that opens holds at least one frame. Nothing is thrown across an export:
+// any exception becomes a false answer, or no frames. Beside the twelve,
+// GetFailureReason tells why the last LoadObject failed.
 
 #include "common/Failure.h"
 #include "common/FormatKit.h"
+#include "common/FrameSource.h"
 #include "pz4/PluginContract.h"
 
 #include <algorithm>
 #include <array>
+#include <memory>
 #include <new>
 #include <string_view>
 #include <utility>
@@ -31,9 +39,9 @@
 namespace pz4fmt {
 
 template <class Format> struct OpenFile {
-    // The frames of the open file; their buffers stay put until the next load or unload.
-    static Image& image() {
-        static Image open;
+    // The open file; the buffers it hands out stay put until the next load or unload.
+    static std::unique_ptr<FrameSource>& source() {
+        static std::unique_ptr<FrameSource> open;
         return open;
     }
     // Why the last load failed, NUL-terminated; empty after a load that worked or
@@ -57,30 +65,47 @@ bool decodeExplained(const uint8_t* data, size_t size, Image& out, Failure& why)
         return Format::decode(data, size, out);
 }
 
+template <class Format>
+std::unique_ptr<FrameSource> openSource(std::vector<uint8_t>&& bytes, Failure& why) {
+    if constexpr (requires { Format::open(std::move(bytes), why); }) {
+        return Format::open(std::move(bytes), why);
+    } else if constexpr (requires { Format::open(std::move(bytes)); }) {
+        return Format::open(std::move(bytes));
+    } else {
+        Image decoded;
+        if (!decodeExplained<Format>(bytes.data(), bytes.size(), decoded, why))
+            return nullptr;
+        return std::make_unique<DecodedFrames>(std::move(decoded));
+    }
+}
+
 template <class Format> int loadObject(const char* path) noexcept {
     OpenFile<Format>::failure()[0] = '\0';
     try {
-        OpenFile<Format>::image() = Image{};
+        OpenFile<Format>::source().reset();
         Failure why;
         std::vector<uint8_t> bytes;
-        Image decoded;
-        if (!readFile(path, bytes, kMaxFileBytes, &why) ||
-            !decodeExplained<Format>(bytes.data(), bytes.size(), decoded, why)) {
+        if (!readFile(path, bytes, kMaxFileBytes, &why)) {
             OpenFile<Format>::setFailure(why.reason());
             return 0;
         }
-        if (decoded.frames.empty()) {
+        std::unique_ptr<FrameSource> opened = openSource<Format>(std::move(bytes), why);
+        if (!opened) {
+            OpenFile<Format>::setFailure(why.reason());
+            return 0;
+        }
+        if (opened->frameCount() <= 0) {
             OpenFile<Format>::setFailure("the file holds no frames");
             return 0;
         }
-        OpenFile<Format>::image() = std::move(decoded);
+        OpenFile<Format>::source() = std::move(opened);
         return 1;
     } catch (const std::bad_alloc&) {
-        OpenFile<Format>::image() = Image{};
+        OpenFile<Format>::source().reset();
         OpenFile<Format>::setFailure("out of memory");
         return 0;
     } catch (...) {
-        OpenFile<Format>::image() = Image{};
+        OpenFile<Format>::source().reset();
         OpenFile<Format>::setFailure("the plug-in failed unexpectedly");
         return 0;
     }
@@ -91,29 +116,37 @@ template <class Format> const char* failureReason() noexcept {
 }
 
 template <class Format> void unloadObject() noexcept {
-    OpenFile<Format>::image() = Image{};
+    OpenFile<Format>::source().reset();
 }
 
 template <class Format> int numberOfFrames() noexcept {
-    return static_cast<int>(OpenFile<Format>::image().frames.size());
+    const auto& source = OpenFile<Format>::source();
+    return source ? source->frameCount() : 0;
 }
 
 template <class Format>
 int lockFrame(int index, unsigned char** pixels, unsigned char** palette, int* width, int* height,
               int* colorCount, int* tag) noexcept {
-    Image& image = OpenFile<Format>::image();
-    if (pixels == nullptr || palette == nullptr || width == nullptr || height == nullptr ||
-        colorCount == nullptr || tag == nullptr || index < 0 ||
-        static_cast<size_t>(index) >= image.frames.size())
+    FrameSource* source = OpenFile<Format>::source().get();
+    if (source == nullptr || pixels == nullptr || palette == nullptr || width == nullptr ||
+        height == nullptr || colorCount == nullptr || tag == nullptr)
         return 0;
-    Frame& f = image.frames[static_cast<size_t>(index)];
-    *pixels = f.pixels.data();
-    *palette = f.hasPalette ? f.palette.data() : nullptr;
-    *width = f.width;
-    *height = f.height;
-    *colorCount = f.colorCount;
-    *tag = f.tag;
-    return 1;
+    try {
+        // Handed out as the contract's mutable pointers; the plug-in never writes a
+        // frame again once it is out.
+        Frame* f = const_cast<Frame*>(source->lock(index));
+        if (f == nullptr)
+            return 0;
+        *pixels = f->pixels.data();
+        *palette = f->hasPalette ? f->palette.data() : nullptr;
+        *width = f->width;
+        *height = f->height;
+        *colorCount = f->colorCount;
+        *tag = f->tag;
+        return 1;
+    } catch (...) {
+        return 0;
+    }
 }
 
 inline SaveInput saveInputOf(const SAVE_FRAME& r) {

@@ -3,27 +3,40 @@
 // GIF reading and writing for the pzgif plug-in, usable (and tested) without it.
 
 #include "common/FormatKit.h"
+#include "common/FrameSource.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <string>
 #include <vector>
 
 namespace pz4gif {
 
-// More frames than this in one file are treated as damage: every frame carries a
-// palette and bookkeeping, so a file of countless 1x1 frames would otherwise grow
-// far past the decoded-size cap.
+// More frames than this in one file are treated as damage: each counted frame costs a
+// record from the moment the file is opened, and a file of countless 1x1 frames
+// would otherwise make millions of them.
 inline constexpr size_t kMaxFrames = 65536;
 
-// Every frame of the file as a viewer shows it at that moment: the full logical
-// screen with earlier frames, disposal and transparency applied, rows bottom-up.
-// A frame's palette is its own table merged with the colours still in view from
-// earlier tables. Damage ends the file: the frames before it (and the damaged one,
-// as far as it decoded) are kept. False when not even one frame could be read.
-// `maxDecodedBytes` caps the frames handed out, and apart from them the images
-// decoded to make them.
+// The file in `bytes`, opened for frames decoded when they are locked: its blocks
+// are walked and its frames counted, no image data is decoded. Each frame is the full
+// logical screen as a viewer shows it at that moment, earlier frames, disposal and
+// transparency applied, rows bottom-up; its palette is its own table merged with the
+// colours still in view from earlier tables. A frame whose data turns out damaged
+// shows the rows that came through, and later frames are drawn over it. Damage in
+// the blocks ends the frames; a frame cut off by the end of the file counts when at
+// least its first row came through. Null, with the reason in `why` when given, when
+// not one frame can be read. `maxHeldBytes` caps the frames handed out plus the
+// screens kept to make them.
+std::unique_ptr<pz4fmt::FrameSource> openGif(std::vector<uint8_t> bytes,
+                                             size_t maxHeldBytes = pz4fmt::kMaxHeldBytes,
+                                             std::string* why = nullptr);
+
+// The same frames decoded all at once, in order, as a reader that stops at the first
+// damage sees them: the frames before it and the damaged one, as far as it decoded.
+// False (with the reason in `why` when given) when not even one frame could be read.
 bool decodeGif(const uint8_t* data, size_t size, pz4fmt::Image& out,
-               size_t maxDecodedBytes = pz4fmt::kMaxDecodedBytes);
+               size_t maxHeldBytes = pz4fmt::kMaxHeldBytes, std::string* why = nullptr);
 
 // One single-image GIF of `frame` (its tag, when positive, becomes the delay).
 bool encodeGifImage(const pz4fmt::SaveInput& frame, std::vector<uint8_t>& out);

@@ -1,11 +1,15 @@
 #include "GifCodec.h"
 #include "GifHandles.h"
+#include "common/FrameSource.h"
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <optional>
+#include <string>
 #include <unordered_map>
 
 namespace pz4gif {
@@ -106,6 +110,18 @@ struct Rect {
     bool empty() const { return x0 >= x1 || y0 >= y1; }
 };
 
+// Working tables for turning a screen into a frame. They carry nothing from one frame
+// to the next, so one set serves every screen of a file, checkpoints included.
+struct Source {
+    uint16_t id;
+    uint32_t count;
+};
+struct EmitScratch {
+    std::vector<uint32_t> counts = std::vector<uint32_t>(size_t{1} << 16, 0); // zero between uses
+    std::vector<uint8_t> lut = std::vector<uint8_t>(size_t{1} << 16, 0);
+    std::vector<Source> sources;
+};
+
 // The screen a viewer paints on. Each canvas pixel remembers where its colour came
 // from, as (colour table slot << 8) | index, rather than the colour itself: that keeps
 // the original indices for frames that share a table, and the true colour for pixels
@@ -118,26 +134,19 @@ public:
 
     Canvas(int width, int height) : width_(width), height_(height) {
         pixels_.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
-        counts_.assign(size_t{1} << 16, 0);
-        lut_.assign(size_t{1} << 16, 0);
         inUse_[kRawSlot] = true;
     }
 
     int width() const { return width_; }
     int height() const { return height_; }
 
-    // The slot holding `map`'s colours (shared with an identical earlier table),
-    // or kRawSlot for none.
-    int slotFor(const ColorMapObject* map) {
-        if (map == nullptr || map->Colors == nullptr || map->ColorCount <= 0)
+    // The slot holding the `count` colours at `rgb` (shared with an identical earlier
+    // table), or kRawSlot for none.
+    int slotFor(const uint8_t* rgb, int count) {
+        if (rgb == nullptr || count <= 0)
             return kRawSlot;
         Palette colours{};
-        const int count = std::min(map->ColorCount, 256);
-        for (int i = 0; i < count; ++i) {
-            colours[static_cast<size_t>(i) * 3] = map->Colors[i].Red;
-            colours[static_cast<size_t>(i) * 3 + 1] = map->Colors[i].Green;
-            colours[static_cast<size_t>(i) * 3 + 2] = map->Colors[i].Blue;
-        }
+        std::copy_n(rgb, static_cast<size_t>(std::min(count, 256)) * 3, colours.begin());
         ++clock_;
         // Files may bring a table with every frame: compare hashes before tables.
         uint64_t hash = 14695981039346656037ull;
@@ -220,34 +229,49 @@ public:
 
     // The screen as it stands, as a frame shown with the table in `slot` of
     // `tableSize` entries (kRawSlot: the frame has no palette).
-    void emit(int slot, int tableSize, pz4fmt::Frame& out) {
+    void emit(int slot, int tableSize, pz4fmt::Frame& out, EmitScratch& scratch) {
         out.width = width_;
         out.height = height_;
-        collectSources();
-        if (slot == kRawSlot) {
-            for (const Source& s : sources_)
-                lut_[s.id] = static_cast<uint8_t>(s.id & 0xFF);
-            out.hasPalette = false;
-            out.colorCount = 0;
-        } else {
-            out.hasPalette = true;
-            out.colorCount = buildPalette(slot, tableSize, out.palette);
-        }
         out.pixels.resize(pixels_.size());
+        if (slot == kRawSlot || onlyFrom(slot)) {
+            // Every pixel shows its bare index through the frame's own table (or
+            // none): the common case of one table for the whole file, one pass.
+            out.hasPalette = slot != kRawSlot;
+            out.colorCount = out.hasPalette ? tableSize : 0;
+            if (out.hasPalette)
+                out.palette = tables_[slot];
+            writeRows(out, [](uint16_t p) { return static_cast<uint8_t>(p & 0xFF); });
+            return;
+        }
+        collectSources(scratch);
+        out.hasPalette = true;
+        out.colorCount = buildPalette(slot, tableSize, out.palette, scratch);
+        const std::vector<uint8_t>& lut = scratch.lut;
+        writeRows(out, [&lut](uint16_t p) { return lut[p]; });
+    }
+
+private:
+    // Whether every pixel in view came from `slot`'s table or from none.
+    bool onlyFrom(int slot) const {
+        const unsigned own = static_cast<unsigned>(slot);
+        unsigned stray = 0;
+        for (uint16_t p : pixels_) {
+            const unsigned table = p >> 8;
+            stray |= static_cast<unsigned>(table != own) & static_cast<unsigned>(table != kRawSlot);
+        }
+        return stray == 0;
+    }
+
+    // The screen's rows into `out`, bottom row first, each pixel through `index`.
+    template <class Index> void writeRows(pz4fmt::Frame& out, Index index) const {
         const size_t w = static_cast<size_t>(width_);
         for (int y = 0; y < height_; ++y) {
             const uint16_t* src = pixels_.data() + static_cast<size_t>(y) * w;
             uint8_t* dst = out.pixels.data() + static_cast<size_t>(height_ - 1 - y) * w;
             for (size_t x = 0; x < w; ++x)
-                dst[x] = lut_[src[x]];
+                dst[x] = index(src[x]);
         }
     }
-
-private:
-    struct Source {
-        uint16_t id;
-        uint32_t count;
-    };
 
     size_t offset(int x, int y) const {
         return static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x);
@@ -308,14 +332,15 @@ private:
     }
 
     // Each source in view once, with its pixel count, in order of first appearance.
-    void collectSources() {
-        sources_.clear();
+    void collectSources(EmitScratch& scratch) {
+        std::vector<uint32_t>& counts = scratch.counts;
+        scratch.sources.clear();
         for (uint16_t p : pixels_)
-            if (counts_[p]++ == 0)
-                sources_.push_back({p, 0});
-        for (Source& s : sources_) {
-            s.count = counts_[s.id];
-            counts_[s.id] = 0;
+            if (counts[p]++ == 0)
+                scratch.sources.push_back({p, 0});
+        for (Source& s : scratch.sources) {
+            s.count = counts[s.id];
+            counts[s.id] = 0;
         }
     }
 
@@ -324,17 +349,18 @@ private:
     // The frame's own table, with the colours still in view from other tables put
     // in entries the frame does not show: exact while they fit, nearest beyond.
     // Returns the number of palette entries in use.
-    int buildPalette(int slot, int tableSize, Palette& palette) {
+    int buildPalette(int slot, int tableSize, Palette& palette, EmitScratch& scratch) {
+        std::vector<uint8_t>& lut = scratch.lut;
         const Palette& own = tables_[slot];
         palette = own;
         std::array<bool, 256> claimed{};
         std::vector<Source> foreign;
-        for (const Source& s : sources_) {
+        for (const Source& s : scratch.sources) {
             const int table = s.id >> 8;
             if (table == slot || table == kRawSlot) {
                 // Bare indices take the frame's colours, as they would in a viewer.
                 claimed[s.id & 0xFF] = true;
-                lut_[s.id] = static_cast<uint8_t>(s.id & 0xFF);
+                lut[s.id] = static_cast<uint8_t>(s.id & 0xFF);
             } else {
                 foreign.push_back(s);
             }
@@ -365,10 +391,10 @@ private:
         for (const Source& s : foreign) {
             const uint32_t c = colourOf(s.id);
             if (auto it = byColour.find(c); it != byColour.end()) {
-                lut_[s.id] = it->second;
+                lut[s.id] = it->second;
             } else if (auto free = ownFree.find(c); free != ownFree.end()) {
                 claim(free->second, c);
-                lut_[s.id] = free->second;
+                lut[s.id] = free->second;
             } else {
                 homeless.push_back(s);
             }
@@ -389,14 +415,14 @@ private:
         for (const Source& s : homeless) {
             const uint32_t c = colourOf(s.id);
             if (auto it = byColour.find(c); it != byColour.end()) {
-                lut_[s.id] = it->second;
+                lut[s.id] = it->second;
                 continue;
             }
             while (nextSpare < spare.size() && claimed[spare[nextSpare]])
                 ++nextSpare;
             if (nextSpare < spare.size()) {
                 claim(spare[nextSpare], c);
-                lut_[s.id] = static_cast<uint8_t>(spare[nextSpare]);
+                lut[s.id] = static_cast<uint8_t>(spare[nextSpare]);
                 continue;
             }
             auto memo = nearest.find(c);
@@ -405,7 +431,7 @@ private:
                     finder = std::make_unique<NearestColour>(palette);
                 memo = nearest.emplace(c, finder->find(c)).first;
             }
-            lut_[s.id] = memo->second;
+            lut[s.id] = memo->second;
         }
         return used;
     }
@@ -421,9 +447,6 @@ private:
     uint16_t background_ = 0;
     std::vector<uint16_t> saved_;
     Rect savedRect_;
-    std::vector<uint32_t> counts_;
-    std::vector<uint8_t> lut_;
-    std::vector<Source> sources_;
 };
 
 struct FrameControl {
@@ -431,26 +454,6 @@ struct FrameControl {
     int delay = 0;
     int transparent = NO_TRANSPARENT_COLOR;
 };
-
-bool skipExtension(GifFileType* gif, FrameControl& control) {
-    int code = 0;
-    GifByteType* block = nullptr;
-    if (DGifGetExtension(gif, &code, &block) == GIF_ERROR)
-        return false;
-    if (code == GRAPHICS_EXT_FUNC_CODE && block != nullptr) {
-        GraphicsControlBlock gcb;
-        // A malformed control block is ignored rather than ending the file.
-        if (DGifExtensionToGCB(block[0], block + 1, &gcb) == GIF_OK) {
-            control.disposal = gcb.DisposalMode;
-            control.delay = gcb.DelayTime;
-            control.transparent = gcb.TransparentColor;
-        }
-    }
-    while (block != nullptr)
-        if (DGifGetExtensionNext(gif, &block) == GIF_ERROR)
-            return false;
-    return true;
-}
 
 struct Drawn {
     bool whole = true;
@@ -488,83 +491,313 @@ Drawn drawImage(GifFileType* gif, Canvas& canvas, const Rect& r, int slot, int t
     return drawn;
 }
 
-} // namespace
+// Where each frame is and what it needs, read from the file's blocks without
+// decoding any image data.
+struct FrameRecord {
+    size_t descriptor = 0; // the first byte after the image separator
+    int left = 0, top = 0, width = 0, height = 0;
+    size_t localTable = 0; // offset of the local colour table, when localCount > 0
+    int localCount = 0;
+    FrameControl control;
+};
 
-bool decodeGif(const uint8_t* data, size_t size, pz4fmt::Image& out, size_t maxDecodedBytes) {
-    out.frames.clear();
-    if (data == nullptr || size == 0)
-        return false;
-    MemoryReader reader{data, size, 0};
+struct Structure {
+    int width = 0, height = 0; // of the screen frames are shown on
+    int background = 0;
+    size_t globalTable = 0; // offset of the global colour table, when globalCount > 0
+    int globalCount = 0;
+    bool restores = false; // some frame asks for the screen under it back
+    std::vector<FrameRecord> frames;
+    std::string stop; // why the frames end before the trailer; empty when they do not
+};
+
+// A giflib decoder over the whole file, ready to read frame `f`'s image data. Each
+// frame gets a fresh one: giflib's LZW tables keep entries of earlier images, which
+// damaged data can reach, and a frame must decode the same whichever came before.
+detail::DecoderPtr decoderAt(const std::vector<uint8_t>& bytes, MemoryReader& reader,
+                             const FrameRecord& f) {
+    reader = MemoryReader{bytes.data(), bytes.size(), 0};
     int error = 0;
     detail::DecoderPtr gif(DGifOpen(&reader, readFromMemory, &error));
     if (!gif)
+        return nullptr;
+    reader.pos = f.descriptor;
+    if (DGifGetImageHeader(gif.get()) == GIF_ERROR)
+        return nullptr;
+    return gif;
+}
+
+// Whether a frame cut short by the end of the file yields a row: it is a frame
+// (showing what came through) only then.
+bool firstRowDecodes(const std::vector<uint8_t>& bytes, const FrameRecord& f) {
+    MemoryReader reader{};
+    detail::DecoderPtr gif = decoderAt(bytes, reader, f);
+    std::vector<GifPixelType> line(static_cast<size_t>(f.width));
+    return gif && DGifGetLine(gif.get(), line.data(), f.width) == GIF_OK;
+}
+
+std::string sizeText(int width, int height) {
+    return std::to_string(width) + "x" + std::to_string(height) + " pixels";
+}
+
+// The file's blocks, walked by their lengths. False (with the reason) when the file
+// is no GIF or ends before its first block; damage later ends the frames there,
+// with the reason in `s.stop`.
+bool readStructure(const std::vector<uint8_t>& b, Structure& s, std::string& why) {
+    const size_t size = b.size();
+    if (size < 3 || b[0] != 'G' || b[1] != 'I' || b[2] != 'F') {
+        why = "not a GIF file";
         return false;
+    }
+    if (size < 13) {
+        why = "file ends inside the screen descriptor";
+        return false;
+    }
+    const int screenWidth = pz4fmt::le16(&b[6]);
+    const int screenHeight = pz4fmt::le16(&b[8]);
+    s.background = b[11];
+    size_t pos = 13;
+    if (b[10] & 0x80) {
+        s.globalCount = 1 << ((b[10] & 7) + 1);
+        s.globalTable = pos;
+        pos += static_cast<size_t>(s.globalCount) * 3;
+        if (pos > size) {
+            why = "file ends inside the global colour table";
+            return false;
+        }
+    }
 
-    std::unique_ptr<Canvas> canvas;
-    int globalSlot = Canvas::kRawSlot;
-    pz4fmt::DecodeBudget shown(maxDecodedBytes);   // the frames handed out
-    pz4fmt::DecodeBudget decoded(maxDecodedBytes); // the images decoded to make them
     FrameControl control;
-
+    // Sub-blocks from `pos` to their terminator; false when the file ends first.
+    auto skipSubBlocks = [&]() {
+        for (;;) {
+            if (pos >= size)
+                return false;
+            const size_t length = b[pos++];
+            if (length == 0)
+                return true;
+            if (length > size - pos) {
+                pos = size;
+                return false;
+            }
+            pos += length;
+        }
+    };
+    auto stop = [&](std::string reason) {
+        s.stop = std::move(reason);
+        return true;
+    };
     for (;;) {
-        GifRecordType type = UNDEFINED_RECORD_TYPE;
-        if (DGifGetRecordType(gif.get(), &type) == GIF_ERROR || type == TERMINATE_RECORD_TYPE)
-            break;
-        if (type == EXTENSION_RECORD_TYPE) {
-            if (!skipExtension(gif.get(), control))
-                break;
+        const std::string frame = "frame " + std::to_string(s.frames.size());
+        if (pos >= size)
+            return stop("file ends before " + frame);
+        const uint8_t introducer = b[pos++];
+        if (introducer == 0x3B)
+            return true;
+        if (introducer == 0x21) {
+            if (pos >= size)
+                return stop("file ends inside an extension before " + frame);
+            const uint8_t label = b[pos++];
+            // Only a control block of exactly four bytes counts; any other is ignored.
+            if (label == 0xF9 && pos + 5 <= size && b[pos] == 4) {
+                const uint8_t packed = b[pos + 1];
+                control.disposal = (packed >> 2) & 7;
+                control.delay = pz4fmt::le16(&b[pos + 2]);
+                control.transparent = (packed & 1) ? b[pos + 4] : NO_TRANSPARENT_COLOR;
+            }
+            if (!skipSubBlocks())
+                return stop("file ends inside an extension before " + frame);
             continue;
         }
-        if (type != IMAGE_DESC_RECORD_TYPE || DGifGetImageDesc(gif.get()) == GIF_ERROR)
-            break;
-        const GifImageDesc& d = gif->Image;
-        if (out.frames.size() >= kMaxFrames || !decoded.take(d.Width, d.Height))
-            break;
-        if (!canvas) {
-            // A screen of no size is taken to be as large as the first image needs,
-            // as viewers do; anything beyond the caps refuses the file.
-            const int width = gif->SWidth > 0 ? gif->SWidth : d.Left + d.Width;
-            const int height = gif->SHeight > 0 ? gif->SHeight : d.Top + d.Height;
-            if (!shown.take(width, height))
-                break;
-            canvas = std::make_unique<Canvas>(width, height);
-            globalSlot = canvas->slotFor(gif->SColorMap);
-            const int background = std::clamp(gif->SBackGroundColor, 0, 255);
-            canvas->setBackground(static_cast<uint16_t>((globalSlot << 8) | background));
-        } else if (!shown.take(canvas->width(), canvas->height())) {
-            break;
+        if (introducer != 0x2C) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "0x%02X", introducer);
+            return stop(std::string("unknown block ") + hex + " before " + frame);
         }
+        if (s.frames.size() >= kMaxFrames)
+            return stop("more than " + std::to_string(kMaxFrames) + " frames");
+        FrameRecord f;
+        f.descriptor = pos;
+        f.control = control;
+        control = FrameControl{};
+        if (size - pos < 9)
+            return stop("file ends inside " + frame);
+        f.left = pz4fmt::le16(&b[pos]);
+        f.top = pz4fmt::le16(&b[pos + 2]);
+        f.width = pz4fmt::le16(&b[pos + 4]);
+        f.height = pz4fmt::le16(&b[pos + 6]);
+        const uint8_t packed = b[pos + 8];
+        pos += 9;
+        if (packed & 0x80) {
+            f.localCount = 1 << ((packed & 7) + 1);
+            f.localTable = pos;
+            if (static_cast<size_t>(f.localCount) * 3 > size - pos)
+                return stop("file ends inside " + frame);
+            pos += static_cast<size_t>(f.localCount) * 3;
+        }
+        if (pos >= size)
+            return stop("file ends inside " + frame);
+        const int codeSize = b[pos++];
+        if (codeSize > 8)
+            return stop("LZW minimum code size " + std::to_string(codeSize) +
+                        " is out of range in " + frame);
+        if (f.width <= 0 || f.height <= 0)
+            return stop(frame + " of " + sizeText(f.width, f.height) + " is empty");
+        if (f.width > pz4fmt::kMaxSide || f.height > pz4fmt::kMaxSide)
+            return stop(frame + " of " + sizeText(f.width, f.height) + " is larger than " +
+                        std::to_string(pz4fmt::kMaxSide) + " a side");
+        if (s.frames.empty()) {
+            // A screen of no size is taken to be as large as the first image needs,
+            // as viewers do.
+            s.width = screenWidth > 0 ? screenWidth : f.left + f.width;
+            s.height = screenHeight > 0 ? screenHeight : f.top + f.height;
+            if (s.width > pz4fmt::kMaxSide || s.height > pz4fmt::kMaxSide)
+                return stop("screen of " + sizeText(s.width, s.height) + " is larger than " +
+                            std::to_string(pz4fmt::kMaxSide) + " a side");
+        }
+        if (!skipSubBlocks()) {
+            if (firstRowDecodes(b, f))
+                s.frames.push_back(f);
+            return stop("file ends inside " + frame);
+        }
+        s.restores = s.restores || f.control.disposal == DISPOSE_PREVIOUS;
+        s.frames.push_back(f);
+    }
+}
 
-        const ColorMapObject* table = d.ColorMap != nullptr ? d.ColorMap : gif->SColorMap;
-        const int slot = d.ColorMap != nullptr ? canvas->slotFor(d.ColorMap) : globalSlot;
-        const int tableSize = table != nullptr ? std::min(table->ColorCount, 256) : 0;
-        const Rect r = canvas->clip(d.Left, d.Top, d.Width, d.Height);
-        if (control.disposal == DISPOSE_PREVIOUS)
-            canvas->save(r);
-        const Drawn drawn = drawImage(gif.get(), *canvas, r, slot, control.transparent);
-        // giflib keeps a record of every image it read, grown by one reallocation per
-        // image; dropped here so a file of many frames costs linear time.
-        GifFreeSavedImages(gif.get());
-        gif->ImageCount = 0;
+// The GIF side of pz4fmt::SequentialFrames: a file's structure, and how to draw
+// each of its frames on a screen.
+class GifCodec {
+public:
+    using Screen = Canvas;
+
+    GifCodec(std::vector<uint8_t> bytes, Structure structure)
+        : bytes_(std::move(bytes)), s_(std::move(structure)) {
+        // Held for as long as the file is open: no spare capacity from reading it.
+        bytes_.shrink_to_fit();
+        s_.frames.shrink_to_fit();
+    }
+
+    int frameCount() const { return static_cast<int>(s_.frames.size()); }
+    size_t screenBytes() const {
+        const size_t area = static_cast<size_t>(s_.width) * static_cast<size_t>(s_.height);
+        // The screen's sources, the colour tables, and the area kept for a restore.
+        return area * sizeof(uint16_t) + sizeof(std::array<Palette, Canvas::kSlots>) +
+               (s_.restores ? area * sizeof(uint16_t) : 0);
+    }
+    size_t frameBytes(int) const {
+        return static_cast<size_t>(s_.width) * static_cast<size_t>(s_.height);
+    }
+
+    Canvas firstScreen() {
+        Canvas canvas(s_.width, s_.height);
+        globalSlot_ = s_.globalCount > 0
+                          ? canvas.slotFor(bytes_.data() + s_.globalTable, s_.globalCount)
+                          : Canvas::kRawSlot;
+        canvas.setBackground(static_cast<uint16_t>((globalSlot_ << 8) | s_.background));
+        return canvas;
+    }
+
+    void step(Canvas& canvas, int index, pz4fmt::Frame* out) {
+        const FrameRecord& f = s_.frames[static_cast<size_t>(index)];
+        const bool local = f.localCount > 0;
+        const int slot =
+            local ? canvas.slotFor(bytes_.data() + f.localTable, f.localCount) : globalSlot_;
+        const int tableSize = local ? f.localCount : s_.globalCount;
+        const Rect r = canvas.clip(f.left, f.top, f.width, f.height);
+        if (f.control.disposal == DISPOSE_PREVIOUS)
+            canvas.save(r);
+        MemoryReader reader{};
+        detail::DecoderPtr gif = decoderAt(bytes_, reader, f);
+        lastDrawn_ =
+            gif ? drawImage(gif.get(), canvas, r, slot, f.control.transparent) : Drawn{false, 0};
+        if (out != nullptr) {
+            if (!scratch_)
+                scratch_ = std::make_unique<EmitScratch>();
+            canvas.emit(slot, tableSize, *out, *scratch_);
+            out->tag = f.control.delay;
+        }
+        if (f.control.disposal == DISPOSE_BACKGROUND)
+            canvas.clearToBackground(r);
+        else if (f.control.disposal == DISPOSE_PREVIOUS)
+            canvas.restore();
+    }
+
+    // How much of the last frame stepped through came out of its data.
+    Drawn lastDrawn() const { return lastDrawn_; }
+
+private:
+    std::vector<uint8_t> bytes_;
+    Structure s_;
+    int globalSlot_ = Canvas::kRawSlot;
+    std::unique_ptr<EmitScratch> scratch_; // made when the first frame is shown
+    Drawn lastDrawn_;
+};
+
+// The codec of `bytes`, or none (with the reason) when not one frame can be read.
+std::optional<GifCodec> openCodec(std::vector<uint8_t> bytes, std::string& why) {
+    Structure s;
+    if (!readStructure(bytes, s, why))
+        return std::nullopt;
+    if (s.frames.empty()) {
+        why = s.stop.empty() ? "the file holds no frames" : s.stop;
+        return std::nullopt;
+    }
+    return GifCodec(std::move(bytes), std::move(s));
+}
+
+} // namespace
+
+std::unique_ptr<pz4fmt::FrameSource> openGif(std::vector<uint8_t> bytes, size_t maxHeldBytes,
+                                             std::string* why) {
+    std::string reason;
+    std::optional<GifCodec> codec = openCodec(std::move(bytes), reason);
+    if (!codec) {
+        if (why != nullptr)
+            *why = reason;
+        return nullptr;
+    }
+    return std::make_unique<pz4fmt::SequentialFrames<GifCodec>>(std::move(*codec), maxHeldBytes);
+}
+
+bool decodeGif(const uint8_t* data, size_t size, pz4fmt::Image& out, size_t maxHeldBytes,
+               std::string* why) {
+    out.frames.clear();
+    std::string reason;
+    auto fail = [&](std::string text) {
+        if (why != nullptr)
+            *why = std::move(text);
+        return false;
+    };
+    if (data == nullptr || size == 0)
+        return fail("the file is empty");
+    std::optional<GifCodec> codec = openCodec(std::vector<uint8_t>(data, data + size), reason);
+    if (!codec)
+        return fail(reason);
+    size_t held = codec->screenBytes();
+    if (held > maxHeldBytes)
+        return fail("the screen alone is beyond the limit on pixels held");
+    Canvas screen = codec->firstScreen();
+    for (int k = 0; k < codec->frameCount(); ++k) {
+        const size_t need = codec->frameBytes(k);
+        if (need > maxHeldBytes - held)
+            break;
+        pz4fmt::Frame frame;
+        codec->step(screen, k, &frame);
+        const Drawn drawn = codec->lastDrawn();
         // A damaged image still shows the rows that came through, as viewers do; one
-        // that yielded none is no frame.
+        // that yielded none is no frame. Either way the frames end there.
         if (drawn.rows == 0 && !drawn.whole)
             break;
-
-        pz4fmt::Frame frame;
-        canvas->emit(slot, tableSize, frame);
-        frame.tag = control.delay;
+        held += need;
         out.frames.push_back(std::move(frame));
-
-        if (control.disposal == DISPOSE_BACKGROUND)
-            canvas->clearToBackground(r);
-        else if (control.disposal == DISPOSE_PREVIOUS)
-            canvas->restore();
-        control = FrameControl{};
         if (!drawn.whole)
             break;
     }
-    return !out.frames.empty();
+    if (out.frames.empty())
+        return fail(codec->lastDrawn().whole ? "frame 0 is beyond the limit on pixels held"
+                                             : "the image data of frame 0 is damaged");
+    return true;
 }
 
 } // namespace pz4gif

@@ -1,6 +1,9 @@
 #include "app/MainDlg.h"
 
+#include "anim/AnimDlg.h"
 #include "app/ObjectManager.h"
+#include "display/ViewManager.h"
+#include "display/ViewWin.h"
 #include "frames/IntList.h"
 #include "palette/PALDlg.h"
 #include "palette/PalManager.h"
@@ -52,6 +55,12 @@ TPz4MainDlg::TPz4MainDlg(QWidget* parent, std::unique_ptr<Prompts> prompts)
         case SaveId:
             connect(button, &QPushButton::clicked, this, &TPz4MainDlg::CmSave);
             break;
+        case ViewId:
+            connect(button, &QPushButton::clicked, this, &TPz4MainDlg::CmView);
+            break;
+        case AnimId:
+            connect(button, &QPushButton::clicked, this, &TPz4MainDlg::CmAnim);
+            break;
         case InfoId:
             connect(button, &QPushButton::clicked, this, &TPz4MainDlg::CmInfo);
             break;
@@ -65,7 +74,6 @@ TPz4MainDlg::TPz4MainDlg(QWidget* parent, std::unique_ptr<Prompts> prompts)
             connect(button, &QPushButton::clicked, this, &TPz4MainDlg::CmExit);
             break;
         default:
-            // View and Anim open windows this build does not have yet.
             break;
         }
     }
@@ -74,7 +82,10 @@ TPz4MainDlg::TPz4MainDlg(QWidget* parent, std::unique_ptr<Prompts> prompts)
 
 TPz4MainDlg::~TPz4MainDlg() {
     recordPosition();
-    delete viewWin_.data();
+    if (viewManager_) {
+        delete viewManager_->window();
+        viewManager_.reset();
+    }
     // Each records its position in the object manager as it goes, so all of
     // them go before the object manager writes the settings.
     delete infoDlg_.data();
@@ -112,6 +123,10 @@ void TPz4MainDlg::closingNotification(int message) {
     }
 }
 
+void TPz4MainDlg::EvViewClosed() {
+    viewManager_.reset();
+}
+
 void TPz4MainDlg::recordPosition() {
     const QPoint p = tracker_->position();
     objectManager_->MaX = p.x();
@@ -136,11 +151,11 @@ void TPz4MainDlg::CmLoad() {
         return;
 
     // Their frames come from the file about to be closed.
-    for (ToolDialog* window :
-         {static_cast<ToolDialog*>(listDlg_.data()), animDlg_.data(), viewWin_.data()}) {
+    for (ToolDialog* window : {static_cast<ToolDialog*>(listDlg_.data()), animDlg_.data()}) {
         if (window)
             window->Close();
     }
+    closeViewer();
 
     if (!objectManager_->OpenFile(path)) {
         message("Unknown Format !", "Error during loading");
@@ -195,6 +210,43 @@ void TPz4MainDlg::CmSave() {
     }
     if (chain.Count() > 0 && !plugins.SaveFramesWith(extension, chain.First()))
         message("Error saving frame(s) !");
+}
+
+void TPz4MainDlg::closeViewer() {
+    if (!viewManager_)
+        return;
+    if (TPz4ViewWin* window = viewManager_->window())
+        window->Close();
+    viewManager_.reset();
+}
+
+void TPz4MainDlg::CmView() {
+    if (!listDlg_) {
+        message("No Frames loaded !");
+        return;
+    }
+    closeViewer();
+    std::unique_ptr<cIntList> selection = listDlg_->GetSelection();
+    if (!selection) {
+        message("No Frames selected !");
+        return;
+    }
+    viewManager_ =
+        std::make_unique<cViewManager>(this, std::move(selection), objectManager_.get(), *prompts_);
+}
+
+void TPz4MainDlg::CmAnim() {
+    if (!listDlg_) {
+        message("No Frames loaded !");
+        return;
+    }
+    // Every press gives a fresh animator over all frames.
+    delete animDlg_.data();
+    objectManager_->animFrom = 0;
+    objectManager_->animTo = objectManager_->frameCount - 1;
+    auto* anim = new TPz4AnimDlg(this, objectManager_.get(), {*prompts_, saveState_, scriptState_});
+    animDlg_ = anim;
+    anim->showNormal();
 }
 
 // An open information, translation or palette window is left as it is: a

@@ -9,6 +9,7 @@
 #include <memory>
 
 class cObjectManager;
+class cViewManager;
 class PositionTracker;
 
 // The main button bar: the one window present from start to end. It owns the
@@ -33,6 +34,8 @@ public:
 
     void CmLoad();
     void CmSave();
+    void CmView();
+    void CmAnim();
     void CmInfo();
     void CmTrn();
     void CmPalette();
@@ -42,6 +45,8 @@ public:
 
     cObjectManager* objectManager() const { return objectManager_.get(); }
     TPz4ListDlg* listDlg() const { return listDlg_; }
+    cViewManager* viewManager() const { return viewManager_.get(); }
+    ToolDialog* animDlg() const { return animDlg_; }
     ToolDialog* infoDlg() const { return infoDlg_; }
     ToolDialog* palDlg() const { return palDlg_; }
     ToolDialog* trnDlg() const { return trnDlg_; }
@@ -49,7 +54,7 @@ public:
 private:
     void EvInfoClosed() { infoDlg_ = nullptr; }
     void EvListClosed() { listDlg_ = nullptr; }
-    void EvViewClosed() { viewWin_ = nullptr; }
+    void EvViewClosed();
     void EvAnimClosed() { animDlg_ = nullptr; }
     void EvPaletteClosed() { palDlg_ = nullptr; }
     void EvTrnClosed() { trnDlg_ = nullptr; }
@@ -58,11 +63,15 @@ private:
     void recordPosition();
     void setTitle(const char* path);
     void message(const char* text, const char* caption = "Error");
+    // Closes the viewer, which makes it report 997 and so deletes the view
+    // manager; a view manager that opened no viewer is deleted here.
+    void closeViewer();
 
     std::unique_ptr<Prompts> prompts_;
     // The dialogs' memory of the last choice, for the whole run.
     FileDialogState openState_;
     FileDialogState saveState_;
+    FileDialogState scriptState_;
     FileDialogState paletteState_;
     FileDialogState trnState_;
 
@@ -71,7 +80,7 @@ private:
     QPointer<ToolDialog> animDlg_;
     QPointer<ToolDialog> palDlg_;
     QPointer<ToolDialog> trnDlg_;
-    QPointer<ToolDialog> viewWin_;
+    std::unique_ptr<cViewManager> viewManager_;
     std::unique_ptr<cObjectManager> objectManager_;
     PositionTracker* tracker_;
 };

@@ -5,12 +5,13 @@
 //   saveframes  answer of SupportsSaveFrames (default 1)
 //   saveanims   answer of SupportsSaveAnims (default 0)
 //   lockfail    LockFrame refuses this frame (default -1, none)
-//   savefail    1 makes SaveObject fail after writing nothing
+//   savefail    1 makes SaveObject and SaveAnim fail after writing nothing
 //   load        "fail" makes LoadObject fail
 // Frame k is (1 + k % 4) x 2 pixels of value k % 256 with tag 1000 + k; odd
 // frames bring their own palette (every byte 200) with 16 colours, even ones none.
 // SaveObject logs "SaveObject <records>" and one line per record, and writes
-// each record's file with that same line.
+// each record's file with that same line. SaveAnim logs "SaveAnim <records>" and
+// the same lines, and writes them all to the file named in the first record.
 #include "FixtureSupport.h"
 #include "pz4/PluginContract.h"
 
@@ -85,6 +86,18 @@ PZ4_EXPORT int LockFrame(int index, unsigned char** pixels, unsigned char** pale
     return 1;
 }
 
+namespace {
+
+// name width height colours tag palette[0] palette[767] first-pixel
+std::string describe(const SAVE_FRAME& r) {
+    return std::string(r.fileName ? r.fileName : "-") + " " + std::to_string(r.width) + " " +
+           std::to_string(r.height) + " " + std::to_string(r.colorCount) + " " +
+           std::to_string(r.tag) + " " + std::to_string(r.palette[0]) + " " +
+           std::to_string(r.palette[767]) + " " + std::to_string(r.pixels[0]);
+}
+
+} // namespace
+
 PZ4_EXPORT int SaveObject(SAVE_FRAME* first) {
     int records = 0;
     for (const SAVE_FRAME* r = first; r != nullptr; r = r->next)
@@ -93,17 +106,31 @@ PZ4_EXPORT int SaveObject(SAVE_FRAME* first) {
     if (fixture::intSetting("savefail", 0) == 1)
         return 0;
     for (const SAVE_FRAME* r = first; r != nullptr; r = r->next) {
-        // name width height colours tag palette[0] palette[767] first-pixel
-        const std::string line =
-            std::string(r->fileName ? r->fileName : "-") + " " + std::to_string(r->width) + " " +
-            std::to_string(r->height) + " " + std::to_string(r->colorCount) + " " +
-            std::to_string(r->tag) + " " + std::to_string(r->palette[0]) + " " +
-            std::to_string(r->palette[767]) + " " + std::to_string(r->pixels[0]);
+        const std::string line = describe(*r);
         fixture::log(line);
         if (r->fileName) {
             std::ofstream out(r->fileName, std::ios::binary);
             out << line << '\n';
         }
+    }
+    return 1;
+}
+
+PZ4_EXPORT int SaveAnim(SAVE_FRAME* first) {
+    int records = 0;
+    for (const SAVE_FRAME* r = first; r != nullptr; r = r->next)
+        ++records;
+    fixture::log("SaveAnim " + std::to_string(records));
+    if (fixture::intSetting("savefail", 0) == 1)
+        return 0;
+    std::string lines;
+    for (const SAVE_FRAME* r = first; r != nullptr; r = r->next) {
+        fixture::log(describe(*r));
+        lines += describe(*r) + '\n';
+    }
+    if (first != nullptr && first->fileName != nullptr) {
+        std::ofstream out(first->fileName, std::ios::binary);
+        out << lines;
     }
     return 1;
 }

@@ -25,6 +25,10 @@ bool haveImageMagick() {
     return succeeds("convert -version");
 }
 
+bool haveFfmpeg() {
+    return succeeds("ffmpeg -hide_banner -decoders | grep -q flic");
+}
+
 std::string pillowPython() {
     for (const char* python : {"python3", "/usr/bin/python3"})
         if (succeeds(std::string(python) + " -c 'import PIL'"))

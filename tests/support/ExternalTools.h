@@ -13,6 +13,8 @@ bool succeeds(const std::string& command);
 std::string commandOutput(const std::string& command);
 
 bool haveImageMagick();
+// ffmpeg, with its FLIC decoder.
+bool haveFfmpeg();
 // The interpreter that has Pillow: the system one when a different python3 comes
 // first on the path; empty when none has it.
 std::string pillowPython();

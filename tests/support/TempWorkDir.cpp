@@ -50,7 +50,7 @@ void TempWorkDir::addFormat(const std::string& name, const std::string& as) cons
 }
 
 void TempWorkDir::addAllFormats() const {
-    for (const char* name : {"pzbmp", "pzgif", "pzpcx", "pzpng"})
+    for (const char* name : {"pzbmp", "pzfli", "pzflc", "pzgif", "pzpcx", "pzpng"})
         addFormat(name);
 }
 

@@ -23,7 +23,7 @@ public:
     // or under `as` when given.
     void addFixture(const std::string& name, const std::string& as = {}) const;
     void addFormat(const std::string& name, const std::string& as = {}) const;
-    // All four format plug-ins.
+    // Every format plug-in.
     void addAllFormats() const;
 
     void write(const std::string& name, const std::string& bytes) const;

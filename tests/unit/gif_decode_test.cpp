@@ -279,17 +279,23 @@ TEST(GifDecode, RefusesFilesWithoutAFrame) {
     EXPECT_FALSE(pz4gif::decodeGif(nullptr, 0, image));
 }
 
-TEST(GifDecode, DecodedSizeIsCapped) {
+TEST(GifDecode, PixelsHeldAreCapped) {
     GifFile f;
     f.screen(3, 2, kFour);
     for (int i = 0; i < 5; ++i)
         f.image(0, 0, 3, 2, {1, 1, 1, 2, 2, 2});
     f.trailer();
+    // What the working screen and one frame hold, as the decoder counts them.
+    auto source = pz4gif::openGif(f.bytes());
+    ASSERT_NE(source, nullptr);
+    ASSERT_NE(source->lock(0), nullptr);
+    const size_t screenAndFrame = source->heldBytes();
     pz4fmt::Image image;
-    // Three 6-pixel frames fit in 20 bytes, a fourth does not.
-    EXPECT_TRUE(pz4gif::decodeGif(f.bytes().data(), f.bytes().size(), image, 20));
+    // The screen and three 6-pixel frames fit, a fourth does not.
+    EXPECT_TRUE(
+        pz4gif::decodeGif(f.bytes().data(), f.bytes().size(), image, screenAndFrame + 2 * 6 + 5));
     EXPECT_EQ(image.frames.size(), 3u);
-    EXPECT_FALSE(pz4gif::decodeGif(f.bytes().data(), f.bytes().size(), image, 5));
+    EXPECT_FALSE(pz4gif::decodeGif(f.bytes().data(), f.bytes().size(), image, screenAndFrame - 1));
 }
 
 TEST(GifDecode, FrameCountIsCapped) {

@@ -1,3 +1,4 @@
+#include "GifRecording.h"
 #include "Options.h"
 #include "TempWorkDir.h"
 #include "plugins/DllManager.h"
@@ -476,7 +477,7 @@ TEST_F(PzconvFormats, ListShowsEveryPluginAsTheManagerSeesIt) {
         EXPECT_EQ(frames, plugins.PluginSavesFrames(i) ? "yes" : "no") << row;
         EXPECT_EQ(anims, plugins.PluginSavesAnims(i) ? "yes" : "no") << row;
     }
-    EXPECT_EQ(plugins.count, 6); // four formats, the fixture and the junk
+    EXPECT_EQ(plugins.count, 8); // six formats, the fixture and the junk
 }
 
 TEST_F(PzconvFormats, GifToPcxFramesAndPcxBackToAnAnimatedGif) {
@@ -546,6 +547,48 @@ TEST_F(PzconvFormats, AFormatThatCannotSaveAnimationsIsNamed) {
     EXPECT_NE(r.err.find("cannot save animations"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("pcx"), std::string::npos) << r.err;
     EXPECT_FALSE(dir.exists("anim.pcx"));
+}
+
+TEST_F(PzconvFormats, GifToAnFlcAnimationAndBackKeepsColoursAndTags) {
+    const Result toFlc = pzconv(dir, "convert walk.gif walk.flc --anim");
+    ASSERT_EQ(toFlc.code, 0) << toFlc.err;
+    const Result info = pzconv(dir, "info walk.flc");
+    ASSERT_EQ(info.code, 0) << info.err;
+    EXPECT_NE(info.out.find("FLC Animation"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("Frames:  4"), std::string::npos) << info.out;
+    const Result back = pzconv(dir, "convert walk.flc back.gif --anim");
+    ASSERT_EQ(back.code, 0) << back.err;
+    for (const char* name : {"walk.flc", "back.gif"}) {
+        const auto seen = look(name);
+        ASSERT_EQ(seen.size(), 4u) << name;
+        for (size_t k = 0; k < 4; ++k) {
+            EXPECT_EQ(seen[k].colours, expected[k]) << name << " " << k;
+            EXPECT_EQ(seen[k].tag, static_cast<int>(5 + k)) << name << " " << k;
+        }
+    }
+    // The FLI plug-in reads the same file under its own extension and writes nothing.
+    fs::copy_file(dir.path() / "walk.flc", dir.path() / "walk.fli");
+    EXPECT_EQ(look("walk.fli").size(), 4u);
+    const Result toFli = pzconv(dir, "convert walk.gif anim.fli --anim");
+    EXPECT_EQ(toFli.code, 1);
+    EXPECT_NE(toFli.err.find("cannot save animations"), std::string::npos) << toFli.err;
+}
+
+// A file of many frames is listed and converted whole: every frame is locked once
+// and held until the file closes.
+TEST_F(PzconvFormats, EveryFrameOfALongAnimationIsListedAndConverted) {
+    dir.write("long.gif", giftest::screenRecording(900, 64, 48));
+    const Result info = pzconv(dir, "info long.gif");
+    ASSERT_EQ(info.code, 0) << info.err;
+    EXPECT_NE(info.out.find("Frames:  900"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("\n899    64x48"), std::string::npos);
+
+    const Result anim = pzconv(dir, "convert long.gif copy.gif --anim");
+    ASSERT_EQ(anim.code, 0) << anim.err;
+    cDllManager plugins;
+    ASSERT_TRUE(plugins.OpenObject("copy.gif"));
+    EXPECT_EQ(plugins.FrameCount(), 900);
+    plugins.CloseObject();
 }
 
 } // namespace

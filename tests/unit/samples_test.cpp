@@ -98,6 +98,18 @@ TEST_F(Samples, EveryFormatShowsTheSameCycle) {
     }
 }
 
+TEST_F(Samples, TheFlcWalkIsTheGifWalkFrameForFrame) {
+    ASSERT_EQ(exitCode, 0);
+    const auto gif = load(file("walk.gif"));
+    const auto flc = load(file("walk.flc"));
+    ASSERT_EQ(flc.size(), gif.size());
+    for (size_t k = 0; k < flc.size(); ++k) {
+        EXPECT_EQ(flc[k].pixels, gif[k].pixels) << k;
+        EXPECT_EQ(flc[k].colours(), gif[k].colours()) << k;
+        EXPECT_EQ(flc[k].tag, gif[k].tag) << k;
+    }
+}
+
 TEST_F(Samples, ThePalettelessGifHoldsTheSameIndicesWithoutColours) {
     ASSERT_EQ(exitCode, 0);
     const auto bare = load(file("walk_nopal.gif"));

@@ -48,8 +48,9 @@ public:
     }
 
     bool run() {
-        return need("gif", true) && need("pcx", false) && need("bmp", false) &&
-               need("png", false) && walkGif() && pcxFrames() && single("walk.bmp", "bmp", 0) &&
+        return need("gif", true) && need("flc", true) && need("pcx", false) && need("bmp", false) &&
+               need("png", false) && walkAnimation("walk.gif", "gif") &&
+               walkAnimation("walk.flc", "flc") && pcxFrames() && single("walk.bmp", "bmp", 0) &&
                single("walk.png", "png", 4) && rawFiles();
     }
 
@@ -69,13 +70,13 @@ private:
 
     std::string path(const std::string& name) const { return (dir_ / name).string(); }
 
-    bool walkGif() {
+    bool walkAnimation(const char* file, const char* ext) {
         Palette palette = walkPalette();
         cSaveChain chain(cSaveChain::Kind::Animation, palette.data());
-        const std::string name = path("walk.gif");
+        const std::string name = path(file);
         for (auto& rows : rows_)
             chain.Append(name.c_str(), rows.data(), palette.data(), kSide, kSide, 256, kWalkDelay);
-        return plugins_.SaveAnimWith("gif", chain.First()) || fail("saving " + name + " failed");
+        return plugins_.SaveAnimWith(ext, chain.First()) || fail("saving " + name + " failed");
     }
 
     bool pcxFrames() {

@@ -1,15 +1,24 @@
-// pz4shot SAMPLE OUTPUT.png [PALETTE TABLE PALETTE.png TRANSLATION.png]
+// pz4shot SAMPLE OUTPUT.png [PALETTE TABLE PALETTE.png TRANSLATION.png [VIEWER.png]]
 // Starts the program as pz4 does, in the working directory, loads SAMPLE the way
 // the Load button does (the open dialog answered with SAMPLE), selects a few
 // frames, waits for the window manager to settle and saves the screen area
-// around the windows to OUTPUT.png. Given a palette and a table, it then opens
+// around the windows to OUTPUT.png. Given VIEWER.png, it selects every frame,
+// presses View and saves the windows with the viewer beside the list there. Given a
+// palette and a table, it then opens
 // the palette and colour translation windows, loads them through their Load
 // buttons and saves a picture of each window.
+// pz4shot SAMPLE ANIMATOR.png SCRIPT
+// Loads SAMPLE as above, then presses Anim, loads and enables SCRIPT, presses
+// Play and saves a picture of the main window, the animator and the player.
 // Files are answered with the names as given, relative to the working
 // directory, so the pictures show no folder of the machine that took them.
+#include "anim/AnimDlg.h"
 #include "app/MainDlg.h"
+#include "app/ObjectManager.h"
 #include "app/Pz4App.h"
 #include "app/SDIDecFrame.h"
+#include "display/ViewManager.h"
+#include "display/ViewWin.h"
 #include "frames/ListDlg.h"
 #include "palette/PALDlg.h"
 #include "palette/PALDlgClient.h"
@@ -17,6 +26,7 @@
 #include "palette/TRNDlgClient.h"
 #include "platform/ScriptedPrompts.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QEventLoop>
 #include <QImage>
@@ -60,13 +70,47 @@ bool saveWindows(std::initializer_list<const QWidget*> windows, const QString& o
     return true;
 }
 
+// The animator below the main window playing `scriptFile` in the player beside it.
+bool saveAnimator(TSDIDecFrame* frame, TPz4ListDlg* list, ScriptedPrompts* script,
+                  const char* scriptFile, const QString& output) {
+    TPz4MainDlg* bar = frame->client();
+    list->move(frame->frameGeometry().right() + 400, frame->frameGeometry().top());
+    cObjectManager* objects = bar->objectManager();
+    objects->AnX = frame->frameGeometry().left();
+    objects->AnY = frame->frameGeometry().bottom() + 12;
+    bar->CmAnim();
+    auto* anim = static_cast<TPz4AnimDlg*>(bar->animDlg());
+    if (!anim) {
+        std::fprintf(stderr, "pz4shot: the animator did not open\n");
+        return false;
+    }
+    settle(500);
+    objects->AnWX = anim->frameGeometry().right() + 12;
+    objects->AnWY = anim->frameGeometry().top();
+    TPz4AnimDlgClient* client = anim->client();
+    client->findChild<QCheckBox*>(QString::number(TPz4AnimDlgClient::ScriptCheckId))
+        ->setChecked(true);
+    script->answer(scriptFile);
+    client->LoadScript();
+    client->Play();
+    for (const auto& m : script->messages)
+        std::fprintf(stderr, "pz4shot: %s: %s\n", m.caption.c_str(), m.text.c_str());
+    if (!client->player()) {
+        std::fprintf(stderr, "pz4shot: %s did not play\n", scriptFile);
+        return false;
+    }
+    settle(800);
+    return saveWindows({frame, anim, client->player()}, output);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3 && argc != 7) {
-        std::fprintf(
-            stderr,
-            "usage: pz4shot SAMPLE OUTPUT.png [PALETTE TABLE PALETTE.png TRANSLATION.png]\n");
+    if (argc != 3 && argc != 4 && argc != 7 && argc != 8) {
+        std::fprintf(stderr,
+                     "usage: pz4shot SAMPLE OUTPUT.png [PALETTE TABLE PALETTE.png "
+                     "TRANSLATION.png [VIEWER.png]]\n"
+                     "       pz4shot SAMPLE ANIMATOR.png SCRIPT\n");
         return 2;
     }
     const std::string sample = argv[1];
@@ -95,10 +139,30 @@ int main(int argc, char** argv) {
     for (int row : {0, 2, 3})
         frames->selectionModel()->select(frames->model()->index(row, 0),
                                          QItemSelectionModel::Select);
+    if (argc == 4)
+        return saveAnimator(frame, list, script, argv[3], output) ? 0 : 1;
     settle(800);
 
     if (!saveWindows({frame, list}, output))
         return 1;
+    if (argc == 8) {
+        frames->selectAll();
+        frame->client()->CmView();
+        cViewManager* view = frame->client()->viewManager();
+        TPz4ViewWin* viewer = view ? view->window() : nullptr;
+        if (!viewer) {
+            std::fprintf(stderr, "pz4shot: no viewer opened\n");
+            return 1;
+        }
+        // Moved once the window manager has placed it: a move while it is still
+        // being mapped is lost.
+        settle(300);
+        viewer->move(list->frameGeometry().right() + 12, list->frameGeometry().top());
+        settle(800);
+        if (!saveWindows({frame, list, viewer}, QString::fromLocal8Bit(argv[7])))
+            return 1;
+        viewer->Close();
+    }
     if (argc == 3)
         return 0;
 

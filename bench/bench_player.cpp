@@ -1,0 +1,205 @@
+// The player window on the offscreen platform. Counters:
+//   BM_PlayerStep      one step (tick, paint, copy) of a 400x300 frame whose screen
+//                      pixmap is cached, against a bare QPainter draw of that same
+//                      pixmap into a 400x300 image: x_bare_draw (aim: 1.5 or less)
+//   BM_PlayerMemory    a player of 1,000 frames of 128x128 after one full cycle
+//                      (every pixmap made), the plug-in's buffers included:
+//                      bytes_per_pixel (aim: 6 or less)
+//   BM_PlayerPace      steps per second over 10 s of the real timer at speed
+//                      10, 5 and 0, against 100, 1000/60 and 1000/110: x_expected
+//                      (aim: within 5% of 1), and the process's CPU use while a
+//                      64x64 animation plays: cpu_pct (aim at speed 10: under 5)
+
+#include "app/ObjectManager.h"
+#include "display/AnimWin.h"
+#include "frames/FrameList.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QImage>
+#include <QPainter>
+#include <QTimer>
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+namespace {
+
+double cpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+size_t heapBytes() {
+    const struct mallinfo2 m = mallinfo2();
+    return m.uordblks + m.hblkhd;
+}
+
+// The program's working directory holds pz.ini, which the object manager writes
+// when it goes: run in a folder of our own.
+struct Environment {
+    std::filesystem::path dir;
+    std::unique_ptr<QApplication> app;
+    std::unique_ptr<cObjectManager> objects;
+
+    Environment() {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        dir = std::filesystem::temp_directory_path() /
+              ("pz4-bench-player-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(dir);
+        std::filesystem::current_path(dir);
+        static int argc = 1;
+        static char name[] = "bench_player";
+        static char* argv[] = {name, nullptr};
+        app = std::make_unique<QApplication>(argc, argv);
+        objects = std::make_unique<cObjectManager>();
+    }
+    ~Environment() {
+        objects.reset();
+        app.reset();
+        std::error_code ec;
+        std::filesystem::current_path(dir.parent_path(), ec);
+        std::filesystem::remove_all(dir, ec);
+    }
+};
+
+Environment& env() {
+    static Environment e;
+    return e;
+}
+
+// Frames as a plug-in would hold them, with a palette of their own.
+struct Frames {
+    std::vector<std::vector<unsigned char>> pixels;
+    std::vector<unsigned char> palette = std::vector<unsigned char>(768, 90);
+
+    Frames(int count, int width, int height) {
+        for (int f = 0; f < count; ++f) {
+            std::vector<unsigned char> px(static_cast<size_t>(width) * static_cast<size_t>(height));
+            for (size_t i = 0; i < px.size(); ++i)
+                px[i] = static_cast<unsigned char>((i * 7 + static_cast<size_t>(f) * 13) & 255);
+            pixels.push_back(std::move(px));
+        }
+        for (int k = 0; k < 256; ++k)
+            palette[static_cast<size_t>(3 * k)] = static_cast<unsigned char>(k);
+    }
+
+    std::unique_ptr<cFrameList> chain(int width, int height) {
+        cFrameList* first = nullptr;
+        cFrameList* last = nullptr;
+        for (size_t i = 0; i < pixels.size(); ++i) {
+            last = new cFrameList(last, pixels[i].data(), palette.data(), width, height, 0,
+                                  static_cast<int>(i), static_cast<int>(i % 2));
+            if (first == nullptr)
+                first = last;
+        }
+        return std::unique_ptr<cFrameList>(first);
+    }
+};
+
+void pump(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+void BM_PlayerStep(benchmark::State& state) {
+    Environment& e = env();
+    constexpr int kW = 400, kH = 300;
+    Frames frames(2, kW, kH);
+    auto* player = new TPz4AnimWin(nullptr, e.objects.get(), frames.chain(kW, kH));
+    player->show();
+    pump(50);
+    // Both pictures drawn once, so both pixmaps are cached.
+    player->Tick(TPz4AnimWin::TimerId);
+    player->Tick(TPz4AnimWin::TimerId);
+
+    const QPixmap cached = player->screenPixmap(0);
+    QImage target(kW, kH, QImage::Format_RGB32);
+    constexpr int kBareRuns = 2000;
+    double bare = 1e30;
+    for (int round = 0; round < 5; ++round) {
+        const double t0 = cpuSeconds();
+        for (int i = 0; i < kBareRuns; ++i) {
+            QPainter painter(&target);
+            painter.drawPixmap(0, 0, cached);
+        }
+        bare = std::min(bare, (cpuSeconds() - t0) / kBareRuns);
+    }
+
+    double total = 0;
+    for (auto _ : state) {
+        const double t0 = cpuSeconds();
+        player->Tick(TPz4AnimWin::TimerId);
+        total += cpuSeconds() - t0;
+    }
+    const double step = total / static_cast<double>(std::max<int64_t>(1, state.iterations()));
+    state.counters["step_us"] = step * 1e6;
+    state.counters["bare_draw_us"] = bare * 1e6;
+    state.counters["x_bare_draw"] = step / bare;
+    delete player;
+}
+
+void BM_PlayerMemory(benchmark::State& state) {
+    Environment& e = env();
+    constexpr int kCount = 1000, kSide = 128;
+    for (auto _ : state) {
+        const size_t before = heapBytes();
+        auto frames = std::make_unique<Frames>(kCount, kSide, kSide);
+        auto* player = new TPz4AnimWin(nullptr, e.objects.get(), frames->chain(kSide, kSide));
+        player->show();
+        pump(20);
+        for (int i = 0; i < kCount; ++i)
+            player->Tick(TPz4AnimWin::TimerId);
+        const size_t after = heapBytes();
+        state.counters["bytes_per_pixel"] =
+            static_cast<double>(after - before) / (double(kCount) * kSide * kSide);
+        state.counters["pixmap_MiB"] = static_cast<double>(player->cachedPixmapBytes()) / 1048576.0;
+        delete player;
+        frames.reset();
+    }
+}
+
+void BM_PlayerPace(benchmark::State& state) {
+    Environment& e = env();
+    const int speed = static_cast<int>(state.range(0));
+    constexpr int kSide = 64, kSeconds = 10;
+    Frames frames(8, kSide, kSide);
+    for (auto _ : state) {
+        auto* player = new TPz4AnimWin(nullptr, e.objects.get(), frames.chain(kSide, kSide));
+        player->show();
+        pump(50);
+        int steps = 0;
+        QObject::connect(player, &TPz4AnimWin::frameShown, [&steps] { ++steps; });
+        player->SetDelay(10 - speed);
+        QElapsedTimer wall;
+        const double cpu0 = cpuSeconds();
+        wall.start();
+        player->setTimer(TPz4AnimWin::TimerId, TPz4AnimWin::TimerPeriodMs);
+        pump(kSeconds * 1000);
+        const double seconds = static_cast<double>(wall.nsecsElapsed()) * 1e-9;
+        const double cpu = cpuSeconds() - cpu0;
+        const double expected = 1000.0 / (10.0 * (11 - speed));
+        state.counters["steps_per_s"] = steps / seconds;
+        state.counters["expected"] = expected;
+        state.counters["x_expected"] = steps / seconds / expected;
+        state.counters["cpu_pct"] = 100.0 * cpu / seconds;
+        delete player;
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_PlayerStep)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PlayerMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlayerPace)->Arg(10)->Arg(5)->Arg(0)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();

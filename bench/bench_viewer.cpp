@@ -1,0 +1,244 @@
+// The viewer, on the offscreen platform. Counters:
+//   BM_PaintMiddle/<n>     one full paint of a 600-wide viewer scrolled to the
+//                          middle of n 64x64 frames (pixmaps already made)
+//     us_per_paint, x_10_frames (this paint against the 10-frame paint measured
+//     in the same run; aim: 1.5 or less at 10,000 frames)
+//   BM_OpenViewer          View pressed on 1,000 selected 64x64 frames of a GIF
+//                          (pzgif) until the viewer's first paint is done
+//     ms_open (aim: under 100)
+//   BM_ViewerMemory        heap taken by a painted viewer of 10,000 64x64 frames
+//     bytes_per_pixel (everything but the screen pixmaps; aim: 1.2 or less),
+//     pixmap_MiB (the pixmap cache, bounded by FramePixmapCache::kBoundBytes)
+
+#include "GifCodec.h"
+#include "app/MainDlg.h"
+#include "app/ObjectManager.h"
+#include "app/Pz4App.h"
+#include "app/SDIDecFrame.h"
+#include "display/FramePixmapCache.h"
+#include "display/ViewManager.h"
+#include "display/ViewWin.h"
+#include "frames/FrameList.h"
+#include "frames/ListDlg.h"
+#include "platform/ScriptedPrompts.h"
+
+#include <QCoreApplication>
+#include <QListView>
+#include <QScrollBar>
+#include <QWindow>
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <ctime>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+namespace {
+
+constexpr int kSide = 64;
+constexpr size_t kFramePixels = size_t(kSide) * kSide;
+
+double cpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// A window paints only once the window system has exposed it.
+void waitExposed(QWidget& window) {
+    for (int i = 0; i < 1000 && !(window.windowHandle() && window.windowHandle()->isExposed());
+         ++i)
+        QCoreApplication::processEvents();
+}
+
+void runDeferredDeletes() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// A working folder of its own (pz.ini, plug-ins), removed at the end.
+struct WorkDir {
+    std::filesystem::path dir, previous;
+    WorkDir() : previous(std::filesystem::current_path()) {
+        dir = std::filesystem::temp_directory_path() /
+              ("pz4-bench-viewer-" + std::to_string(getpid()));
+        std::filesystem::create_directories(dir);
+        std::filesystem::current_path(dir);
+    }
+    ~WorkDir() {
+        std::filesystem::current_path(previous);
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
+    }
+};
+
+TPz4App& app() {
+    static int argc = 1;
+    static char name[] = "bench_viewer";
+    static char* argv[] = {name, nullptr};
+    static TPz4App* instance = [] {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        return new TPz4App(argc, argv);
+    }();
+    return *instance;
+}
+
+// n 64x64 frames with their own palettes, in buffers the caller keeps, as a
+// plug-in's would be.
+struct Frames {
+    std::vector<std::vector<unsigned char>> pixels;
+    std::array<unsigned char, 768> palette{};
+
+    explicit Frames(size_t n) : pixels(n) {
+        for (size_t i = 0; i < n; ++i) {
+            pixels[i].resize(kFramePixels);
+            for (size_t p = 0; p < kFramePixels; ++p)
+                pixels[i][p] = static_cast<unsigned char>((p / kSide + p % kSide + i) & 0xFF);
+        }
+        for (size_t k = 0; k < palette.size(); ++k)
+            palette[k] = static_cast<unsigned char>(k * 5);
+    }
+    std::unique_ptr<cFrameList> chain() {
+        std::unique_ptr<cFrameList> first;
+        cFrameList* last = nullptr;
+        for (size_t i = 0; i < pixels.size(); ++i) {
+            last = new cFrameList(last, pixels[i].data(), palette.data(), kSide, kSide, 0,
+                                  int32_t(i), 0);
+            if (!first)
+                first.reset(last);
+        }
+        return first;
+    }
+};
+
+// A shown viewer of `n` frames, its outer width 600, scrolled to the middle.
+std::unique_ptr<TPz4ViewWin> middleViewer(cObjectManager& om, Frames& frames) {
+    auto window = std::make_unique<TPz4ViewWin>(nullptr, &om, frames.chain());
+    window->showNormal();
+    waitExposed(*window);
+    auto* bar = window->findChild<QScrollBar*>(QString::number(TPz4ViewWin::ScrollBarId));
+    bar->setValue(bar->maximum() / 2);
+    window->repaint();
+    return window;
+}
+
+double secondsPerPaint(TPz4ViewWin& window, int paints) {
+    double best = 1e30;
+    for (int round = 0; round < 5; ++round) {
+        const double t0 = cpuSeconds();
+        for (int i = 0; i < paints; ++i)
+            window.repaint();
+        best = std::min(best, (cpuSeconds() - t0) / paints);
+    }
+    return best;
+}
+
+void BM_PaintMiddle(benchmark::State& state) {
+    app();
+    WorkDir dir;
+    cObjectManager om;
+    Frames tenFrames(10), frames(static_cast<size_t>(state.range(0)));
+    const double baseline = secondsPerPaint(*middleViewer(om, tenFrames), 200);
+    const auto window = middleViewer(om, frames);
+    double total = 0;
+    for (auto _ : state) {
+        const double t0 = cpuSeconds();
+        window->repaint();
+        total += cpuSeconds() - t0;
+    }
+    const double per = total / static_cast<double>(std::max<int64_t>(1, state.iterations()));
+    state.counters["us_per_paint"] = per * 1e6;
+    state.counters["x_10_frames"] = per / baseline;
+}
+
+// 1,000 64x64 frames, every one with its own table, as one GIF animation.
+std::vector<uint8_t> gifOf1000Frames() {
+    Frames frames(1000);
+    std::vector<pz4fmt::SaveInput> in;
+    for (const auto& px : frames.pixels)
+        in.push_back({"", px.data(), frames.palette.data(), kSide, kSide, 256, 4});
+    std::vector<uint8_t> out;
+    if (!pz4gif::encodeGifAnimation(in, out))
+        throw std::runtime_error("cannot write the animation");
+    return out;
+}
+
+void BM_OpenViewer(benchmark::State& state) {
+    app();
+    WorkDir dir;
+    std::filesystem::copy_file(PZ4_PLUGIN_DIR "/pzgif.so", dir.dir / "pzgif.so");
+    {
+        const std::vector<uint8_t> gif = gifOf1000Frames();
+        std::FILE* f = std::fopen("walk.gif", "wb");
+        std::fwrite(gif.data(), 1, gif.size(), f);
+        std::fclose(f);
+    }
+    auto prompts = std::make_unique<ScriptedPrompts>();
+    ScriptedPrompts* script = prompts.get();
+    auto frame = std::make_unique<TSDIDecFrame>(std::move(prompts));
+    TPz4App::ShowNormalised(frame.get());
+    script->answer((dir.dir / "walk.gif").string());
+    TPz4MainDlg* dlg = frame->client();
+    dlg->CmLoad();
+    if (!dlg->listDlg() || dlg->objectManager()->frameCount != 1000) {
+        state.SkipWithError("pzgif did not load the animation");
+        return;
+    }
+    auto* list = dlg->listDlg()->findChild<QListView*>(QString::number(TPz4ListDlg::ListId));
+    list->selectAll();
+
+    double total = 0;
+    for (auto _ : state) {
+        const double t0 = cpuSeconds();
+        dlg->CmView();
+        TPz4ViewWin* window = dlg->viewManager() ? dlg->viewManager()->window() : nullptr;
+        if (!window) {
+            state.SkipWithError("no viewer opened");
+            break;
+        }
+        waitExposed(*window);
+        window->repaint();
+        total += cpuSeconds() - t0;
+        window->Close();
+        runDeferredDeletes();
+    }
+    const double per = total / static_cast<double>(std::max<int64_t>(1, state.iterations()));
+    state.counters["ms_open"] = per * 1e3;
+    frame.reset();
+    runDeferredDeletes();
+}
+
+void BM_ViewerMemory(benchmark::State& state) {
+    app();
+    WorkDir dir;
+    cObjectManager om;
+    const size_t n = 10'000;
+    Frames frames(n);
+    for (auto _ : state) {
+        const size_t before = mallinfo2().uordblks;
+        auto window = middleViewer(om, frames);
+        // Scrolled through to the end: the pixmap cache fills up to its bound.
+        auto* bar = window->findChild<QScrollBar*>(QString::number(TPz4ViewWin::ScrollBarId));
+        for (int v = 0; v <= bar->maximum(); v += 600) {
+            bar->setValue(v);
+            window->repaint();
+        }
+        const double taken = static_cast<double>(mallinfo2().uordblks - before);
+        const double pixmaps = static_cast<double>(window->pixmapCache().bytes());
+        state.counters["bytes_per_pixel"] = (taken - pixmaps) / double(n * kFramePixels);
+        state.counters["pixmap_MiB"] = pixmaps / (1 << 20);
+        state.counters["pixmaps_held"] = static_cast<double>(window->pixmapCache().held());
+    }
+}
+
+BENCHMARK(BM_PaintMiddle)->Arg(10)->Arg(10'000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_OpenViewer)->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_ViewerMemory)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+} // namespace
+
+BENCHMARK_MAIN();

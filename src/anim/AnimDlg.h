@@ -1,0 +1,25 @@
+#pragma once
+
+#include "anim/AnimDlgClient.h"
+#include "platform/FramedToolWindow.h"
+
+class cObjectManager;
+
+// The animator window: a fixed-size frame around the animator's controls. At
+// most one exists; the main window makes a fresh one for every Anim press.
+class TPz4AnimDlg : public FramedToolWindow {
+    Q_OBJECT
+public:
+    TPz4AnimDlg(QWidget* parent, cObjectManager* objectManager, AnimatorPrompts prompts);
+    ~TPz4AnimDlg() override;
+
+    TPz4AnimDlgClient* client() const { return client_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void storePosition() override;
+
+private:
+    cObjectManager* objectManager_;
+    TPz4AnimDlgClient* client_;
+};

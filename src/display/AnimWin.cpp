@@ -1,0 +1,196 @@
+#include "display/AnimWin.h"
+
+#include "app/ObjectManager.h"
+#include "display/FramePixmapCache.h"
+#include "frames/FrameList.h"
+#include "palette/TRNManager.h"
+#include "platform/WindowPlacement.h"
+#include "platform/WindowTimer.h"
+
+#include <QCloseEvent>
+#include <QIcon>
+#include <QImage>
+#include <QPaintEvent>
+#include <QPainter>
+#include <algorithm>
+
+TPz4AnimWin::TPz4AnimWin(QWidget* parent, cObjectManager* objectManager,
+                         std::unique_ptr<cFrameList> frames)
+    : ToolDialog(parent, closing::AnimClosed,
+                 Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                     Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                     Qt::WindowCloseButtonHint),
+      objectManager_(objectManager), timer_(new WindowTimer(this, [this](int id) { Tick(id); })) {
+    setWindowTitle(QStringLiteral("Player"));
+    // Steps paint over what the earlier ones left: nothing is cleared first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    SetFrames(std::move(frames));
+    outerSize_ = QSize(maxWidth_ <= MaxOuterWidth ? maxWidth_ + BorderWidth : MaxOuterWidth,
+                       maxHeight_ + BorderHeight);
+    // Until the window system has framed it, the client takes the whole outer size.
+    resize(outerSize_);
+    if (objectManager_->restorePositions)
+        PlaceWindow(this, QPoint(objectManager_->AnWX, objectManager_->AnWY));
+    tracker_ = new PositionTracker(this);
+    setWindowIcon(QIcon(QStringLiteral(":/icons/800.png")));
+    paused_ = false;
+}
+
+TPz4AnimWin::~TPz4AnimWin() {
+    // Closed windows stored their place when closing; a newer player may have moved since.
+    if (!closed())
+        storePosition();
+}
+
+void TPz4AnimWin::SetFrames(std::unique_ptr<cFrameList> frames) {
+    busy_ = true;
+    frames_ = std::move(frames);
+    MeasureFrames();
+    BuildImages();
+    busy_ = false;
+}
+
+void TPz4AnimWin::MeasureFrames() {
+    maxWidth_ = 0;
+    maxHeight_ = 0;
+    for (const cFrameList* node = frames_.get(); node != nullptr; node = node->next.get()) {
+        maxWidth_ = std::max(maxWidth_, node->width);
+        maxHeight_ = std::max(maxHeight_, node->height);
+    }
+}
+
+void TPz4AnimWin::BuildImages() {
+    images_.clear();
+    pixmaps_.clear();
+    cachedBytes_ = 0;
+    // One builder for the chain: frames with the same palette share a colour table.
+    FrameImageBuilder builder(objectManager_->trnManager->table);
+    for (const cFrameList* node = frames_.get(); node != nullptr; node = node->next.get())
+        images_.push_back(builder.build(*node, node->mirror));
+    pixmaps_.resize(images_.size());
+}
+
+void TPz4AnimWin::fitToFrame() {
+    // The size is an outer size, frame and caption included; the frame is known
+    // only once the window system has put one around the window.
+    const QSize frame = frameGeometry().size() - size();
+    if (fitted_ || frame.isEmpty())
+        return;
+    fitted_ = true;
+    resize((outerSize_ - frame).expandedTo(QSize(1, 1)));
+}
+
+void TPz4AnimWin::showEvent(QShowEvent* event) {
+    ToolDialog::showEvent(event);
+    fitToFrame();
+}
+
+void TPz4AnimWin::moveEvent(QMoveEvent* event) {
+    ToolDialog::moveEvent(event);
+    fitToFrame();
+}
+
+void TPz4AnimWin::setTimer(int id, int periodMs) {
+    timer_->start(id, periodMs);
+}
+
+bool TPz4AnimWin::timerActive() const {
+    return timer_->active();
+}
+
+int TPz4AnimWin::timerPeriod() const {
+    return timer_->periodMs();
+}
+
+void TPz4AnimWin::Tick(int id) {
+    if (id != TimerId)
+        return;
+    if (tickCount_ < delay_) {
+        ++tickCount_;
+        return;
+    }
+    if (!busy_)
+        ShowNextFrame();
+    tickCount_ = 0;
+}
+
+void TPz4AnimWin::ShowNextFrame() {
+    if (paused_ || images_.empty())
+        return;
+    // Drawing happens in the paint handler; the area of the frame is painted at once.
+    const FrameImage& image = images_[static_cast<size_t>(nextFrame_)];
+    stepPainted_ = false;
+    repaint(0, 0, image.width, image.height);
+    // A window that cannot paint now (hidden, minimised) still takes the step,
+    // as drawing into a covered window does.
+    if (!stepPainted_)
+        advance();
+}
+
+void TPz4AnimWin::advance() {
+    if (++nextFrame_ >= static_cast<int>(images_.size()))
+        nextFrame_ = 0;
+}
+
+QPixmap TPz4AnimWin::screenPixmap(int i) const {
+    const QPixmap& cached = pixmaps_[static_cast<size_t>(i)];
+    return cached.isNull() ? QPixmap::fromImage(ToScreenImage(images_[static_cast<size_t>(i)]))
+                           : cached;
+}
+
+QRect TPz4AnimWin::drawStep(QPainter& painter) {
+    const size_t i = static_cast<size_t>(nextFrame_);
+    const FrameImage& image = images_[i];
+    if (!image.empty()) {
+        QPixmap& cached = pixmaps_[i];
+        if (cached.isNull()) {
+            QImage picture = ToScreenImage(image);
+            const int64_t bytes = picture.sizeInBytes();
+            if (!picture.isNull() && cachedBytes_ + bytes <= pixmapBudget_) {
+                cached = QPixmap::fromImage(std::move(picture));
+                cachedBytes_ += bytes;
+                painter.drawPixmap(0, 0, cached);
+            } else {
+                painter.drawImage(0, 0, picture);
+            }
+        } else {
+            painter.drawPixmap(0, 0, cached);
+        }
+    }
+    const int shown = nextFrame_;
+    advance();
+    emit frameShown(shown);
+    return QRect(0, 0, image.width, image.height);
+}
+
+void TPz4AnimWin::paintEvent(QPaintEvent* event) {
+    // Every paint is a step, whether a tick or the window system asked for it.
+    QPainter painter(this);
+    QRect drawn;
+    if (!busy_ && !images_.empty()) {
+        busy_ = true;
+        stepPainted_ = true;
+        if (!paused_)
+            drawn = drawStep(painter);
+        busy_ = false;
+    }
+    // Whatever else the window system wants painted gets the background, as it
+    // would have been erased before the paint.
+    const QRegion rest = event->region().subtracted(drawn);
+    for (const QRect& r : rest)
+        painter.fillRect(r, palette().window());
+}
+
+void TPz4AnimWin::closeEvent(QCloseEvent* event) {
+    ToolDialog::closeEvent(event);
+    timer_->stop();
+    // The chain points into the plug-in's buffers, which may go with the file
+    // before this window is disposed of; the pictures are all a step needs.
+    frames_.reset();
+}
+
+void TPz4AnimWin::storePosition() {
+    const QPoint p = tracker_->position();
+    objectManager_->AnWX = p.x();
+    objectManager_->AnWY = p.y();
+}

@@ -1,0 +1,106 @@
+#pragma once
+
+#include "display/FrameImage.h"
+#include "platform/ToolDialog.h"
+
+#include <QPixmap>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class QImage;
+class QPainter;
+class cFrameList;
+class cObjectManager;
+class PositionTracker;
+class WindowTimer;
+
+// The player: shows a frame chain as an endless animation, one frame at a time
+// at the top-left corner, stepping on its timer. Each frame is converted once,
+// when the player is made, with its own mirroring; a step then only copies a
+// ready picture. The animator that owns it is told of its closing (996).
+class TPz4AnimWin : public ToolDialog {
+    Q_OBJECT
+public:
+    static constexpr int TimerId = 12;
+    static constexpr int TimerPeriodMs = 1; // as requested; the platform's floor applies
+    // Outer width is the widest frame plus the border, up to this; the height has no cap.
+    static constexpr int MaxOuterWidth = 400;
+    static constexpr int BorderWidth = 6;
+    static constexpr int BorderHeight = 35;
+    // Screen pixmaps are kept for frames already drawn up to this many bytes; past
+    // it a step converts that frame's picture as it draws. Frames are cached in the
+    // order first drawn and never evicted: a player runs through its frames in a
+    // cycle, where evicting the least recently used would always evict the frame
+    // needed next.
+    static constexpr int64_t kPixmapCacheBytes = int64_t{256} << 20;
+
+    // Takes the chain, which must hold at least one frame. The caller shows the window.
+    TPz4AnimWin(QWidget* parent, cObjectManager* objectManager, std::unique_ptr<cFrameList> frames);
+    ~TPz4AnimWin() override;
+
+    // Ticks left out between two steps; read at the next tick.
+    void SetDelay(int n) { delay_ = n; }
+    // While paused a step draws nothing and the next frame stays the same.
+    void SetPaused(bool p) { paused_ = p; }
+    // Starts the window's timer, whose ticks go to Tick; it runs until the window closes.
+    void setTimer(int id, int periodMs);
+    // One tick of timer `id`: a step every delay + 1 ticks of timer 12.
+    void Tick(int id);
+
+    int nextFrame() const { return nextFrame_; }
+    int delay() const { return delay_; }
+    bool paused() const { return paused_; }
+    int maxWidth() const { return maxWidth_; }
+    int maxHeight() const { return maxHeight_; }
+    int frameCount() const { return static_cast<int>(images_.size()); }
+    bool timerActive() const;
+    int timerPeriod() const;
+    // The cache's bound: kPixmapCacheBytes unless set otherwise.
+    void setPixmapBudget(int64_t bytes) { pixmapBudget_ = bytes; }
+    // Bytes held by cached screen pixmaps.
+    int64_t cachedPixmapBytes() const { return cachedBytes_; }
+    // The screen picture of frame i (converted now when not cached).
+    QPixmap screenPixmap(int i) const;
+
+signals:
+    // A step drew frame `index` (its place in the chain).
+    void frameShown(int index);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void storePosition() override;
+
+private:
+    void SetFrames(std::unique_ptr<cFrameList> frames);
+    void MeasureFrames();
+    void BuildImages();
+    // The step a tick makes: draws frame nextFrame through a paint of its area.
+    void ShowNextFrame();
+    // Draws frame nextFrame at (0, 0) and moves on; the area it covered.
+    QRect drawStep(QPainter& painter);
+    void advance();
+    void fitToFrame();
+
+    cObjectManager* objectManager_;
+    std::unique_ptr<cFrameList> frames_;
+    bool busy_ = false;
+    bool paused_ = true;
+    int maxWidth_ = 0;
+    int maxHeight_ = 0;
+    int nextFrame_ = 0;
+    int delay_ = 0;
+    int tickCount_ = 0;
+    std::vector<FrameImage> images_;
+    std::vector<QPixmap> pixmaps_; // null where not cached
+    int64_t cachedBytes_ = 0;
+    int64_t pixmapBudget_ = kPixmapCacheBytes;
+    bool stepPainted_ = false;
+    QSize outerSize_;
+    bool fitted_ = false;
+    WindowTimer* timer_;
+    PositionTracker* tracker_;
+};

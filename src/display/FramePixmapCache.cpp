@@ -1,0 +1,48 @@
+#include "display/FramePixmapCache.h"
+
+#include "display/FrameImage.h"
+
+QImage ToScreenImage(const FrameImage& image) {
+    if (image.empty())
+        return {};
+    QImage screen(image.width, image.height, QImage::Format_RGB32);
+    if (screen.isNull())
+        return {};
+    const FrameImage::ColorTable& colors = *image.colors;
+    const auto w = static_cast<size_t>(image.width);
+    for (int32_t y = 0; y < image.height; ++y) {
+        // Stored rows count from the bottom of the picture.
+        const unsigned char* src = image.storedRow(image.height - 1 - y);
+        auto* dst = reinterpret_cast<QRgb*>(screen.scanLine(y));
+        for (size_t x = 0; x < w; ++x)
+            dst[x] = colors[src[x]];
+    }
+    return screen;
+}
+
+const QPixmap& FramePixmapCache::pixmap(size_t key, const FrameImage& image) {
+    if (auto it = entries_.find(key); it != entries_.end()) {
+        uses_.splice(uses_.begin(), uses_, it->second.use);
+        return it->second.pixmap;
+    }
+    QPixmap made = QPixmap::fromImage(ToScreenImage(image));
+    ++conversions_;
+    const qint64 size = qint64(made.width()) * made.height() * made.depth() / 8;
+    // The new pixmap is kept even when it alone is past the bound: it is about to
+    // be drawn. It goes first next time.
+    while (!uses_.empty() && bytes_ + size > bound_) {
+        auto oldest = entries_.find(uses_.back());
+        bytes_ -= oldest->second.bytes;
+        entries_.erase(oldest);
+        uses_.pop_back();
+    }
+    uses_.push_front(key);
+    bytes_ += size;
+    return entries_.emplace(key, Entry{std::move(made), size, uses_.begin()}).first->second.pixmap;
+}
+
+void FramePixmapCache::clear() {
+    entries_.clear();
+    uses_.clear();
+    bytes_ = 0;
+}

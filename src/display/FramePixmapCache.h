@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QImage>
+#include <QPixmap>
+#include <cstddef>
+#include <list>
+#include <unordered_map>
+
+struct FrameImage;
+
+// The picture as the screen shows it: top row first, 32-bit colours from the
+// image's colour table. An empty image gives a null QImage.
+QImage ToScreenImage(const FrameImage& image);
+
+// Screen pixmaps of the frames a window has drawn, kept up to a memory bound so
+// scrolling back and forth converts nothing twice while a window over thousands of
+// large frames does not hold a pixmap of each. Past the bound the least recently
+// drawn go first.
+class FramePixmapCache {
+public:
+    static constexpr qint64 kBoundBytes = qint64(64) << 20;
+
+    explicit FramePixmapCache(qint64 boundBytes = kBoundBytes) : bound_(boundBytes) {}
+
+    // The pixmap of frame `key`, converted from `image` when not held. The
+    // reference stays valid until the next call.
+    const QPixmap& pixmap(size_t key, const FrameImage& image);
+    void clear();
+
+    qint64 bytes() const { return bytes_; }
+    size_t held() const { return entries_.size(); }
+    // How many pixmaps were made since construction.
+    size_t conversions() const { return conversions_; }
+
+private:
+    struct Entry {
+        QPixmap pixmap;
+        qint64 bytes;
+        std::list<size_t>::iterator use;
+    };
+
+    qint64 bound_;
+    qint64 bytes_ = 0;
+    size_t conversions_ = 0;
+    std::unordered_map<size_t, Entry> entries_;
+    std::list<size_t> uses_; // most recently drawn first
+};

@@ -1,0 +1,185 @@
+#include "display/ViewWin.h"
+
+#include "app/ObjectManager.h"
+#include "frames/FrameList.h"
+#include "palette/TRNManager.h"
+#include "platform/WindowPlacement.h"
+
+#include <QCloseEvent>
+#include <QIcon>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTimer>
+#include <algorithm>
+#include <numeric>
+
+TPz4ViewWin::TPz4ViewWin(QWidget* parent, cObjectManager* objectManager,
+                         std::unique_ptr<cFrameList> frames)
+    : ToolDialog(parent, closing::ViewClosed,
+                 // A sizing border and a minimise box, but no maximise box.
+                 Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                     Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                     Qt::WindowCloseButtonHint),
+      objectManager_(objectManager), frames_(std::move(frames)) {
+    setWindowTitle(QStringLiteral("Viewer..."));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/800.png")));
+    MeasureStrip();
+
+    scrollBar_ = new QScrollBar(Qt::Horizontal, this);
+    scrollBar_->setObjectName(QString::number(ScrollBarId));
+    scrollBar_->setSingleStep(frames_ ? std::max(1, frames_->width) : 1);
+    scrollBar_->setPageStep(PageStep);
+    connect(scrollBar_, &QScrollBar::valueChanged, this, [this] { update(); });
+
+    outerWidth_ = static_cast<int>(std::min<int64_t>(layout_.stripWidth(), WidestWindow));
+    outerSize_ = QSize(outerWidth_, layout_.maxHeight() + ExtraHeight);
+    resize(outerSize_);
+    placeScrollBar();
+    PlaceWindow(this, QPoint(objectManager_->ViWX, objectManager_->ViWY));
+
+    tracker_ = new PositionTracker(this);
+    BuildImages();
+}
+
+TPz4ViewWin::~TPz4ViewWin() {
+    busy_ = true;
+    releaseFrames();
+}
+
+QColor TPz4ViewWin::background() const {
+    // The shade Qt draws frame borders with, the nearest thing to the window
+    // system's active-border colour; white labels stay readable on it.
+    return palette().color(QPalette::Active, QPalette::Mid);
+}
+
+int64_t TPz4ViewWin::scrollPosition() const {
+    return scale_.position(scrollBar_->value());
+}
+
+void TPz4ViewWin::MeasureStrip() {
+    layout_ = StripLayout(frames_.get());
+    nodes_.clear();
+    nodes_.reserve(layout_.count());
+    for (const cFrameList* node = frames_.get(); node; node = node->next.get())
+        nodes_.push_back(node);
+}
+
+void TPz4ViewWin::BuildImages() {
+    if (busy_)
+        return;
+    busy_ = true;
+    pixmaps_.clear();
+    images_.clear();
+    images_.reserve(nodes_.size());
+    std::array<unsigned char, 256> identity;
+    std::iota(identity.begin(), identity.end(), 0);
+    const cTRNManager* trn = objectManager_->trnManager.get();
+    FrameImageBuilder builder(trn ? trn->table : identity);
+    // The viewer shows every frame unmirrored.
+    for (const cFrameList* node : nodes_)
+        images_.push_back(builder.build(*node, 0));
+    busy_ = false;
+}
+
+void TPz4ViewWin::placeScrollBar() {
+    scale_ = ScrollScale(layout_.stripWidth(), outerWidth_);
+    scrollBar_->setRange(0, scale_.maximum);
+    scrollBar_->setGeometry(0, height() - ScrollBarHeight, width(), ScrollBarHeight);
+}
+
+void TPz4ViewWin::fitToFrame() {
+    // The sizes are outer sizes, frame and caption included; the frame is known
+    // only once the window system has put one around the window.
+    const QSize frame = frameGeometry().size() - size();
+    if (fitted_ || frame.isEmpty())
+        return;
+    fitted_ = true;
+    resize(outerSize_ - frame);
+}
+
+void TPz4ViewWin::showEvent(QShowEvent* event) {
+    ToolDialog::showEvent(event);
+    fitToFrame();
+}
+
+void TPz4ViewWin::moveEvent(QMoveEvent* event) {
+    ToolDialog::moveEvent(event);
+    fitToFrame();
+}
+
+void TPz4ViewWin::resizeEvent(QResizeEvent* event) {
+    ToolDialog::resizeEvent(event);
+    if (!isMinimized())
+        outerWidth_ = frameGeometry().width();
+    placeScrollBar();
+}
+
+void TPz4ViewWin::paintEvent(QPaintEvent*) {
+    if (busy_)
+        return;
+    busy_ = true;
+    PaintStrip();
+    busy_ = false;
+    // Some window managers report the frame only after the window is mapped and
+    // send no move: the first paints look again, outside the paint.
+    if (!fitted_ && fitChecks_ < kFitChecks) {
+        ++fitChecks_;
+        QTimer::singleShot(0, this, &TPz4ViewWin::fitToFrame);
+    }
+}
+
+void TPz4ViewWin::PaintStrip() {
+    QPainter painter(this);
+    const QColor back = background();
+    painter.fillRect(rect(), back);
+    if (images_.empty())
+        return;
+    painter.setBackgroundMode(Qt::OpaqueMode);
+    painter.setBackground(back);
+    painter.setPen(Qt::white);
+    const QColor light(LightLine), dark(DarkLine);
+    const int lineHeight = painter.fontMetrics().height();
+
+    const StripLayout::Span span = layout_.visible(scrollPosition(), outerWidth_);
+    int64_t x = span.x;
+    for (size_t k = span.first; k < span.end; ++k) {
+        const cFrameList& node = *nodes_[k];
+        const int left = static_cast<int>(x);
+        const int w = std::max(0, node.width);
+        const int h = std::max(0, node.height);
+        if (!images_[k].empty())
+            painter.drawPixmap(left, PictureTop, pixmaps_.pixmap(k, images_[k]));
+        // The lines leave out their end points: light over the picture's left
+        // column and top row, dark one pixel outside its right and bottom edges.
+        painter.fillRect(left, PictureTop + 1, 1, h, light);
+        painter.fillRect(left, PictureTop, w, 1, light);
+        painter.fillRect(left + w, PictureTop, 1, h, dark);
+        painter.fillRect(left + 1, PictureTop + h, w, 1, dark);
+        painter.drawText(QRect(left, h + LabelBelow, std::max(w, 1) + 64, lineHeight),
+                         Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip,
+                         QString::fromStdString(FrameLabel(node.index)));
+        x += w + StripLayout::kGap;
+    }
+}
+
+void TPz4ViewWin::storePosition() {
+    const QPoint p = tracker_->position();
+    objectManager_->ViWX = p.x();
+    objectManager_->ViWY = p.y();
+}
+
+void TPz4ViewWin::closeEvent(QCloseEvent* event) {
+    ToolDialog::closeEvent(event);
+    // The chain points into the plug-in's buffers, and the file may be unloaded
+    // before this window is disposed of.
+    if (event->isAccepted())
+        releaseFrames();
+}
+
+void TPz4ViewWin::releaseFrames() {
+    pixmaps_.clear();
+    images_.clear();
+    nodes_.clear();
+    layout_ = StripLayout();
+    frames_.reset();
+}

@@ -1,0 +1,604 @@
+#include "UiTestSupport.h"
+
+#include "TempWorkDir.h"
+#include "anim/AnimDlg.h"
+#include "anim/ScriptManager.h"
+#include "app/MainDlg.h"
+#include "app/ObjectManager.h"
+#include "app/SDIDecFrame.h"
+#include "display/AnimWin.h"
+#include "frames/ListDlg.h"
+#include "platform/DialogUnits.h"
+#include "platform/ScriptedPrompts.h"
+#include "plugins/DllManager.h"
+#include "plugins/SaveChain.h"
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+using pz4test::readLines;
+using Client = TPz4AnimDlgClient;
+
+class AnimatorTest : public ::testing::Test {
+protected:
+    void SetUp() override { pz4test::app(); }
+    void TearDown() override {
+        frame.reset();
+        pz4test::runDeferredDeletes();
+    }
+
+    void plugin(const std::string& cfg = {}) {
+        dir.addFixture("pzuifix");
+        dir.write("pzuifix.cfg", cfg);
+    }
+    void start() {
+        auto p = std::make_unique<ScriptedPrompts>();
+        prompts = p.get();
+        frame = std::make_unique<TSDIDecFrame>(std::move(p));
+        TPz4App::ShowNormalised(frame.get());
+    }
+    TPz4MainDlg* dlg() const { return frame->client(); }
+    cObjectManager& objects() const { return *dlg()->objectManager(); }
+    std::string path(const std::string& name) const { return (dir.path() / name).string(); }
+    void load(const std::string& name) {
+        if (!dir.exists(name))
+            dir.write(name, std::string());
+        prompts->answer(path(name));
+        dlg()->CmLoad();
+    }
+    // Presses Anim and waits for the animator's first paint.
+    TPz4AnimDlg* anim() {
+        QTest::mouseClick(frame->findChild<QPushButton*>("105"), Qt::LeftButton);
+        auto* a = static_cast<TPz4AnimDlg*>(dlg()->animDlg());
+        if (a != nullptr) {
+            a->activateWindow();
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(a));
+            EXPECT_TRUE(QTest::qWaitForWindowActive(a));
+        }
+        return a;
+    }
+    // A loaded file of `frames` frames with its animator open.
+    Client* open(int frames = 3, const std::string& cfg = {}) {
+        plugin("frames=" + std::to_string(frames) + "\nsaveanims=1\n" + cfg);
+        start();
+        load("walk.uif");
+        return anim()->client();
+    }
+    Client* client() const { return static_cast<TPz4AnimDlg*>(dlg()->animDlg())->client(); }
+    QLineEdit* edit(int id) const { return client()->findChild<QLineEdit*>(QString::number(id)); }
+    QPushButton* button(int id) const {
+        return client()->findChild<QPushButton*>(QString::number(id));
+    }
+    std::string text(int id) const { return edit(id)->text().toStdString(); }
+    void press(int id) { QTest::mouseClick(button(id), Qt::LeftButton); }
+    // Replaces an edit's text by typing, as a user does; the focus stays in it.
+    void type(int id, const char* keys) {
+        QLineEdit* e = edit(id);
+        e->setFocus();
+        e->selectAll();
+        QTest::keyClick(e, Qt::Key_Backspace);
+        QTest::keyClicks(e, QString::fromLatin1(keys));
+    }
+    // Moves the focus to the Exit button's neighbour, Load Script, without pressing it.
+    void leave() { button(Client::LoadScriptId)->setFocus(); }
+    void script(bool on) {
+        client()->findChild<QCheckBox*>(QString::number(Client::ScriptCheckId))->setChecked(on);
+    }
+    void loadScript(const std::string& name, const std::string& content) {
+        dir.write(name, content);
+        prompts->answer(path(name));
+        press(Client::LoadScriptId);
+    }
+    std::vector<std::string> messages() const {
+        std::vector<std::string> m;
+        for (const auto& msg : prompts->messages)
+            m.push_back(msg.caption + ": " + msg.text);
+        return m;
+    }
+    std::vector<std::string> saveLog() const {
+        std::vector<std::string> lines;
+        for (const std::string& l : readLines(path("pzuifix.log")))
+            if (l.rfind("Load", 0) != 0 && l != "UnloadObject")
+                lines.push_back(l);
+        return lines;
+    }
+    pz4test::TempWorkDir dir;
+    ScriptedPrompts* prompts = nullptr;
+    std::unique_ptr<TSDIDecFrame> frame;
+};
+
+TEST_F(AnimatorTest, ControlsStandAtTheirPlacesWithTheirTexts) {
+    Client* c = open();
+    TPz4AnimDlg* a = static_cast<TPz4AnimDlg*>(dlg()->animDlg());
+    EXPECT_EQ(a->windowTitle(), QStringLiteral("Animator..."));
+    EXPECT_FALSE(a->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(a->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_EQ(a->minimumSize(), a->maximumSize());
+    EXPECT_FALSE(a->windowIcon().isNull());
+    const DialogUnits du(c->font());
+    EXPECT_EQ(c->size(), du.size(161, 77));
+    const struct {
+        int id;
+        const char* text;
+        QRect place;
+    } controls[] = {
+        {412, "Frame from", du.rect(4, 8, 36, 8)},
+        {425, "from", du.rect(72, 8, 16, 8)},
+        {601, "000", du.rect(92, 4, 24, 12)},
+        {414, "to", du.rect(120, 8, 12, 8)},
+        {602, "002", du.rect(132, 4, 24, 12)},
+        {410, "Speed", du.rect(4, 24, 28, 8)},
+        {115, "-", du.rect(80, 20, 16, 12)},
+        {603, "10", du.rect(100, 20, 32, 12)},
+        {114, "+", du.rect(136, 20, 16, 12)},
+        {701, "Enable Script", du.rect(4, 36, 60, 12)},
+        {113, "Load Script", du.rect(104, 36, 52, 12)},
+        {112, "Play", du.rect(4, 60, 36, 12)},
+        {111, "Stop", du.rect(44, 60, 32, 12)},
+        {102, "Save", du.rect(80, 60, 36, 12)},
+        {110, "Exit", du.rect(120, 60, 36, 12)},
+    };
+    for (const auto& ctl : controls) {
+        auto* w = c->findChild<QWidget*>(QString::number(ctl.id));
+        ASSERT_NE(w, nullptr) << ctl.id;
+        // Labels may reach further right when their text needs it.
+        if (qobject_cast<QLabel*>(w) != nullptr) {
+            EXPECT_EQ(w->pos(), ctl.place.topLeft()) << ctl.id;
+            EXPECT_EQ(w->height(), ctl.place.height()) << ctl.id;
+            EXPECT_GE(w->width(), ctl.place.width()) << ctl.id;
+        } else {
+            EXPECT_EQ(w->geometry(), ctl.place) << ctl.id;
+        }
+        QString shown;
+        if (auto* l = qobject_cast<QLabel*>(w))
+            shown = l->text();
+        else if (auto* e = qobject_cast<QLineEdit*>(w))
+            shown = e->text();
+        else if (auto* b = qobject_cast<QAbstractButton*>(w))
+            shown = b->text();
+        EXPECT_EQ(shown, QString::fromLatin1(ctl.text)) << ctl.id;
+    }
+    EXPECT_FALSE(c->findChild<QCheckBox*>("701")->isChecked());
+    EXPECT_NE(c->findChild<QFrame*>("426"), nullptr);
+    EXPECT_EQ(edit(601)->maxLength(), 3);
+    EXPECT_EQ(edit(602)->maxLength(), 3);
+    EXPECT_EQ(edit(603)->maxLength(), 2);
+}
+
+TEST_F(AnimatorTest, EditsTakeDigitsOnly) {
+    open();
+    type(Client::SpeedId, "a-5");
+    EXPECT_EQ(text(Client::SpeedId), "5");
+    type(Client::FromId, "1x23");
+    EXPECT_EQ(text(Client::FromId), "123");
+}
+
+TEST_F(AnimatorTest, SpeedButtonsStayWithinZeroToTenAndPaceThePlayer) {
+    open();
+    press(Client::PlayId);
+    const struct {
+        const char* before;
+        int button;
+        const char* after;
+        int speed;
+    } cases[] = {
+        {"10", Client::PlusId, "10", 10}, {"00", Client::MinusId, "00", 0},
+        {"07", Client::PlusId, "08", 8},  {"07", Client::MinusId, "06", 6},
+        {"5", Client::PlusId, "06", 6},   {"", Client::MinusId, "00", 0},
+    };
+    for (const auto& c : cases) {
+        edit(Client::SpeedId)->setText(QString::fromLatin1(c.before));
+        press(c.button);
+        EXPECT_EQ(text(Client::SpeedId), c.after) << c.before;
+        EXPECT_EQ(objects().animSpeed, c.speed) << c.before;
+        ASSERT_NE(client()->player(), nullptr);
+        EXPECT_EQ(client()->player()->delay(), 10 - c.speed) << c.before;
+    }
+}
+
+TEST_F(AnimatorTest, LeavingAnEditChecksIt) {
+    open(20);
+    const struct {
+        int edit;
+        const char* typed;
+        const char* other; // the from edit's text for the to edit, and the other way round
+        const char* after;
+    } cases[] = {
+        {Client::SpeedId, "50", nullptr, "10"}, {Client::SpeedId, "3", nullptr, "03"},
+        {Client::SpeedId, "", nullptr, "00"},   {Client::FromId, "012", "005", "005"},
+        {Client::FromId, "4", "019", "004"},    {Client::ToId, "999", "000", "019"},
+        {Client::ToId, "3", "007", "007"},      {Client::ToId, "15", "002", "015"},
+    };
+    for (const auto& c : cases) {
+        if (c.other != nullptr)
+            edit(c.edit == Client::FromId ? Client::ToId : Client::FromId)->setText(c.other);
+        type(c.edit, c.typed);
+        leave();
+        EXPECT_EQ(text(c.edit), c.after) << c.edit << " " << c.typed;
+    }
+    // The range checks leave the shared range alone.
+    EXPECT_EQ(objects().animFrom, 0);
+    EXPECT_EQ(objects().animTo, 19);
+}
+
+TEST_F(AnimatorTest, AButtonPressedWhileAnEditHasTheFocusSeesTheCheckedValue) {
+    open(20);
+    type(Client::SpeedId, "50");
+    press(Client::PlayId);
+    EXPECT_EQ(text(Client::SpeedId), "10");
+    ASSERT_NE(client()->player(), nullptr);
+    EXPECT_EQ(client()->player()->delay(), 0);
+    type(Client::ToId, "999");
+    press(Client::PlayId);
+    EXPECT_EQ(text(Client::ToId), "019");
+    ASSERT_NE(client()->player(), nullptr);
+    EXPECT_EQ(client()->player()->frameCount(), 20);
+}
+
+TEST_F(AnimatorTest, PlaysTheRangeAtTheSpeedShown) {
+    open(10);
+    edit(Client::FromId)->setText("003");
+    edit(Client::ToId)->setText("006");
+    edit(Client::SpeedId)->setText("04");
+    press(Client::PlayId);
+    TPz4AnimWin* p = client()->player();
+    ASSERT_NE(p, nullptr);
+    EXPECT_TRUE(p->isVisible());
+    EXPECT_EQ(p->frameCount(), 4);
+    EXPECT_EQ(p->delay(), 6);
+    EXPECT_TRUE(p->timerActive());
+    EXPECT_EQ(p->parentWidget(), client());
+    // Frames 3 to 6 are 4, 1, 2 and 3 pixels wide.
+    EXPECT_EQ(p->maxWidth(), 4);
+    EXPECT_TRUE(messages().empty());
+}
+
+TEST_F(AnimatorTest, ScriptModeWithoutAUsableScriptSaysWhy) {
+    open();
+    script(true);
+    press(Client::PlayId);
+    EXPECT_EQ(messages(), (std::vector<std::string>{"Error: No script loaded !",
+                                                    "Error: Can't create FrameList !"}));
+    prompts->messages.clear();
+    press(Client::SaveId);
+    EXPECT_EQ(messages(), (std::vector<std::string>{"Error: No script loaded !",
+                                                    "SAVE ERROR: Can't create FrameList !!!"}));
+    prompts->messages.clear();
+    loadScript("bad.scp", "1\n1025\n");
+    EXPECT_TRUE(messages().empty());
+    ASSERT_NE(objects().scriptManager, nullptr);
+    press(Client::PlayId);
+    EXPECT_EQ(messages(), (std::vector<std::string>{"Error: No valid script loaded !",
+                                                    "Error: Can't create FrameList !"}));
+    EXPECT_EQ(client()->player(), nullptr);
+    for (const auto& m : prompts->messages)
+        EXPECT_EQ(m.owner, client());
+}
+
+TEST_F(AnimatorTest, AScriptStepTheFileRefusesIsLeftOut) {
+    open(3, "lockfail=1\n");
+    script(true);
+    loadScript("walk.scp", "0\n1\n7\n2 MIRROR_X");
+    press(Client::PlayId);
+    EXPECT_TRUE(messages().empty());
+    ASSERT_NE(client()->player(), nullptr);
+    EXPECT_EQ(client()->player()->frameCount(), 2);
+
+    loadScript("none.scp", "1\n9");
+    press(Client::PlayId);
+    EXPECT_EQ(messages(), std::vector<std::string>{"Error: Can't create FrameList !"});
+    EXPECT_EQ(client()->player(), nullptr);
+}
+
+TEST_F(AnimatorTest, LoadScriptAsksWithItsOwnFilterAndRemembersAcrossAnimators) {
+    open();
+    dir.write("walk.scp", "0\n1\n");
+    prompts->answer(path("walk.scp"), 2);
+    press(Client::LoadScriptId);
+    ASSERT_NE(objects().scriptManager, nullptr);
+    EXPECT_STREQ(objects().scriptManager->fileName.c_str(), path("walk.scp").c_str());
+    ASSERT_EQ(prompts->dialogs.size(), 2u); // the Load before it
+    EXPECT_FALSE(prompts->dialogs[1].save);
+    EXPECT_EQ(prompts->dialogs[1].filter, "all Files (*.*)|*.*|Script Files (*.scp)|*.scp");
+    EXPECT_EQ(prompts->dialogs[1].preselected, 1);
+
+    // A cancelled dialog keeps the script; a new animator keeps it too.
+    prompts->cancel();
+    press(Client::LoadScriptId);
+    anim();
+    ASSERT_NE(objects().scriptManager, nullptr);
+    prompts->cancel();
+    press(Client::LoadScriptId);
+    EXPECT_EQ(prompts->dialogs.back().lastPath, path("walk.scp"));
+    EXPECT_EQ(prompts->dialogs.back().preselected, 2);
+    EXPECT_TRUE(messages().empty());
+}
+
+TEST_F(AnimatorTest, StopPausesAndContinues) {
+    open();
+    press(Client::StopId); // nothing plays: nothing happens
+    EXPECT_EQ(button(Client::StopId)->text(), QStringLiteral("Stop"));
+    EXPECT_FALSE(client()->paused());
+
+    press(Client::PlayId);
+    TPz4AnimWin* p = client()->player();
+    ASSERT_NE(p, nullptr);
+    press(Client::StopId);
+    EXPECT_EQ(button(Client::StopId)->text(), QStringLiteral("Cont"));
+    EXPECT_TRUE(p->paused());
+    press(Client::StopId);
+    EXPECT_EQ(button(Client::StopId)->text(), QStringLiteral("Stop"));
+    EXPECT_FALSE(p->paused());
+}
+
+TEST_F(AnimatorTest, PlayWhilePausedReplacesThePlayerWithARunningOne) {
+    open();
+    press(Client::PlayId);
+    QPointer<TPz4AnimWin> first = client()->player();
+    press(Client::StopId);
+    press(Client::PlayId);
+    pz4test::runDeferredDeletes();
+    EXPECT_TRUE(first.isNull());
+    ASSERT_NE(client()->player(), nullptr);
+    EXPECT_FALSE(client()->player()->paused());
+    EXPECT_FALSE(client()->paused());
+    EXPECT_EQ(button(Client::StopId)->text(), QStringLiteral("Stop"));
+}
+
+TEST_F(AnimatorTest, ThePlayerClosedByTheUserResetsStop) {
+    open();
+    press(Client::PlayId);
+    press(Client::StopId);
+    client()->player()->move(250, 260);
+    QCoreApplication::processEvents();
+    client()->player()->close();
+    EXPECT_EQ(client()->player(), nullptr);
+    EXPECT_EQ(button(Client::StopId)->text(), QStringLiteral("Stop"));
+    EXPECT_FALSE(client()->paused());
+    EXPECT_EQ(objects().AnWX, 250);
+    EXPECT_EQ(objects().AnWY, 260);
+}
+
+TEST_F(AnimatorTest, SaveWritesTheRangeAsOneAnimation) {
+    open(3);
+    edit(Client::FromId)->setText("001");
+    prompts->answer(path("out.gif"), 2); // a typed extension gives way to the plug-in's
+    press(Client::SaveId);
+    EXPECT_TRUE(messages().empty());
+    // Frame 1 brings its own palette, frame 0 and 2 get the current one; every
+    // record says 256 colours, only the first names the file.
+    const std::vector<std::string> expected = {
+        path("out.uif") + " 2 2 256 1001 200 200 1",
+        "- 3 2 256 1002 64 64 2",
+    };
+    std::vector<std::string> log = {"SaveAnim 2"};
+    log.insert(log.end(), expected.begin(), expected.end());
+    EXPECT_EQ(saveLog(), log);
+    EXPECT_EQ(readLines(path("out.uif")), expected);
+    EXPECT_EQ(prompts->dialogs.back().filter, "all Files (*.*)|*.*|ui fixture (*.uif)|*.uif");
+}
+
+TEST_F(AnimatorTest, SaveNamesTheFilePathDotExtension) {
+    open(1);
+    const struct {
+        const char* typed;
+        const char* written;
+    } cases[] = {{"a.pcx", "a.uif"}, {"b", "b.uif"}, {"c.tiff", "c.tiff.uif"}};
+    for (const auto& c : cases) {
+        prompts->answer(path(c.typed), 2);
+        press(Client::SaveId);
+        EXPECT_TRUE(dir.exists(c.written)) << c.typed;
+    }
+}
+
+TEST_F(AnimatorTest, SaveRefusalsChangeNothing) {
+    open(2);
+    prompts->cancel();
+    press(Client::SaveId);
+    EXPECT_TRUE(messages().empty());
+    prompts->answer(path("out"), 1);
+    press(Client::SaveId);
+    EXPECT_EQ(messages(),
+              std::vector<std::string>{"Error: You must select a supported extension !"});
+    EXPECT_TRUE(saveLog().empty());
+
+    prompts->messages.clear();
+    dir.write("pzuifix.cfg", "frames=2\nsaveanims=1\nsavefail=1\n");
+    prompts->answer(path("out"), 2);
+    press(Client::SaveId);
+    EXPECT_EQ(messages(), std::vector<std::string>{"Error: Error saving frame(s) !"});
+}
+
+TEST_F(AnimatorTest, ManyPlayAndSavePressesHoldNothingBack) {
+    open(4);
+    for (int i = 0; i < 150; ++i) {
+        press(Client::PlayId);
+        prompts->answer(path("out"), 2);
+        press(Client::SaveId);
+        if (i % 10 == 0)
+            pz4test::runDeferredDeletes();
+    }
+    pz4test::runDeferredDeletes();
+    EXPECT_TRUE(messages().empty());
+    EXPECT_EQ(client()->findChildren<TPz4AnimWin*>().size(), 1u);
+}
+
+TEST_F(AnimatorTest, FilesOfThousandsOfFramesGetWiderRangeEdits) {
+    open(1500);
+    EXPECT_EQ(client()->frameDigits(), 4);
+    EXPECT_EQ(edit(Client::FromId)->maxLength(), 4);
+    EXPECT_EQ(text(Client::FromId), "0000");
+    EXPECT_EQ(text(Client::ToId), "1499");
+    type(Client::FromId, "1200");
+    leave();
+    type(Client::ToId, "99999");
+    leave();
+    EXPECT_EQ(text(Client::FromId), "1200");
+    EXPECT_EQ(text(Client::ToId), "1499");
+    press(Client::PlayId);
+    ASSERT_NE(client()->player(), nullptr);
+    EXPECT_EQ(client()->player()->frameCount(), 300);
+    // Frame 1200 is 1 + 1200 % 4 = 1 pixel wide, 1203 is 4: all widths occur.
+    EXPECT_EQ(client()->player()->maxWidth(), 4);
+
+    prompts->answer(path("big"), 2);
+    press(Client::SaveId);
+    const auto log = saveLog();
+    ASSERT_EQ(log.size(), 301u);
+    EXPECT_EQ(log[0], "SaveAnim 300");
+    EXPECT_EQ(log[1], path("big.uif") + " 1 2 256 2200 64 64 176"); // 1200 % 256 = 176
+    EXPECT_EQ(log[300], "- 4 2 256 2499 200 200 219");              // 1499 % 256 = 219
+}
+
+TEST_F(AnimatorTest, AnimWithoutFramesLoadedSaysSo) {
+    plugin();
+    start();
+    QTest::mouseClick(frame->findChild<QPushButton*>("105"), Qt::LeftButton);
+    EXPECT_EQ(messages(), std::vector<std::string>{"Error: No Frames loaded !"});
+    EXPECT_EQ(dlg()->animDlg(), nullptr);
+}
+
+TEST_F(AnimatorTest, AnimReplacesAnOpenAnimatorAndResetsTheRange) {
+    open(8);
+    QPointer<ToolDialog> first = dlg()->animDlg();
+    first->move(300, 310);
+    QCoreApplication::processEvents();
+    objects().animFrom = 4;
+    objects().animTo = 5;
+    press(Client::PlayId);
+    QPointer<TPz4AnimWin> player = client()->player();
+    anim();
+    EXPECT_TRUE(first.isNull());
+    EXPECT_TRUE(player.isNull());
+    EXPECT_EQ(objects().animFrom, 0);
+    EXPECT_EQ(objects().animTo, 7);
+    EXPECT_EQ(text(Client::ToId), "007");
+    EXPECT_EQ(dlg()->animDlg()->pos(), QPoint(300, 310));
+}
+
+TEST_F(AnimatorTest, ExitClosesTheAnimatorAndItsPlayer) {
+    open();
+    press(Client::PlayId);
+    QPointer<TPz4AnimWin> player = client()->player();
+    QPointer<ToolDialog> a = dlg()->animDlg();
+    a->move(320, 330);
+    QCoreApplication::processEvents();
+    press(Client::ExitId);
+    EXPECT_EQ(dlg()->animDlg(), nullptr);
+    EXPECT_FALSE(player && player->isVisible());
+    EXPECT_EQ(objects().AnX, 320);
+    EXPECT_EQ(objects().AnY, 330);
+    pz4test::runDeferredDeletes();
+    EXPECT_TRUE(a.isNull());
+    EXPECT_TRUE(player.isNull());
+}
+
+TEST_F(AnimatorTest, LoadClosesTheAnimatorAndItsPlayerBeforeTheFileGoes) {
+    open();
+    press(Client::PlayId);
+    QPointer<TPz4AnimWin> player = client()->player();
+    load("run.uif");
+    EXPECT_EQ(dlg()->animDlg(), nullptr);
+    EXPECT_FALSE(player && player->isVisible());
+    EXPECT_FALSE(player && player->timerActive());
+    pz4test::runDeferredDeletes();
+    EXPECT_TRUE(player.isNull());
+}
+
+TEST_F(AnimatorTest, TheAnimatorOpensWhereItWasAndThePlayerWhereItWas) {
+    dir.write("pz.ini", std::string("AnX=00140\r\nAnY=00150\r\nAnWX=00160\r\nAnWY=00170\r\n"));
+    open();
+    EXPECT_EQ(dlg()->animDlg()->pos(), QPoint(140, 150));
+    press(Client::PlayId);
+    EXPECT_EQ(client()->player()->pos(), QPoint(160, 170));
+}
+
+} // namespace
+
+namespace {
+
+// Frames as a plug-in hands them out: width x height bytes, row 0 first.
+struct Pixels {
+    int width;
+    int height;
+    std::vector<unsigned char> bytes;
+};
+
+// Writes `frames` as one GIF animation through the GIF plug-in of the working directory.
+void writeGif(const std::string& name, std::vector<Pixels> frames) {
+    cDllManager plugins;
+    std::vector<unsigned char> palette(768);
+    for (int k = 0; k < 256; ++k)
+        palette[3 * k] = static_cast<unsigned char>(k);
+    cSaveChain chain(cSaveChain::Kind::Animation, palette.data());
+    for (Pixels& f : frames)
+        chain.Append(name.c_str(), f.bytes.data(), palette.data(), f.width, f.height, 256, 10);
+    ASSERT_TRUE(plugins.SaveAnimWith("gif", chain.First()));
+}
+
+std::vector<unsigned char> lock(cDllManager& plugins, int frame) {
+    unsigned char* pixels = nullptr;
+    unsigned char* palette = nullptr;
+    int width = 0, height = 0, colors = 0, tag = 0;
+    if (!plugins.LockFrame(frame, &pixels, &palette, &width, &height, &colors, &tag))
+        return {};
+    return std::vector<unsigned char>(pixels, pixels + width * height);
+}
+
+TEST_F(AnimatorTest, MirroredStepsAreSavedMirroredThroughTheGifPlugIn) {
+    dir.addFormat("pzgif");
+    // Frame 0: rows 1 2 3 / 4 5 6; frame 1: rows 7 8 9 / 10 11 12.
+    const std::vector<unsigned char> zero = {1, 2, 3, 4, 5, 6};
+    const std::vector<unsigned char> one = {7, 8, 9, 10, 11, 12};
+    writeGif(path("walk.gif"), {{3, 2, zero}, {3, 2, one}});
+    start();
+    load("walk.gif");
+    anim();
+    script(true);
+    loadScript("walk.scp", "0\n1 MIRROR_X\n0 MIRROR_Y\n1 MIRROR_X MIRROR_Y");
+    prompts->answer(path("out"), 2);
+    press(Client::SaveId);
+    EXPECT_TRUE(messages().empty());
+
+    // The plug-in's own buffers are as they were.
+    EXPECT_EQ(lock(*objects().dllManager, 0), zero);
+    EXPECT_EQ(lock(*objects().dllManager, 1), one);
+
+    cDllManager reader;
+    ASSERT_TRUE(reader.OpenObject(path("out.gif").c_str()));
+    ASSERT_EQ(reader.FrameCount(), 4);
+    const std::vector<std::vector<unsigned char>> expected = {
+        {1, 2, 3, 4, 5, 6},    // as it is
+        {9, 8, 7, 12, 11, 10}, // each row reversed
+        {4, 5, 6, 1, 2, 3},    // rows in reverse order
+        {12, 11, 10, 9, 8, 7}, // both
+    };
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(lock(reader, i), expected[static_cast<size_t>(i)]) << "step " << i;
+    reader.CloseObject();
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(AnimatorTest, OpenAnimatorAndPlayerRecordTheirPlacesAtTheEnd) {
+    open();
+    press(Client::PlayId);
+    dlg()->animDlg()->move(410, 420);
+    client()->player()->move(430, 440);
+    QCoreApplication::processEvents();
+    frame.reset();
+    const auto lines = readLines(path("pz.ini"));
+    for (const char* l : {"AnX=00410", "AnY=00420", "AnWX=00430", "AnWY=00440"})
+        EXPECT_NE(std::find(lines.begin(), lines.end(), l), lines.end()) << l;
+}
+
+} // namespace

@@ -1,0 +1,310 @@
+#include "UiTestSupport.h"
+
+#include "TempWorkDir.h"
+#include "app/ObjectManager.h"
+#include "display/AnimWin.h"
+#include "frames/FrameList.h"
+#include "palette/TRNManager.h"
+#include "platform/WindowTimer.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <sstream>
+
+namespace {
+
+// Stands in for the animator: records the closing messages it is sent.
+struct Receiver : QWidget, ClosingReceiver {
+    void closingNotification(int m) override { messages.push_back(m); }
+    std::vector<int> messages;
+};
+
+// Pixel value v is shown as (v, 100, 200), so a grabbed colour names its value.
+std::vector<unsigned char> valuePalette() {
+    std::vector<unsigned char> p(768);
+    for (int k = 0; k < 256; ++k) {
+        p[3 * k] = static_cast<unsigned char>(k);
+        p[3 * k + 1] = 100;
+        p[3 * k + 2] = 200;
+    }
+    return p;
+}
+
+struct Frame {
+    std::vector<unsigned char> pixels; // row 0 first
+    int width;
+    int height;
+    int mirror = 0;
+};
+
+// A frame of one value.
+Frame plain(int width, int height, unsigned char value, int mirror = 0) {
+    return {std::vector<unsigned char>(static_cast<size_t>(width * height), value), width, height,
+            mirror};
+}
+
+std::string joined(const std::vector<int>& v) {
+    std::ostringstream out;
+    for (size_t i = 0; i < v.size(); ++i)
+        out << (i ? " " : "") << (v[i] < 0 ? std::string("-") : std::to_string(v[i]));
+    return out.str();
+}
+
+class PlayerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        pz4test::app();
+        objects = std::make_unique<cObjectManager>();
+        parent = std::make_unique<Receiver>();
+    }
+    void TearDown() override {
+        delete player;
+        parent.reset();
+        pz4test::runDeferredDeletes();
+    }
+
+    // A player over `frames` (kept alive by the fixture), not yet shown.
+    TPz4AnimWin* make(std::vector<Frame> list) {
+        frames = std::move(list);
+        cFrameList* first = nullptr;
+        cFrameList* last = nullptr;
+        for (size_t i = 0; i < frames.size(); ++i) {
+            Frame& f = frames[i];
+            last = new cFrameList(last, f.pixels.data(), palette.data(), f.width, f.height, 0,
+                                  static_cast<int>(i), f.mirror);
+            if (first == nullptr)
+                first = last;
+        }
+        player = new TPz4AnimWin(parent.get(), objects.get(), std::unique_ptr<cFrameList>(first));
+        QObject::connect(player.data(), &TPz4AnimWin::frameShown,
+                         [this](int i) { drawn.push_back(i); });
+        return player;
+    }
+    // Shown and painted once, as the animator shows it.
+    TPz4AnimWin* show(std::vector<Frame> list) {
+        make(std::move(list));
+        player->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(player));
+        return player;
+    }
+    // The colours on screen, row by row from the top, as pixel values (the red
+    // component), or -1 where the colour is not one of the palette's.
+    std::vector<std::vector<int>> screen(int width, int height) const {
+        const QImage shot = QGuiApplication::primaryScreen()->grabWindow(player->winId()).toImage();
+        std::vector<std::vector<int>> rows;
+        for (int y = 0; y < height; ++y) {
+            std::vector<int> row;
+            for (int x = 0; x < width; ++x) {
+                const QRgb c = shot.pixel(x, y);
+                row.push_back(qGreen(c) == 100 && qBlue(c) == 200 ? qRed(c) : -1);
+            }
+            rows.push_back(row);
+        }
+        return rows;
+    }
+
+    pz4test::TempWorkDir dir;
+    std::unique_ptr<cObjectManager> objects;
+    std::vector<unsigned char> palette = valuePalette();
+    std::vector<Frame> frames;
+    std::unique_ptr<Receiver> parent;
+    QPointer<TPz4AnimWin> player;
+    std::vector<int> drawn;
+};
+
+TEST_F(PlayerTest, TickSequences) {
+    // One character per event: t a tick of timer 12, x a tick of another timer,
+    // p pause, c continue, 0-9 SetDelay with that number. Expected: per tick,
+    // the frame drawn or -1.
+    struct Case {
+        const char* name;
+        int frames;
+        int delay;
+        const char* events;
+        std::vector<int> expected;
+    } const cases[] = {
+        {"speed 10", 3, 0, "tttttt", {1, 2, 0, 1, 2, 0}},
+        {"speed 7", 3, 3, "tttttttt", {-1, -1, -1, 1, -1, -1, -1, 2}},
+        {"speed 0", 2, 10, "tttttttttttttttttttttt", {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 1,
+                                                      -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0}},
+        {"pause and continue", 3, 0, "tpttctt", {1, -1, -1, 2, 0}},
+        {"ticks count on while paused", 3, 1, "tpttct", {-1, -1, -1, 1}},
+        {"faster while playing", 3, 3, "tt0tt", {-1, -1, 1, 2}},
+        {"slower while playing", 3, 0, "t2tttt", {1, -1, -1, 2, -1}},
+        {"other timers ignored", 2, 1, "txxt", {-1, 1}},
+        {"one frame", 1, 0, "ttt", {0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        std::vector<Frame> list;
+        for (int i = 0; i < c.frames; ++i)
+            list.push_back(plain(2, 2, static_cast<unsigned char>(i)));
+        show(std::move(list));
+        // The first paint draws frame 0 before any tick.
+        ASSERT_EQ(joined(drawn), "0") << c.name;
+        player->SetDelay(c.delay);
+        std::vector<int> actual;
+        for (const char* e = c.events; *e; ++e) {
+            const size_t before = drawn.size();
+            switch (*e) {
+            case 't':
+                player->Tick(TPz4AnimWin::TimerId);
+                actual.push_back(drawn.size() > before ? drawn.back() : -1);
+                break;
+            case 'x':
+                player->Tick(TPz4AnimWin::TimerId + 1);
+                EXPECT_EQ(drawn.size(), before) << c.name;
+                break;
+            case 'p':
+                player->SetPaused(true);
+                break;
+            case 'c':
+                player->SetPaused(false);
+                break;
+            default:
+                player->SetDelay(*e - '0');
+                break;
+            }
+        }
+        EXPECT_EQ(joined(c.expected), joined(actual)) << c.name << " (expected, then actual)";
+        delete player;
+        drawn.clear();
+    }
+}
+
+TEST_F(PlayerTest, EveryPaintIsAStepOfItsOwn) {
+    show({plain(2, 2, 1), plain(2, 2, 2), plain(2, 2, 3)});
+    EXPECT_EQ(player->nextFrame(), 1);
+    player->update();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(joined(drawn), "0 1");
+    EXPECT_EQ(player->nextFrame(), 2);
+}
+
+TEST_F(PlayerTest, PausedPlayerKeepsItsPicture) {
+    show({plain(2, 2, 1), plain(2, 2, 2)});
+    player->SetPaused(true);
+    player->Tick(TPz4AnimWin::TimerId);
+    EXPECT_EQ(screen(2, 2), (std::vector<std::vector<int>>{{1, 1}, {1, 1}}));
+    player->SetPaused(false);
+    player->Tick(TPz4AnimWin::TimerId);
+    EXPECT_EQ(screen(2, 2), (std::vector<std::vector<int>>{{2, 2}, {2, 2}}));
+}
+
+TEST_F(PlayerTest, MirrorModesPlaceTheBufferRows) {
+    // Buffer row 0 is 1 2 3, row 1 is 4 5 6; the screen is read from the top.
+    using Rows = std::vector<std::vector<int>>;
+    const struct {
+        int mirror;
+        Rows shown;
+    } cases[] = {
+        {0, {{4, 5, 6}, {1, 2, 3}}}, {1, {{6, 5, 4}, {3, 2, 1}}}, {2, {{1, 2, 3}, {4, 5, 6}}},
+        {3, {{3, 2, 1}, {6, 5, 4}}}, {7, {{4, 5, 6}, {1, 2, 3}}}, // an unknown mode shows the frame
+                                                                  // as it is
+    };
+    for (const auto& c : cases) {
+        show({Frame{{1, 2, 3, 4, 5, 6}, 3, 2, c.mirror}});
+        EXPECT_EQ(screen(3, 2), c.shown) << "mirror " << c.mirror;
+        delete player;
+    }
+}
+
+TEST_F(PlayerTest, TheSameFrameStraightAndMirroredAlternates) {
+    const std::vector<unsigned char> px = {1, 2, 3, 4, 5, 6};
+    show({Frame{px, 3, 2, 0}, Frame{px, 3, 2, 1}});
+    using Rows = std::vector<std::vector<int>>;
+    const Rows straight = {{4, 5, 6}, {1, 2, 3}};
+    const Rows reversed = {{6, 5, 4}, {3, 2, 1}};
+    EXPECT_EQ(screen(3, 2), straight);
+    for (const Rows& expected : {reversed, straight, reversed}) {
+        player->Tick(TPz4AnimWin::TimerId);
+        EXPECT_EQ(screen(3, 2), expected);
+    }
+}
+
+TEST_F(PlayerTest, ASmallerFrameLeavesTheEarlierPictureAroundIt) {
+    show({plain(4, 3, 9), plain(2, 1, 5)});
+    player->Tick(TPz4AnimWin::TimerId);
+    EXPECT_EQ(screen(4, 3),
+              (std::vector<std::vector<int>>{{5, 5, 9, 9}, {9, 9, 9, 9}, {9, 9, 9, 9}}));
+}
+
+TEST_F(PlayerTest, PicturesAreMadeWithTheTableOfTheirTime) {
+    objects->trnManager->SetTranslation(1, 40);
+    show({plain(2, 2, 1), plain(2, 2, 1)});
+    objects->trnManager->SetTranslation(1, 50);
+    player->Tick(TPz4AnimWin::TimerId);
+    EXPECT_EQ(screen(2, 2), (std::vector<std::vector<int>>{{40, 40}, {40, 40}}));
+}
+
+TEST_F(PlayerTest, PastTheCacheBoundFramesAreConvertedAsTheyAreDrawn) {
+    make({plain(4, 4, 1), plain(4, 4, 2), plain(4, 4, 3)});
+    // Room for the screen pixmaps of two 4 x 4 frames.
+    player->setPixmapBudget(2 * 4 * 4 * 4);
+    player->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(player));
+    using Rows = std::vector<std::vector<int>>;
+    for (int value : {2, 3, 1, 2, 3}) {
+        player->Tick(TPz4AnimWin::TimerId);
+        EXPECT_EQ(screen(4, 4), Rows(4, std::vector<int>(4, value)));
+    }
+    EXPECT_EQ(player->cachedPixmapBytes(), 2 * 4 * 4 * 4);
+}
+
+TEST_F(PlayerTest, OuterSizeFollowsTheLargestFrame) {
+    struct {
+        std::vector<std::pair<int, int>> sizes;
+        QSize outer;
+    } const cases[] = {
+        {{{400, 300}}, {406, 335}},
+        {{{401, 10}}, {400, 45}},
+        {{{20, 500}, {300, 40}}, {306, 535}}, // widest and tallest from different frames
+    };
+    for (const auto& c : cases) {
+        std::vector<Frame> list;
+        for (auto [w, h] : c.sizes)
+            list.push_back(plain(w, h, 1));
+        show(std::move(list));
+        EXPECT_EQ(player->frameGeometry().size(), c.outer);
+        delete player;
+    }
+}
+
+TEST_F(PlayerTest, OpensAtItsSavedPlaceAsAResizableWindow) {
+    objects->AnWX = 130;
+    objects->AnWY = 70;
+    show({plain(2, 2, 1)});
+    EXPECT_EQ(player->windowTitle(), QStringLiteral("Player"));
+    EXPECT_EQ(player->frameGeometry().topLeft(), QPoint(130, 70));
+    EXPECT_TRUE(player->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(player->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_NE(player->minimumSize(), player->maximumSize());
+    EXPECT_FALSE(player->windowIcon().isNull());
+}
+
+TEST_F(PlayerTest, TheTimerRunsAtThePlatformFloorAndStepsThePlayer) {
+    show({plain(2, 2, 1), plain(2, 2, 2)});
+    player->setTimer(TPz4AnimWin::TimerId, TPz4AnimWin::TimerPeriodMs);
+    EXPECT_TRUE(player->timerActive());
+    EXPECT_EQ(player->timerPeriod(), WindowTimer::kFloorMs);
+    // Waits for steps, not for a time: a busy machine may deliver ticks late.
+    EXPECT_TRUE(QTest::qWaitFor([this] { return drawn.size() > 2; }, 5000));
+}
+
+TEST_F(PlayerTest, CloseStoresThePlaceAndNotifiesOnce) {
+    show({plain(2, 2, 1)});
+    player->setTimer(TPz4AnimWin::TimerId, TPz4AnimWin::TimerPeriodMs);
+    player->move(210, 120);
+    QCoreApplication::processEvents();
+    player->Close();
+    player->Close();
+    EXPECT_EQ(parent->messages, std::vector<int>{996});
+    EXPECT_EQ(objects->AnWX, 210);
+    EXPECT_EQ(objects->AnWY, 120);
+    EXPECT_FALSE(player->timerActive());
+    pz4test::runDeferredDeletes();
+    EXPECT_TRUE(player.isNull());
+}
+
+} // namespace

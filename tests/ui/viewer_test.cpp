@@ -1,0 +1,533 @@
+#include "UiTestSupport.h"
+
+#include "TempWorkDir.h"
+#include "app/MainDlg.h"
+#include "app/ObjectManager.h"
+#include "app/SDIDecFrame.h"
+#include "display/FrameImage.h"
+#include "display/FramePixmapCache.h"
+#include "display/ViewManager.h"
+#include "display/ViewWin.h"
+#include "frames/FrameList.h"
+#include "frames/ListDlg.h"
+#include "palette/PalManager.h"
+#include "palette/TRNManager.h"
+#include "platform/ScriptedPrompts.h"
+
+#include <QListView>
+#include <QPointer>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <deque>
+
+namespace {
+
+// Stands in for the main window: records the closing messages it is sent.
+class Receiver : public QWidget, public ClosingReceiver {
+public:
+    void closingNotification(int message) override { received.push_back(message); }
+    std::vector<int> received;
+};
+
+// Colour of palette entry k in the frames' own palettes: every entry distinct.
+QRgb ownColour(int k) {
+    return qRgb(k, 255 - k, (k * 3) & 0xFF);
+}
+
+class ViewerWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        pz4test::app();
+        receiver = std::make_unique<Receiver>();
+        om = std::make_unique<cObjectManager>();
+        for (int k = 0; k < 256; ++k) {
+            ownPalette[size_t(3 * k)] = static_cast<unsigned char>(qRed(ownColour(k)));
+            ownPalette[size_t(3 * k + 1)] = static_cast<unsigned char>(qGreen(ownColour(k)));
+            ownPalette[size_t(3 * k + 2)] = static_cast<unsigned char>(qBlue(ownColour(k)));
+        }
+    }
+    void TearDown() override {
+        delete window.data();
+        pz4test::runDeferredDeletes();
+        receiver.reset();
+        om.reset();
+    }
+
+    // Appends a frame to the chain being built. Its pixels are `pixels` (row 0
+    // first), or every pixel `fill`; with `own` it brings its own palette,
+    // otherwise it shows the program's palette, as the view manager links it.
+    void add(int32_t w, int32_t h, int32_t index, bool own = true,
+             std::vector<unsigned char> pixels = {}, unsigned char fill = 1) {
+        if (pixels.empty())
+            pixels.assign(size_t(w) * size_t(h), fill);
+        buffers.push_back(std::move(pixels));
+        unsigned char* px = buffers.back().data();
+        cFrameList* node =
+            own ? new cFrameList(last, px, ownPalette.data(), w, h, 0, index, 0)
+                : new cFrameList(last, px, om->palManager->colors, w, h, 0, index, 0);
+        if (!first)
+            first.reset(node);
+        last = node;
+    }
+    void open() {
+        window = new TPz4ViewWin(receiver.get(), om.get(), std::move(first));
+        last = nullptr;
+        window->showNormal();
+    }
+    QScrollBar* scrollBar() const {
+        return window->findChild<QScrollBar*>(QString::number(TPz4ViewWin::ScrollBarId));
+    }
+    QImage shot() const { return window->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+    QRgb back() const { return window->background().rgb(); }
+
+    pz4test::TempWorkDir dir;
+    std::unique_ptr<cObjectManager> om;
+    std::array<unsigned char, 768> ownPalette{};
+    std::deque<std::vector<unsigned char>> buffers;
+    std::unique_ptr<cFrameList> first;
+    cFrameList* last = nullptr;
+    std::unique_ptr<Receiver> receiver;
+    QPointer<TPz4ViewWin> window;
+};
+
+TEST_F(ViewerWindowTest, ATopLevelWindowWithoutMaximiseBox) {
+    om->ViWX = 70;
+    om->ViWY = 80;
+    add(30, 20, 0);
+    add(40, 10, 1);
+    open();
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Viewer..."));
+    EXPECT_TRUE(window->isWindow());
+    EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(window->windowIcon().isNull());
+    EXPECT_EQ(window->pos(), QPoint(70, 80));
+    ASSERT_NE(scrollBar(), nullptr);
+    EXPECT_EQ(scrollBar()->orientation(), Qt::Horizontal);
+    EXPECT_EQ(scrollBar()->geometry(), QRect(0, window->height() - 20, window->width(), 20));
+    EXPECT_EQ(scrollBar()->singleStep(), 30); // the first frame's width
+    EXPECT_EQ(scrollBar()->pageStep(), 10);
+}
+
+TEST_F(ViewerWindowTest, WindowSizeAndScrollRange) {
+    struct {
+        const char* label;
+        std::vector<int32_t> widths;
+        std::vector<int32_t> heights;
+        QSize size;
+        int maximum;
+    } const cases[] = {
+        {"365 wide", {100, 200, 50}, {30, 80, 10}, {365, 170}, 0},
+        {"1000 wide", std::vector<int32_t>(10, 95), std::vector<int32_t>(10, 40), {600, 130}, 400},
+    };
+    for (const auto& c : cases) {
+        for (size_t i = 0; i < c.widths.size(); ++i)
+            add(c.widths[i], c.heights[i], int32_t(i));
+        open();
+        EXPECT_EQ(window->frameGeometry().size(), c.size) << c.label;
+        EXPECT_EQ(scrollBar()->minimum(), 0) << c.label;
+        EXPECT_EQ(scrollBar()->maximum(), c.maximum) << c.label;
+        delete window.data();
+    }
+}
+
+TEST_F(ViewerWindowTest, WideningTheWindowShrinksTheRange) {
+    for (int i = 0; i < 10; ++i)
+        add(95, 20, i);
+    open();
+    struct {
+        int width, maximum;
+    } const cases[] = {{800, 200}, {1000, 0}, {1200, 0}, {600, 400}};
+    const int frameWidth = window->frameGeometry().width() - window->width();
+    for (const auto& c : cases) {
+        window->resize(c.width - frameWidth, window->height());
+        EXPECT_EQ(scrollBar()->maximum(), c.maximum) << c.width;
+        EXPECT_EQ(window->outerWidth(), c.width);
+        EXPECT_EQ(scrollBar()->geometry(),
+                  QRect(0, window->height() - 20, c.width - frameWidth, 20));
+    }
+    // A size change while minimised leaves the width the range is taken from.
+    window->showMinimized();
+    window->resize(900, window->height());
+    EXPECT_EQ(window->outerWidth(), 600);
+    EXPECT_EQ(scrollBar()->maximum(), 400);
+}
+
+// The first buffer row at the bottom of the picture, every pixel through the
+// translation table, the colours from the frame's own palette.
+TEST_F(ViewerWindowTest, PicturePixelsRowsAndTranslation) {
+    om->trnManager->SetTranslation(2, 40);
+    // 4 x 3: the light lines cover column 0 and row 0 of the picture, so columns
+    // 1..3 of the two lower rows are seen.
+    add(4, 3, 0, true, {1, 2, 3, 4, /**/ 5, 6, 7, 8, /**/ 9, 10, 11, 12});
+    open();
+    const QImage image = shot();
+    struct {
+        int x, y;
+        int entry;
+    } const cases[] = {
+        {1, 12, 40}, // buffer row 0, column 1: pixel 2 translated to 40
+        {2, 12, 3},  {3, 12, 4}, {1, 11, 6}, {3, 11, 8},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(image.pixel(c.x, c.y), ownColour(c.entry)) << c.x << "," << c.y;
+}
+
+// A frame without a palette shows the program's palette of the moment the viewer
+// opened, also after that palette is replaced while the viewer is open.
+TEST_F(ViewerWindowTest, FramesWithoutPaletteKeepTheirColours) {
+    om->palManager->SetEntry(5, 10, 20, 30);
+    add(3, 2, 0, false, {}, 5);
+    add(3, 2, 1, true, {}, 5);
+    open();
+    om->palManager = std::make_unique<cPalManager>(); // all grey now
+    const QImage image = shot();
+    EXPECT_EQ(image.pixel(1, 11), qRgb(10, 20, 30));
+    EXPECT_EQ(image.pixel(8 + 1, 11), ownColour(5)); // second frame at x = 8
+}
+
+TEST_F(ViewerWindowTest, BorderLinesLabelsAndBackground) {
+    add(40, 4, 7);   // x 0, picture rows 10..13
+    add(5, 8, 1234); // x 45, picture rows 10..17
+    open();
+    window->resize(200, window->height());
+    const QImage image = shot();
+    const QRgb light = TPz4ViewWin::LightLine, dark = TPz4ViewWin::DarkLine;
+    const QRgb picture = ownColour(1);
+    struct {
+        const char* what;
+        int x, y;
+        QRgb colour;
+    } const cases[] = {
+        {"top row", 0, 10, light},
+        {"top row end", 39, 10, light},
+        {"left column", 0, 13, light},
+        {"below bottom-left corner", 0, 14, light},
+        {"right, top", 40, 10, dark},
+        {"right, last picture row", 40, 13, dark},
+        {"bottom, second column", 1, 14, dark},
+        {"bottom-right corner", 40, 14, dark},
+        {"inside", 1, 11, picture},
+        {"inside, bottom right", 39, 13, picture},
+        {"above", 3, 9, back()},
+        {"right of the dark line", 41, 12, back()},
+        {"gap", 44, 12, back()},
+        {"below the dark line", 20, 15, back()},
+        {"second frame top", 45, 10, light},
+        {"second frame dark corner", 50, 18, dark},
+        {"after the strip", 60, 12, back()},
+        {"far corner", image.width() - 1, 5, back()},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(image.pixel(c.x, c.y), c.colour) << c.what;
+
+    // White label text from (x, height + 15): rows 19.. under the first frame,
+    // 23.. under the second, nothing white above them.
+    auto whiteIn = [&](int x0, int x1, int y0, int y1) {
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x) {
+                const QRgb p = image.pixel(x, y);
+                if (qRed(p) >= 250 && qGreen(p) >= 250 && qBlue(p) >= 250)
+                    return true;
+            }
+        return false;
+    };
+    const QFontMetrics metrics = window->fontMetrics();
+    const int lineHeight = metrics.height();
+    EXPECT_FALSE(whiteIn(0, image.width(), 0, 19));
+    EXPECT_TRUE(whiteIn(0, 45, 19, 19 + lineHeight));
+    EXPECT_FALSE(whiteIn(45, image.width(), 19, 23));
+    EXPECT_TRUE(whiteIn(45, image.width(), 23, 23 + lineHeight));
+    // All four digits of 1234: the text runs on past where "234" would end.
+    const int threeDigits = metrics.horizontalAdvance(QStringLiteral("234"));
+    const int fourDigits = metrics.horizontalAdvance(QStringLiteral("1234"));
+    EXPECT_TRUE(whiteIn(45 + threeDigits, 45 + fourDigits, 23, 23 + lineHeight));
+}
+
+TEST_F(ViewerWindowTest, ScrolledStripStartsWithTheFrameReachingThePosition) {
+    for (int i = 0; i < 10; ++i)
+        add(100, 20, i, true, {}, static_cast<unsigned char>(10 + i));
+    open();
+    struct {
+        int pos;
+        int darkX;  // right dark line of the first frame drawn, when on screen
+        int lightX; // left light line of the next one
+        int entry;  // what the first visible picture column shows
+    } const cases[] = {
+        {150, 55, 60, 11}, // frame 1 at x = -45
+        {105, -5, 0, 11},  // frame 0 at x = -105, wholly outside; frame 1 at 0
+        {106, 99, 104, 11},
+    };
+    for (const auto& c : cases) {
+        scrollBar()->setValue(c.pos);
+        EXPECT_EQ(window->scrollPosition(), c.pos);
+        const QImage image = shot();
+        if (c.darkX >= 0) {
+            EXPECT_EQ(image.pixel(c.darkX, 15), TPz4ViewWin::DarkLine) << c.pos;
+        }
+        EXPECT_EQ(image.pixel(c.lightX, 15), TPz4ViewWin::LightLine) << c.pos;
+        EXPECT_EQ(image.pixel(std::max(c.darkX - 1, 1), 15), ownColour(c.entry)) << c.pos;
+    }
+}
+
+// Scrolling back and forth converts each frame once.
+TEST_F(ViewerWindowTest, PaintedFramesAreConvertedOnce) {
+    for (int i = 0; i < 30; ++i)
+        add(64, 16, i);
+    open();
+    for (int pos : {0, 700, 0, 1400, 700, 0}) {
+        scrollBar()->setValue(pos);
+        shot();
+    }
+    // A frame takes 69 pixels: frames 0..8 at 0, 10..18 at 700, 20..28 at 1400.
+    EXPECT_EQ(window->pixmapCache().conversions(), 27u);
+    EXPECT_EQ(window->pixmapCache().held(), 27u);
+}
+
+TEST_F(ViewerWindowTest, CloseStoresThePositionNotifiesOnceAndDropsTheChain) {
+    add(10, 10, 0);
+    open();
+    window->move(33, 44);
+    window->Close();
+    window->Close();
+    EXPECT_EQ(receiver->received, std::vector<int>{closing::ViewClosed});
+    EXPECT_EQ(om->ViWX, 33);
+    EXPECT_EQ(om->ViWY, 44);
+    ASSERT_TRUE(window);
+    EXPECT_EQ(window->frames(), nullptr);
+    shot(); // painting a closed viewer draws the background only
+    pz4test::runDeferredDeletes();
+    EXPECT_FALSE(window);
+}
+
+TEST(FramePixmapCache, KeepsTheMostRecentlyDrawnWithinTheBound) {
+    pz4test::app();
+    std::vector<unsigned char> px(16 * 16, 3);
+    FrameImageBuilder builder(std::array<unsigned char, 256>{});
+    const FrameImage image = builder.build(px.data(), 16, 16, nullptr, 0);
+    const qint64 each = 16 * 16 * 4;
+    FramePixmapCache cache(3 * each);
+    struct {
+        size_t key;
+        size_t conversions; // after the call
+    } const steps[] = {{0, 1}, {1, 2}, {2, 3}, {0, 3}, {3, 4}, {0, 4}, {1, 5}, {2, 6}};
+    // After {3}: 1 was the least recently drawn and went; after {1}: 2 went.
+    for (const auto& s : steps) {
+        const QPixmap& p = cache.pixmap(s.key, image);
+        EXPECT_EQ(p.size(), QSize(16, 16));
+        EXPECT_EQ(cache.conversions(), s.conversions) << s.key;
+        EXPECT_LE(cache.bytes(), 3 * each);
+    }
+    EXPECT_EQ(cache.held(), 3u);
+}
+
+TEST(FramePixmapCache, APixmapLargerThanTheBoundIsStillDrawn) {
+    pz4test::app();
+    std::vector<unsigned char> px(32 * 32, 3);
+    const FrameImage image =
+        FrameImageBuilder(std::array<unsigned char, 256>{}).build(px.data(), 32, 32, nullptr, 0);
+    FramePixmapCache cache(100);
+    EXPECT_EQ(cache.pixmap(0, image).size(), QSize(32, 32));
+    EXPECT_EQ(cache.pixmap(1, image).size(), QSize(32, 32));
+    EXPECT_EQ(cache.held(), 1u);
+}
+
+// The View command through the main window, frames from the ui fixture plug-in:
+// frame k is (1 + k % 4) x 2 pixels of value k, odd frames with their own palette.
+class ViewCommandTest : public ::testing::Test {
+protected:
+    void SetUp() override { pz4test::app(); }
+    void TearDown() override {
+        frame.reset();
+        pz4test::runDeferredDeletes();
+    }
+
+    void start(const std::string& cfg) {
+        dir.addFixture("pzuifix");
+        dir.write("pzuifix.cfg", cfg);
+        auto p = std::make_unique<ScriptedPrompts>();
+        prompts = p.get();
+        frame = std::make_unique<TSDIDecFrame>(std::move(p));
+        TPz4App::ShowNormalised(frame.get());
+    }
+    TPz4MainDlg* dlg() const { return frame->client(); }
+    void load(const std::string& name) {
+        dir.write(name, std::string());
+        prompts->answer((dir.path() / name).string());
+        dlg()->CmLoad();
+    }
+    void select(std::initializer_list<int> rows) {
+        auto* list = dlg()->listDlg()->findChild<QListView*>(QString::number(TPz4ListDlg::ListId));
+        list->clearSelection();
+        for (int r : rows)
+            list->selectionModel()->select(list->model()->index(r, 0), QItemSelectionModel::Select);
+    }
+    void view() {
+        QTest::mouseClick(frame->findChild<QPushButton*>(QString::number(TPz4MainDlg::ViewId)),
+                          Qt::LeftButton);
+    }
+    TPz4ViewWin* viewer() const {
+        return dlg()->viewManager() ? dlg()->viewManager()->window() : nullptr;
+    }
+    std::vector<int32_t> shownFrames() const {
+        std::vector<int32_t> indices;
+        for (const cFrameList* n = viewer() ? viewer()->frames() : nullptr; n; n = n->next.get())
+            indices.push_back(n->index);
+        return indices;
+    }
+    std::vector<std::string> messages() const {
+        std::vector<std::string> m;
+        for (const auto& msg : prompts->messages)
+            m.push_back(msg.caption + ": " + msg.text);
+        return m;
+    }
+
+    pz4test::TempWorkDir dir;
+    ScriptedPrompts* prompts = nullptr;
+    std::unique_ptr<TSDIDecFrame> frame;
+};
+
+TEST_F(ViewCommandTest, RefusalsBeforeAnyViewer) {
+    start("frames=10\n");
+    view();
+    load("walk.uif");
+    view();
+    EXPECT_EQ(messages(), (std::vector<std::string>{"Error: No Frames loaded !",
+                                                    "Error: No Frames selected !"}));
+    EXPECT_EQ(dlg()->viewManager(), nullptr);
+}
+
+TEST_F(ViewCommandTest, RefusedFramesAreLeftOut) {
+    struct {
+        const char* label;
+        int lockfail;
+        std::vector<int32_t> shown;
+    } const cases[] = {
+        {"a middle frame refused", 6, {4, 9}},
+        {"the first frame refused", 4, {6, 9}},
+        {"none refused", -1, {4, 6, 9}},
+    };
+    for (const auto& c : cases) {
+        start("frames=10\nlockfail=" + std::to_string(c.lockfail) + "\n");
+        load("walk.uif");
+        select({4, 6, 9});
+        view();
+        EXPECT_TRUE(messages().empty()) << c.label;
+        EXPECT_EQ(shownFrames(), c.shown) << c.label;
+        frame.reset();
+        pz4test::runDeferredDeletes();
+    }
+}
+
+TEST_F(ViewCommandTest, NoFrameLockedOpensNoViewerAndTheNextViewReplacesTheManager) {
+    start("frames=10\nlockfail=6\n");
+    load("walk.uif");
+    select({6});
+    view();
+    EXPECT_EQ(messages(), std::vector<std::string>{"Error: Can't create FrameList !"});
+    EXPECT_EQ(prompts->messages[0].owner, dlg());
+    ASSERT_NE(dlg()->viewManager(), nullptr);
+    EXPECT_EQ(viewer(), nullptr);
+
+    select({5});
+    view();
+    EXPECT_EQ(shownFrames(), std::vector<int32_t>{5});
+    EXPECT_EQ(messages().size(), 1u);
+
+    // Load deletes a view manager without a viewer as well.
+    select({6});
+    view();
+    ASSERT_NE(dlg()->viewManager(), nullptr);
+    load("run.uif");
+    EXPECT_EQ(dlg()->viewManager(), nullptr);
+}
+
+// Only Close stores the viewer's place: one still open at the end goes with the
+// main window, and the place saved before is the one written.
+TEST_F(ViewCommandTest, AViewerOpenAtTheEndKeepsTheSavedPlace) {
+    dir.write("pz.ini", "ViWX=00012\nViWY=00034\n");
+    start("frames=10\n");
+    load("walk.uif");
+    select({1});
+    view();
+    ASSERT_TRUE(viewer());
+    EXPECT_EQ(viewer()->pos(), QPoint(12, 34));
+    viewer()->move(300, 200);
+    frame.reset();
+    pz4test::runDeferredDeletes();
+    const auto lines = pz4test::readLines((dir.path() / "pz.ini").string());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "ViWX=00012"), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "ViWY=00034"), lines.end());
+}
+
+TEST_F(ViewCommandTest, ViewReplacesTheOpenViewer) {
+    start("frames=10\n");
+    load("walk.uif");
+    select({1, 2});
+    view();
+    QPointer<TPz4ViewWin> first = viewer();
+    ASSERT_TRUE(first);
+    EXPECT_TRUE(first->isVisible());
+    select({3});
+    view();
+    ASSERT_TRUE(viewer());
+    EXPECT_NE(viewer(), first.data());
+    EXPECT_EQ(shownFrames(), std::vector<int32_t>{3});
+    ASSERT_TRUE(first); // closed, disposed of at the next event loop pass
+    EXPECT_TRUE(first->closed());
+    EXPECT_FALSE(first->isVisible());
+    pz4test::runDeferredDeletes();
+    EXPECT_FALSE(first);
+
+    // With nothing selected the old viewer still closes first.
+    select({});
+    view();
+    EXPECT_EQ(dlg()->viewManager(), nullptr);
+    EXPECT_EQ(messages(), std::vector<std::string>{"Error: No Frames selected !"});
+}
+
+TEST_F(ViewCommandTest, LoadClosesTheViewerBeforeTheFileGoes) {
+    start("frames=10\n");
+    load("walk.uif");
+    select({1, 2});
+    view();
+    QPointer<TPz4ViewWin> old = viewer();
+    ASSERT_TRUE(old);
+    load("run.uif");
+    EXPECT_EQ(dlg()->viewManager(), nullptr);
+    ASSERT_TRUE(old);
+    EXPECT_TRUE(old->closed());
+    EXPECT_EQ(old->frames(), nullptr); // nothing left pointing into the unloaded file
+}
+
+TEST_F(ViewCommandTest, ClosingTheViewerDeletesTheManager) {
+    start("frames=10\n");
+    load("walk.uif");
+    select({0});
+    view();
+    ASSERT_TRUE(viewer());
+    viewer()->close(); // the close box
+    EXPECT_EQ(dlg()->viewManager(), nullptr);
+}
+
+// An even frame brings no palette: it is shown, and keeps being shown, in the
+// palette current when View was pressed.
+TEST_F(ViewCommandTest, TheCurrentPaletteStandsInForAMissingOne) {
+    start("frames=10\n");
+    load("walk.uif");
+    cObjectManager& om = *dlg()->objectManager();
+    om.palManager->SetEntry(2, 1, 2, 3);
+    select({2, 3});
+    view();
+    ASSERT_TRUE(viewer());
+    om.palManager = std::make_unique<cPalManager>();
+    const QImage image = viewer()->grab().toImage();
+    EXPECT_EQ(image.pixel(1, 11), qRgb(1, 2, 3));           // frame 2: 3 x 2, value 2
+    EXPECT_EQ(image.pixel(8 + 1, 11), qRgb(200, 200, 200)); // frame 3: its own palette
+}
+
+} // namespace

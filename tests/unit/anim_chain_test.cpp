@@ -1,0 +1,120 @@
+// The chains the animator plays and saves: which frames go in, how they are
+// numbered and mirrored, and the mirrored copies made for saving.
+#include "TempWorkDir.h"
+#include "anim/AnimChain.h"
+#include "anim/ScriptList.h"
+#include "plugins/DllManager.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+#include <vector>
+
+namespace {
+
+TEST(MirroredCopy, ReversesRowsOrTheirOrder) {
+    using Bytes = std::vector<unsigned char>;
+    const struct {
+        int width;
+        int height;
+        Bytes pixels;
+        int mirror;
+        Bytes copy;
+    } cases[] = {
+        {1, 1, {7}, 3, {7}},
+        {3, 2, {1, 2, 3, 4, 5, 6}, 0, {1, 2, 3, 4, 5, 6}},
+        {3, 2, {1, 2, 3, 4, 5, 6}, 1, {3, 2, 1, 6, 5, 4}},
+        {3, 2, {1, 2, 3, 4, 5, 6}, 2, {4, 5, 6, 1, 2, 3}},
+        {3, 2, {1, 2, 3, 4, 5, 6}, 3, {6, 5, 4, 3, 2, 1}},
+        // An odd number of rows keeps the middle one in place.
+        {2, 3, {1, 2, 3, 4, 5, 6}, 2, {5, 6, 3, 4, 1, 2}},
+        {4, 1, {1, 2, 3, 4}, 1, {4, 3, 2, 1}},
+    };
+    for (const auto& c : cases) {
+        const Bytes source = c.pixels;
+        const auto copy = MirroredCopy(source.data(), c.width, c.height, c.mirror);
+        EXPECT_EQ(Bytes(copy.get(), copy.get() + c.pixels.size()), c.copy)
+            << c.width << "x" << c.height << " mirror " << c.mirror;
+        EXPECT_EQ(source, c.pixels);
+    }
+}
+
+// What a chain holds, node by node: "index:tag:mirror", the tag naming the frame
+// (the ui fixture tags frame k with 1000 + k).
+std::vector<std::string> describe(const cFrameList* node) {
+    std::vector<std::string> out;
+    for (; node != nullptr; node = node->next.get())
+        out.push_back(std::to_string(node->index) + ":" + std::to_string(node->tag) + ":" +
+                      std::to_string(node->mirror));
+    return out;
+}
+
+class AnimChainTest : public ::testing::Test {
+protected:
+    void open(const std::string& cfg) {
+        dir.addFixture("pzuifix");
+        dir.write("pzuifix.cfg", cfg);
+        plugins = std::make_unique<cDllManager>();
+        dir.write("walk.uif", std::string());
+        ASSERT_TRUE(plugins->OpenObject((dir.path() / "walk.uif").string().c_str()));
+    }
+    void TearDown() override {
+        if (plugins)
+            plugins->CloseObject();
+    }
+
+    pz4test::TempWorkDir dir;
+    std::unique_ptr<cDllManager> plugins;
+    std::shared_ptr<unsigned char[]> palette{new unsigned char[768]()};
+};
+
+TEST_F(AnimChainTest, ARangeLeavesRefusedFramesOut) {
+    open("frames=6\nlockfail=2\n");
+    const struct {
+        int from;
+        int to;
+        std::vector<std::string> nodes;
+    } cases[] = {
+        {1, 4, {"1:1001:0", "3:1003:0", "4:1004:0"}},
+        {5, 5, {"5:1005:0"}},
+        {2, 2, {}},
+        {4, 3, {}},
+        {4, 9, {"4:1004:0", "5:1005:0"}},
+    };
+    for (const auto& c : cases) {
+        const auto chain = LockFrameRange(*plugins, palette, c.from, c.to);
+        EXPECT_EQ(describe(chain.get()), c.nodes) << c.from << ".." << c.to;
+    }
+}
+
+TEST_F(AnimChainTest, FramesWithoutAPaletteShareTheOneGiven) {
+    open("frames=2\n");
+    const auto chain = LockFrameRange(*plugins, palette, 0, 1);
+    ASSERT_NE(chain, nullptr);
+    // Frame 0 brings none, frame 1 its own.
+    EXPECT_EQ(chain->palette, palette.get());
+    EXPECT_EQ(chain->sharedPalette, palette);
+    ASSERT_NE(chain->next, nullptr);
+    EXPECT_NE(chain->next->palette, palette.get());
+    EXPECT_EQ(chain->next->palette[0], 200);
+}
+
+TEST_F(AnimChainTest, ARangeEndingAtTheLargestNumberEnds) {
+    open("frames=3\n");
+    EXPECT_EQ(LockFrameRange(*plugins, palette, INT_MAX - 2, INT_MAX), nullptr);
+}
+
+TEST_F(AnimChainTest, ScriptStepsAreNumberedByTheirPlaceAndMirroredByTheirFlags) {
+    open("frames=5\nlockfail=2\n");
+    cScriptList steps(0, 0);
+    steps.Append(2, 1)->Append(4, 2)->Append(9, 0)->Append(4, 3)->Append(0, 1);
+    const auto chain = LockScriptSteps(*plugins, palette, steps);
+    EXPECT_EQ(describe(chain.get()),
+              (std::vector<std::string>{"0:1000:0", "2:1004:2", "4:1004:3", "5:1000:1"}));
+
+    cScriptList refused(9, 1);
+    EXPECT_EQ(LockScriptSteps(*plugins, palette, refused), nullptr);
+}
+
+} // namespace
