@@ -15,8 +15,9 @@ struct FlcFormat {
 
     // Frames are decoded as they are locked: the header and chunk sizes alone give
     // the count, however long the animation.
-    static std::unique_ptr<pz4fmt::FrameSource> open(std::vector<uint8_t> bytes) {
-        return pz4flic::openFlic(std::move(bytes));
+    static std::unique_ptr<pz4fmt::FrameSource> open(std::vector<uint8_t> bytes,
+                                                     pz4fmt::Failure& why) {
+        return pz4flic::openFlic(std::move(bytes), pz4fmt::kMaxHeldBytes, &why);
     }
     static bool saveFrame(const pz4fmt::SaveInput& frame) { return pz4flic::saveFlcImage(frame); }
     static bool saveAnim(const std::vector<pz4fmt::SaveInput>& frames) {

@@ -523,6 +523,9 @@ TEST_F(PzconvFormats, ARefusedFileIsFollowedByTheDecodersReason) {
     dir.write("bad.pcx", std::string(200, 'x'));
     dir.write("bad.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16));
     dir.write("bad.fix", std::string("not a fixture file"));
+    dir.write("bad.gif", std::string(200, 'x'));
+    dir.write("cut.gif", std::string("GIF89a\x02\x00", 8));
+    dir.write("bad.flc", std::string(200, 'x'));
     const struct {
         const char* args;
         const char* says;
@@ -531,6 +534,9 @@ TEST_F(PzconvFormats, ARefusedFileIsFollowedByTheDecodersReason) {
         {"convert bad.pcx o.bmp",
          "could not read 'bad.pcx': not a PCX file (first byte 120, not 10)\n"},
         {"info bad.png", "could not read 'bad.png': file cut short\n"},
+        {"info bad.gif", "could not read 'bad.gif': not a GIF file\n"},
+        {"info cut.gif", "could not read 'cut.gif': file ends inside the screen descriptor\n"},
+        {"info bad.flc", "could not read 'bad.flc': not a FLI or FLC file\n"},
         {"info bad.fix", "could not read 'bad.fix'\n"},
     };
     for (const auto& c : cases) {
