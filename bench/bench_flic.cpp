@@ -11,45 +11,26 @@
 // The animation: a detailed background that stays, eight sprites moving over it and
 // the palette shifting every 50 frames, so later frames are typical word deltas.
 
+#include "BenchKit.h"
 #include "common/FormatKit.h"
-#include "pz4/PluginContract.h"
 
 #include <benchmark/benchmark.h>
-#include <dlfcn.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstring>
-#include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace {
+
+using namespace pz4bench;
 
 constexpr int kFrames = 300;
 constexpr int kWidth = 320;
 constexpr int kHeight = 200;
 constexpr int kSprite = 24;
 constexpr double kMegapixels = double(kFrames) * kWidth * kHeight / 1e6;
-
-double cpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-template <class F> double bestSeconds(F&& f, int runs) {
-    double best = 1e30;
-    for (int i = 0; i < runs; ++i) {
-        const double t0 = cpuSeconds();
-        f();
-        best = std::min(best, cpuSeconds() - t0);
-    }
-    return best;
-}
 
 struct Animation {
     std::vector<std::vector<uint8_t>> pixels; // bottom-up
@@ -89,50 +70,12 @@ Animation makeAnimation() {
     return a;
 }
 
-struct Plugin {
-    void* handle = nullptr;
-    pz4::plugin::LoadObjectFn load = nullptr;
-    pz4::plugin::UnloadObjectFn unload = nullptr;
-    pz4::plugin::GetNumberOfFramesFn count = nullptr;
-    pz4::plugin::LockFrameFn lock = nullptr;
-    pz4::plugin::SaveFn saveAnim = nullptr;
-
-    explicit Plugin(const char* file) {
-        handle = dlopen((std::string(PZ4_PLUGIN_DIR "/") + file).c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (handle == nullptr)
-            throw std::runtime_error(dlerror());
-        load = reinterpret_cast<pz4::plugin::LoadObjectFn>(dlsym(handle, "LoadObject"));
-        unload = reinterpret_cast<pz4::plugin::UnloadObjectFn>(dlsym(handle, "UnloadObject"));
-        count =
-            reinterpret_cast<pz4::plugin::GetNumberOfFramesFn>(dlsym(handle, "GetNumberOfFrames"));
-        lock = reinterpret_cast<pz4::plugin::LockFrameFn>(dlsym(handle, "LockFrame"));
-        saveAnim = reinterpret_cast<pz4::plugin::SaveFn>(dlsym(handle, "SaveAnim"));
-    }
-
-    // Every frame loaded and locked once; false when the plug-in cannot read the file.
-    bool loadAndLockAll(std::string path) const {
-        if (!pz4::plugin::truth(load(path.data())) || count() != kFrames)
-            return false;
-        for (int i = 0; i < kFrames; ++i) {
-            unsigned char *pixels = nullptr, *pal = nullptr;
-            int w = 0, h = 0, colours = 0, tag = 0;
-            if (!pz4::plugin::truth(lock(i, &pixels, &pal, &w, &h, &colours, &tag)))
-                return false;
-            benchmark::DoNotOptimize(pixels[0]);
-        }
-        unload();
-        return true;
-    }
-};
-
 // The animation saved through `plugin` to a file removed when the program ends.
 struct SavedFile {
     std::string path;
     size_t bytes = 0;
     SavedFile(Animation& a, const Plugin& plugin, const char* ext) {
-        path = (std::filesystem::temp_directory_path() /
-                ("pz4-bench-" + std::to_string(getpid()) + "." + ext))
-                   .string();
+        path = tempPath(std::string(".") + ext).string();
         std::vector<SAVE_FRAME> chain(kFrames);
         for (int f = 0; f < kFrames; ++f) {
             const size_t k = static_cast<size_t>(f);
@@ -155,48 +98,23 @@ struct SavedFile {
     }
 };
 
-// Pillow's CPU time to decode every frame of `path` and take its pixels, as the
-// interoperability test reads them (and as the plug-in hands out every frame as a
-// buffer of its own); 0 when Pillow is not there.
-double pillowSeconds(const std::string& path) {
-    const std::string command =
-        "/usr/bin/python3 -c \"import sys, time\nfrom PIL import Image\n"
-        "best = 1e9\nfor run in range(3):\n"
-        "    t = time.process_time()\n    im = Image.open(sys.argv[1])\n"
-        "    for k in range(im.n_frames):\n        im.seek(k); im.tobytes()\n"
-        "    best = min(best, time.process_time() - t)\nprint(best)\" " +
-        path + " 2>/dev/null";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr)
-        return 0;
-    double seconds = 0;
-    if (std::fscanf(pipe, "%lf", &seconds) != 1)
-        seconds = 0;
-    pclose(pipe);
-    return seconds;
-}
-
 void BM_FlcLoadAndLockEveryFrame(benchmark::State& state) {
     static Animation animation = makeAnimation();
-    static Plugin flc("pzflc.so"), gif("pzgif.so");
+    static Plugin flc(pluginPath("pzflc.so")), gif(pluginPath("pzgif.so"));
     static SavedFile flcFile(animation, flc, "flc"), gifFile(animation, gif, "gif");
 
-    std::vector<uint8_t> from(static_cast<size_t>(kFrames) * kWidth * kHeight, 1), to(from.size());
-    const double copySeconds = bestSeconds(
-        [&] {
-            std::memcpy(to.data(), from.data(), from.size());
-            benchmark::ClobberMemory();
-        },
-        5);
+    const double copySeconds = memcpySeconds(static_cast<size_t>(kFrames) * kWidth * kHeight, 5);
     const double gifSeconds = bestSeconds([&] { gif.loadAndLockAll(gifFile.path); }, 3);
-    const double pillow = pillowSeconds(flcFile.path);
+    // Pillow's time to decode every frame and take its pixels, as the interoperability
+    // test reads them (and as the plug-in hands out every frame as a buffer of its own).
+    const double pillow = pillowSeconds(flcFile.path, "im.tobytes()");
 
     // The baselines are the best of a few runs; so is the time compared with them,
     // as other programs on a shared machine only ever add to a run's time.
     double best = 1e30;
     for (auto _ : state) {
         const double t0 = cpuSeconds();
-        if (!flc.loadAndLockAll(flcFile.path)) {
+        if (flc.loadAndLockAll(flcFile.path) != kFrames) {
             state.SkipWithError("the plug-in cannot read the file");
             break;
         }

@@ -6,38 +6,22 @@
 // Arguments: kernel (0 the widest the processor has, 1 at most the 32-byte
 // vector kernel, 2 the portable loop), mirror mode (0 or 3).
 
+#include "BenchKit.h"
 #include "display/FrameImage.h"
 
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <array>
 #include <cstring>
-#include <ctime>
 #include <random>
 #include <vector>
 
 namespace {
 
+using namespace pz4bench;
+
 constexpr int kSide = 1024;
 constexpr size_t kBytes = size_t(kSide) * kSide;
-
-// Process CPU time, as the other benchmarks: the machine is shared.
-double cpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-template <class F> double bestSeconds(F&& f, int runs) {
-    double best = 1e30;
-    for (int i = 0; i < runs; ++i) {
-        const double t0 = cpuSeconds();
-        f();
-        best = std::min(best, cpuSeconds() - t0);
-    }
-    return best;
-}
 
 struct Input {
     std::vector<unsigned char> pixels = std::vector<unsigned char>(kBytes);
@@ -60,23 +44,11 @@ const Input& input() {
     return in;
 }
 
-double memcpySeconds() {
-    static const double seconds = [] {
-        std::vector<unsigned char> from(kBytes, 1), to(kBytes);
-        return bestSeconds(
-            [&] {
-                std::memcpy(to.data(), from.data(), kBytes);
-                benchmark::ClobberMemory();
-            },
-            50);
-    }();
-    return seconds;
-}
-
 void report(benchmark::State& state, double total) {
-    const double per = total / static_cast<double>(std::max<int64_t>(1, state.iterations()));
+    static const double copySeconds = memcpySeconds(kBytes, 50);
+    const double per = perIteration(state, total);
     state.counters["GB_per_s"] = static_cast<double>(kBytes) / per / 1e9;
-    state.counters["of_memcpy"] = memcpySeconds() / per;
+    state.counters["of_memcpy"] = copySeconds / per;
 }
 
 FrameImageKernel kernelOf(const benchmark::State& state) {

@@ -19,26 +19,25 @@
 // 3 = 900 frames of 640x480 made like a screen recording: a full first frame, then
 // only a moving 16x16 block each frame.
 
+#include "BenchKit.h"
 #include "GifCodec.h"
-#include "pz4/PluginContract.h"
 
 #include <benchmark/benchmark.h>
-#include <dlfcn.h>
 #include <gif_lib.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <malloc.h>
 #include <map>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 namespace {
+
+using namespace pz4bench;
 
 constexpr int kFrames = 300;
 constexpr int kSide = 256;
@@ -46,14 +45,6 @@ constexpr int kSprite = 64;
 constexpr int kRecordingFrames = 900;
 constexpr int kRecordingWidth = 640;
 constexpr int kRecordingHeight = 480;
-
-// Process CPU time: the machine these run on is shared, and wall time would
-// charge other programs' work to whichever side happened to run beside it.
-double cpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
 
 // Pixels with enough detail that LZW has work to do: a pattern that shifts every
 // frame plus a sprinkling of noise.
@@ -103,29 +94,46 @@ int appendBytes(GifFileType* gif, const GifByteType* data, int n) {
     return n;
 }
 
-// Sprites moving over a background, each in its own rectangle with its own table.
-std::vector<uint8_t> spriteAnimation() {
-    std::vector<uint8_t> out;
+// A GIF89a written through giflib into `out`.
+GifFileType* openWriter(std::vector<uint8_t>& out) {
     int error = 0;
     GifFileType* gif = EGifOpen(&out, appendBytes, &error);
     EGifSetGifVersion(gif, true);
-    auto mapOf = [](const pz4fmt::Palette& p) {
-        GifColorType c[256];
-        for (size_t i = 0; i < 256; ++i)
-            c[i] = {p[i * 3], p[i * 3 + 1], p[i * 3 + 2]};
-        return GifMakeMapObject(256, c);
-    };
-    ColorMapObject* global = mapOf(palette(0));
+    return gif;
+}
+
+ColorMapObject* colourMapOf(const pz4fmt::Palette& p) {
+    GifColorType c[256];
+    for (size_t i = 0; i < 256; ++i)
+        c[i] = {p[i * 3], p[i * 3 + 1], p[i * 3 + 2]};
+    return GifMakeMapObject(256, c);
+}
+
+// The graphic control block of the next image: its delay and transparent index.
+void putControl(GifFileType* gif, int delay, int transparent) {
+    GraphicsControlBlock gcb{DISPOSAL_UNSPECIFIED, false, delay, transparent};
+    GifByteType ext[4];
+    EGifGCBToExtension(&gcb, ext);
+    EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, ext);
+}
+
+void putRows(GifFileType* gif, std::vector<uint8_t>& px, int width, int height) {
+    for (int y = 0; y < height; ++y)
+        EGifPutLine(gif, px.data() + static_cast<size_t>(y * width), width);
+}
+
+// Sprites moving over a background, each in its own rectangle with its own table.
+std::vector<uint8_t> spriteAnimation() {
+    std::vector<uint8_t> out;
+    GifFileType* gif = openWriter(out);
+    ColorMapObject* global = colourMapOf(palette(0));
     EGifPutScreenDesc(gif, kSide, kSide, 8, 0, global);
     uint32_t seed = 7;
     for (int f = 0; f < kFrames; ++f) {
         const bool first = f == 0;
         const int side = first ? kSide : kSprite;
-        GraphicsControlBlock gcb{DISPOSAL_UNSPECIFIED, false, 4, first ? NO_TRANSPARENT_COLOR : 0};
-        GifByteType ext[4];
-        EGifGCBToExtension(&gcb, ext);
-        EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, ext);
-        ColorMapObject* local = first ? nullptr : mapOf(palette(f));
+        putControl(gif, 4, first ? NO_TRANSPARENT_COLOR : 0);
+        ColorMapObject* local = first ? nullptr : colourMapOf(palette(f));
         const int left = first ? 0 : (f * 13) % (kSide - kSprite);
         const int top = first ? 0 : (f * 29) % (kSide - kSprite);
         if (local == nullptr && gif->Image.ColorMap != nullptr) {
@@ -134,11 +142,11 @@ std::vector<uint8_t> spriteAnimation() {
         }
         EGifPutImageDesc(gif, left, top, side, side, false, local);
         std::vector<uint8_t> px = framePixels(f, side, seed);
-        for (int y = 0; y < side; ++y)
-            EGifPutLine(gif, px.data() + static_cast<size_t>(y * side), side);
+        putRows(gif, px, side, side);
         if (local != nullptr)
             GifFreeMapObject(local);
     }
+    int error = 0;
     EGifCloseFile(gif, &error);
     GifFreeMapObject(global);
     return out;
@@ -147,23 +155,14 @@ std::vector<uint8_t> spriteAnimation() {
 // A screen recording: a full first frame, then a 16x16 block moving over it.
 std::vector<uint8_t> recordingAnimation() {
     std::vector<uint8_t> out;
-    int error = 0;
-    GifFileType* gif = EGifOpen(&out, appendBytes, &error);
-    EGifSetGifVersion(gif, true);
-    GifColorType colours[256];
-    const pz4fmt::Palette p = palette(0);
-    for (size_t i = 0; i < 256; ++i)
-        colours[i] = {p[i * 3], p[i * 3 + 1], p[i * 3 + 2]};
-    ColorMapObject* global = GifMakeMapObject(256, colours);
+    GifFileType* gif = openWriter(out);
+    ColorMapObject* global = colourMapOf(palette(0));
     EGifPutScreenDesc(gif, kRecordingWidth, kRecordingHeight, 8, 0, global);
     uint32_t seed = 11;
     for (int f = 0; f < kRecordingFrames; ++f) {
         const bool first = f == 0;
         const int width = first ? kRecordingWidth : 16, height = first ? kRecordingHeight : 16;
-        GraphicsControlBlock gcb{DISPOSAL_UNSPECIFIED, false, 3, NO_TRANSPARENT_COLOR};
-        GifByteType ext[4];
-        EGifGCBToExtension(&gcb, ext);
-        EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, ext);
+        putControl(gif, 3, NO_TRANSPARENT_COLOR);
         const int left = first ? 0 : (f * 7) % (kRecordingWidth - 16);
         const int top = first ? 0 : (f * 5) % (kRecordingHeight - 16);
         EGifPutImageDesc(gif, left, top, width, height, false, nullptr);
@@ -175,9 +174,9 @@ std::vector<uint8_t> recordingAnimation() {
         } else {
             std::fill(px.begin(), px.end(), static_cast<uint8_t>(1 + f % 60));
         }
-        for (int y = 0; y < height; ++y)
-            EGifPutLine(gif, px.data() + static_cast<size_t>(y * width), width);
+        putRows(gif, px, width, height);
     }
+    int error = 0;
     EGifCloseFile(gif, &error);
     GifFreeMapObject(global);
     return out;
@@ -215,33 +214,14 @@ const File& file(int kind) {
     } else {
         f.bytes = kind == 2 ? spriteAnimation() : writtenAnimation(kind == 1);
     }
-    f.path = (std::filesystem::temp_directory_path() /
-              ("pz4-bench-" + std::to_string(getpid()) + "-" + std::to_string(kind) + ".gif"))
-                 .string();
+    std::string suffix = "-";
+    suffix.append(std::to_string(kind)).append(".gif");
+    f.path = tempPath(suffix).string();
     std::ofstream(f.path, std::ios::binary)
         .write(reinterpret_cast<const char*>(f.bytes.data()),
                static_cast<std::streamsize>(f.bytes.size()));
     return files.emplace(kind, std::move(f)).first->second;
 }
-
-struct Plugin {
-    void* handle = nullptr;
-    pz4::plugin::LoadObjectFn load = nullptr;
-    pz4::plugin::UnloadObjectFn unload = nullptr;
-    pz4::plugin::GetNumberOfFramesFn count = nullptr;
-    pz4::plugin::LockFrameFn lock = nullptr;
-
-    explicit Plugin(const char* path = PZ4_PLUGIN_DIR "/pzgif.so") {
-        handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
-        if (handle == nullptr)
-            throw std::runtime_error(dlerror());
-        load = reinterpret_cast<pz4::plugin::LoadObjectFn>(dlsym(handle, "LoadObject"));
-        unload = reinterpret_cast<pz4::plugin::UnloadObjectFn>(dlsym(handle, "UnloadObject"));
-        count =
-            reinterpret_cast<pz4::plugin::GetNumberOfFramesFn>(dlsym(handle, "GetNumberOfFrames"));
-        lock = reinterpret_cast<pz4::plugin::LockFrameFn>(dlsym(handle, "LockFrame"));
-    }
-};
 
 struct MemoryReader {
     const std::vector<uint8_t>* bytes;
@@ -266,69 +246,9 @@ void slurp(const std::vector<uint8_t>& bytes) {
     DGifCloseFile(gif, &error);
 }
 
-template <class F> double bestSeconds(F&& f, int runs) {
-    double best = 1e30;
-    for (int i = 0; i < runs; ++i) {
-        const double t0 = cpuSeconds();
-        f();
-        best = std::min(best, cpuSeconds() - t0);
-    }
-    return best;
-}
-
-// Load, lock every frame the plug-in reports in order, unload; the frames locked,
-// or 0 when one could not be.
-int loadAndLockAll(Plugin& plugin, const File& f) {
-    std::string path = f.path;
-    if (!pz4::plugin::truth(plugin.load(path.data())))
-        return 0;
-    const int count = plugin.count();
-    for (int i = 0; i < count; ++i) {
-        unsigned char *pixels = nullptr, *pal = nullptr;
-        int w = 0, h = 0, colours = 0, tag = 0;
-        if (!pz4::plugin::truth(plugin.lock(i, &pixels, &pal, &w, &h, &colours, &tag)))
-            return 0;
-        benchmark::DoNotOptimize(pixels[0]);
-    }
-    plugin.unload();
-    return count;
-}
-
 Plugin& ours() {
-    static Plugin plugin;
+    static Plugin plugin(pluginPath("pzgif.so"));
     return plugin;
-}
-
-// Pillow's CPU time to open the file and load every frame, best of three; 0 when
-// Pillow is not installed.
-double pillowSeconds(const File& f) {
-    static std::map<std::string, double> measured;
-    if (auto it = measured.find(f.path); it != measured.end())
-        return it->second;
-    const std::string script = "import sys, time\n"
-                               "from PIL import Image\n"
-                               "best = 1e30\n"
-                               "for run in range(3):\n"
-                               "    t = time.process_time()\n"
-                               "    im = Image.open(sys.argv[1])\n"
-                               "    for k in range(im.n_frames):\n"
-                               "        im.seek(k)\n"
-                               "        im.load()\n"
-                               "    best = min(best, time.process_time() - t)\n"
-                               "print(best)\n";
-    const std::string scriptPath = f.path + ".py";
-    std::ofstream(scriptPath) << script;
-    double seconds = 0;
-    if (FILE* pipe = popen(
-            ("/usr/bin/python3 " + scriptPath + " " + f.path + " 2>/dev/null").c_str(), "r")) {
-        char line[64] = {};
-        if (std::fgets(line, sizeof line, pipe) != nullptr)
-            seconds = std::atof(line);
-        pclose(pipe);
-    }
-    std::error_code ec;
-    std::filesystem::remove(scriptPath, ec);
-    return measured[f.path] = seconds;
 }
 
 void BM_GifLoadAndLockEveryFrame(benchmark::State& state) {
@@ -336,37 +256,30 @@ void BM_GifLoadAndLockEveryFrame(benchmark::State& state) {
     const File& f = file(static_cast<int>(state.range(0)));
 
     const double slurpSeconds = bestSeconds([&] { slurp(f.bytes); }, 5);
-    std::vector<uint8_t> from(static_cast<size_t>(f.megapixels() * 1e6), 1), to(from.size());
-    const double copySeconds = bestSeconds(
-        [&] {
-            std::memcpy(to.data(), from.data(), from.size());
-            benchmark::ClobberMemory();
-        },
-        5);
-    from = {};
-    to = {};
+    const double copySeconds = memcpySeconds(static_cast<size_t>(f.megapixels() * 1e6), 5);
 
     double total = 0;
     for (auto _ : state) {
         const double t0 = cpuSeconds();
-        if (loadAndLockAll(plugin, f) != f.frames) {
+        if (plugin.loadAndLockAll(f.path) != f.frames) {
             state.SkipWithError("the plug-in cannot read the whole file");
             break;
         }
         total += cpuSeconds() - t0;
     }
-    const double per = total / static_cast<double>(std::max<int64_t>(1, state.iterations()));
+    const double per = perIteration(state, total);
     state.counters["ms_per_MP"] = per * 1e3 / f.megapixels();
     state.counters["x_DGifSlurp"] = per / slurpSeconds;
     state.counters["x_memcpy"] = per / copySeconds;
     state.counters["file_KiB"] = static_cast<double>(f.bytes.size()) / 1024.0;
-    if (const double pillow = pillowSeconds(f); pillow > 0)
+    // Pillow opening the file and loading every frame.
+    if (const double pillow = pillowSeconds(f.path, "im.load()"); pillow > 0)
         state.counters["x_Pillow"] = per / pillow;
     if (const char* baselinePath = std::getenv("PZ4_BASELINE_PLUGIN")) {
         // Per frame: an earlier build may not have read every frame.
         static Plugin baseline(baselinePath);
         int frames = 0;
-        const double before = bestSeconds([&] { frames = loadAndLockAll(baseline, f); }, 3);
+        const double before = bestSeconds([&] { frames = baseline.loadAndLockAll(f.path); }, 3);
         if (frames > 0) {
             state.counters["x_baseline"] = (per / f.frames) / (before / frames);
             state.counters["baseline_frames"] = frames;
@@ -374,16 +287,11 @@ void BM_GifLoadAndLockEveryFrame(benchmark::State& state) {
     }
 }
 
-// Heap in use, in bytes.
-size_t heapInUse() {
-    return mallinfo2().uordblks + mallinfo2().hblkhd;
-}
-
 void BM_GifOpenAndCount(benchmark::State& state) {
     Plugin& plugin = ours();
     const File& f = file(static_cast<int>(state.range(0)));
     std::string path = f.path;
-    const double lockAll = bestSeconds([&] { loadAndLockAll(plugin, f); }, 3);
+    const double lockAll = bestSeconds([&] { plugin.loadAndLockAll(f.path); }, 3);
 
     double total = 0;
     for (auto _ : state) {
@@ -395,15 +303,15 @@ void BM_GifOpenAndCount(benchmark::State& state) {
         plugin.unload();
         total += cpuSeconds() - t0;
     }
-    const size_t before = heapInUse();
+    const size_t before = heapBytes();
     if (pz4::plugin::truth(plugin.load(path.data()))) {
-        const double grown = static_cast<double>(heapInUse()) - static_cast<double>(before);
+        const double grown = static_cast<double>(heapBytes()) - static_cast<double>(before);
         const double allowed =
             static_cast<double>(f.bytes.size()) + 2.0 * f.width * static_cast<double>(f.height);
         state.counters["x_file_and_two_screens"] = grown / allowed;
         plugin.unload();
     }
-    const double per = total / static_cast<double>(std::max<int64_t>(1, state.iterations()));
+    const double per = perIteration(state, total);
     state.counters["x_lock_all"] = per / lockAll;
 }
 

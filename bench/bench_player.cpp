@@ -10,6 +10,7 @@
 //                      (aim: within 5% of 1), and the process's CPU use while a
 //                      64x64 animation plays: cpu_pct (aim at speed 10: under 5)
 
+#include "BenchKit.h"
 #include "app/ObjectManager.h"
 #include "display/AnimWin.h"
 #include "frames/FrameList.h"
@@ -21,54 +22,34 @@
 #include <QPainter>
 #include <QTimer>
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 
-#include <cstdlib>
-#include <ctime>
-#include <filesystem>
 #include <memory>
 #include <vector>
 
 namespace {
 
-double cpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-size_t heapBytes() {
-    const struct mallinfo2 m = mallinfo2();
-    return m.uordblks + m.hblkhd;
-}
+using namespace pz4bench;
 
 // The program's working directory holds pz.ini, which the object manager writes
 // when it goes: run in a folder of our own.
 struct Environment {
-    std::filesystem::path dir;
-    std::unique_ptr<QApplication> app;
+    WorkDir dir{"-player"};
+    QApplication* app = nullptr;
     std::unique_ptr<cObjectManager> objects;
 
     Environment() {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
-        dir = std::filesystem::temp_directory_path() /
-              ("pz4-bench-player-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir);
-        std::filesystem::current_path(dir);
         static int argc = 1;
         static char name[] = "bench_player";
         static char* argv[] = {name, nullptr};
-        app = std::make_unique<QApplication>(argc, argv);
+        app = new QApplication(argc, argv);
         objects = std::make_unique<cObjectManager>();
     }
-    ~Environment() {
-        objects.reset();
-        app.reset();
-        std::error_code ec;
-        std::filesystem::current_path(dir.parent_path(), ec);
-        std::filesystem::remove_all(dir, ec);
-    }
+    // The object manager writes pz.ini as it goes, before the folder is removed. The
+    // application is left to the process's end, as in the viewer's benchmark: by the
+    // time statics go, Qt's own globals are gone and destroying it would crash.
+    ~Environment() { objects.reset(); }
 };
 
 Environment& env() {
@@ -125,15 +106,15 @@ void BM_PlayerStep(benchmark::State& state) {
     const QPixmap cached = player->screenPixmap(0);
     QImage target(kW, kH, QImage::Format_RGB32);
     constexpr int kBareRuns = 2000;
-    double bare = 1e30;
-    for (int round = 0; round < 5; ++round) {
-        const double t0 = cpuSeconds();
-        for (int i = 0; i < kBareRuns; ++i) {
-            QPainter painter(&target);
-            painter.drawPixmap(0, 0, cached);
-        }
-        bare = std::min(bare, (cpuSeconds() - t0) / kBareRuns);
-    }
+    const double bare = bestSeconds(
+                            [&] {
+                                for (int i = 0; i < kBareRuns; ++i) {
+                                    QPainter painter(&target);
+                                    painter.drawPixmap(0, 0, cached);
+                                }
+                            },
+                            5) /
+                        kBareRuns;
 
     double total = 0;
     for (auto _ : state) {
@@ -141,7 +122,7 @@ void BM_PlayerStep(benchmark::State& state) {
         player->Tick(TPz4AnimWin::TimerId);
         total += cpuSeconds() - t0;
     }
-    const double step = total / static_cast<double>(std::max<int64_t>(1, state.iterations()));
+    const double step = perIteration(state, total);
     state.counters["step_us"] = step * 1e6;
     state.counters["bare_draw_us"] = bare * 1e6;
     state.counters["x_bare_draw"] = step / bare;

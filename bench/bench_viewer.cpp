@@ -10,6 +10,7 @@
 //     bytes_per_pixel (everything but the screen pixmaps; aim: 1.2 or less),
 //     pixmap_MiB (the pixmap cache, bounded by FramePixmapCache::kBoundBytes)
 
+#include "BenchKit.h"
 #include "GifCodec.h"
 #include "app/MainDlg.h"
 #include "app/ObjectManager.h"
@@ -28,11 +29,9 @@
 #include <QWindow>
 #include <benchmark/benchmark.h>
 #include <malloc.h>
-#include <unistd.h>
 
-#include <algorithm>
 #include <array>
-#include <ctime>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <stdexcept>
@@ -40,41 +39,20 @@
 
 namespace {
 
+using namespace pz4bench;
+
 constexpr int kSide = 64;
 constexpr size_t kFramePixels = size_t(kSide) * kSide;
 
-double cpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
 // A window paints only once the window system has exposed it.
 void waitExposed(QWidget& window) {
-    for (int i = 0; i < 1000 && !(window.windowHandle() && window.windowHandle()->isExposed());
-         ++i)
+    for (int i = 0; i < 1000 && !(window.windowHandle() && window.windowHandle()->isExposed()); ++i)
         QCoreApplication::processEvents();
 }
 
 void runDeferredDeletes() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
-
-// A working folder of its own (pz.ini, plug-ins), removed at the end.
-struct WorkDir {
-    std::filesystem::path dir, previous;
-    WorkDir() : previous(std::filesystem::current_path()) {
-        dir = std::filesystem::temp_directory_path() /
-              ("pz4-bench-viewer-" + std::to_string(getpid()));
-        std::filesystem::create_directories(dir);
-        std::filesystem::current_path(dir);
-    }
-    ~WorkDir() {
-        std::filesystem::current_path(previous);
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
-    }
-};
 
 TPz4App& app() {
     static int argc = 1;
@@ -127,19 +105,18 @@ std::unique_ptr<TPz4ViewWin> middleViewer(cObjectManager& om, Frames& frames) {
 }
 
 double secondsPerPaint(TPz4ViewWin& window, int paints) {
-    double best = 1e30;
-    for (int round = 0; round < 5; ++round) {
-        const double t0 = cpuSeconds();
-        for (int i = 0; i < paints; ++i)
-            window.repaint();
-        best = std::min(best, (cpuSeconds() - t0) / paints);
-    }
-    return best;
+    return bestSeconds(
+               [&] {
+                   for (int i = 0; i < paints; ++i)
+                       window.repaint();
+               },
+               5) /
+           paints;
 }
 
 void BM_PaintMiddle(benchmark::State& state) {
     app();
-    WorkDir dir;
+    WorkDir dir("-viewer");
     cObjectManager om;
     Frames tenFrames(10), frames(static_cast<size_t>(state.range(0)));
     const double baseline = secondsPerPaint(*middleViewer(om, tenFrames), 200);
@@ -150,7 +127,7 @@ void BM_PaintMiddle(benchmark::State& state) {
         window->repaint();
         total += cpuSeconds() - t0;
     }
-    const double per = total / static_cast<double>(std::max<int64_t>(1, state.iterations()));
+    const double per = perIteration(state, total);
     state.counters["us_per_paint"] = per * 1e6;
     state.counters["x_10_frames"] = per / baseline;
 }
@@ -169,7 +146,7 @@ std::vector<uint8_t> gifOf1000Frames() {
 
 void BM_OpenViewer(benchmark::State& state) {
     app();
-    WorkDir dir;
+    WorkDir dir("-viewer");
     std::filesystem::copy_file(PZ4_PLUGIN_DIR "/pzgif.so", dir.dir / "pzgif.so");
     {
         const std::vector<uint8_t> gif = gifOf1000Frames();
@@ -206,7 +183,7 @@ void BM_OpenViewer(benchmark::State& state) {
         window->Close();
         runDeferredDeletes();
     }
-    const double per = total / static_cast<double>(std::max<int64_t>(1, state.iterations()));
+    const double per = perIteration(state, total);
     state.counters["ms_open"] = per * 1e3;
     frame.reset();
     runDeferredDeletes();
@@ -214,7 +191,7 @@ void BM_OpenViewer(benchmark::State& state) {
 
 void BM_ViewerMemory(benchmark::State& state) {
     app();
-    WorkDir dir;
+    WorkDir dir("-viewer");
     cObjectManager om;
     const size_t n = 10'000;
     Frames frames(n);

@@ -1,7 +1,7 @@
 #pragma once
 
-// Shared by the PCX, BMP and PNG tests: files built field by field, sample
-// pictures, and the corruption run every decoder goes through.
+// Shared by the format tests: files built field by field, sample pictures, and
+// the damage every decoder is put through with the checks of what comes out.
 
 #include "common/FormatKit.h"
 
@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace rastertest {
@@ -91,9 +92,7 @@ inline pz4fmt::SaveInput saveInputOf(const Picture& p, const char* fileName = "o
 using DecodeFn = bool (*)(const uint8_t*, size_t, pz4fmt::Image&, pz4fmt::Failure*);
 
 // What the program relies on in every frame a decoder hands out.
-inline void expectWellFormed(const pz4fmt::Image& image) {
-    ASSERT_EQ(image.frames.size(), 1u);
-    const pz4fmt::Frame& f = image.frames[0];
+inline void expectSoundFrame(const pz4fmt::Frame& f) {
     EXPECT_GT(f.width, 0);
     EXPECT_GT(f.height, 0);
     EXPECT_LE(f.width, pz4fmt::kMaxSide);
@@ -101,7 +100,67 @@ inline void expectWellFormed(const pz4fmt::Image& image) {
     EXPECT_EQ(f.pixels.size(), static_cast<size_t>(f.width) * static_cast<size_t>(f.height));
     EXPECT_GE(f.colorCount, 0);
     EXPECT_LE(f.colorCount, 256);
+}
+
+// A still picture: one sound frame, with a palette exactly when it has colours.
+inline void expectWellFormed(const pz4fmt::Image& image) {
+    ASSERT_EQ(image.frames.size(), 1u);
+    const pz4fmt::Frame& f = image.frames[0];
+    expectSoundFrame(f);
     EXPECT_EQ(f.hasPalette, f.colorCount > 0);
+}
+
+// An animation: frames handed out exactly when the decoder reports success, every
+// one sound and of the first one's size. One report per image is enough: a
+// damaged file that fails here would fail the same way on every later frame.
+inline void expectSoundAnimation(const pz4fmt::Image& image, bool ok) {
+    EXPECT_EQ(ok, !image.frames.empty());
+    for (const pz4fmt::Frame& f : image.frames) {
+        expectSoundFrame(f);
+        EXPECT_EQ(f.width, image.frames[0].width);
+        EXPECT_EQ(f.height, image.frames[0].height);
+        if (::testing::Test::HasFailure())
+            return;
+    }
+}
+
+// The first `count` frames of `image` hold what those of `whole` do.
+inline void expectSameFrames(const pz4fmt::Image& image, const pz4fmt::Image& whole, size_t count) {
+    ASSERT_LE(count, image.frames.size());
+    ASSERT_LE(count, whole.frames.size());
+    for (size_t i = 0; i < count; ++i) {
+        EXPECT_EQ(image.frames[i].pixels, whole.frames[i].pixels) << "frame " << i;
+        EXPECT_EQ(image.frames[i].palette, whole.frames[i].palette) << "frame " << i;
+        EXPECT_EQ(image.frames[i].tag, whole.frames[i].tag) << "frame " << i;
+    }
+}
+
+// Every prefix of `sample` short of the whole, each copied into a buffer of exactly
+// its size so that a read past the end is caught. Stops at the first fatal failure.
+template <class Check> void forEachTruncation(const Bytes& sample, Check check) {
+    for (size_t n = 0; n < sample.size(); ++n) {
+        SCOPED_TRACE("truncated at " + std::to_string(n));
+        const Bytes cut(sample.begin(), sample.begin() + static_cast<std::ptrdiff_t>(n));
+        check(cut);
+        if (::testing::Test::HasFatalFailure())
+            return;
+    }
+}
+
+// `rounds` copies of `sample`, each with one to four bytes changed, the same series
+// in every run. Stops at the first fatal failure.
+template <class Check> void forEachChangedCopy(const Bytes& sample, int rounds, Check check) {
+    std::mt19937 random(20261208);
+    for (int round = 0; round < rounds; ++round) {
+        Bytes bytes = sample;
+        const int flips = 1 + static_cast<int>(random() % 4);
+        for (int k = 0; k < flips; ++k)
+            bytes[random() % bytes.size()] ^= static_cast<uint8_t>(1 + random() % 255);
+        SCOPED_TRACE("changed copy " + std::to_string(round));
+        check(bytes);
+        if (::testing::Test::HasFatalFailure())
+            return;
+    }
 }
 
 // The one frame `decode` must find in `file`; an empty frame after a reported failure.
@@ -119,15 +178,15 @@ inline Bytes rgb(int k, const pz4fmt::Frame& f) {
 }
 
 // One decode of damaged input: a consistent frame, or no frame and a reason.
-inline void expectSoundAnswer(DecodeFn decode, const Bytes& file, const char* what, size_t n) {
+inline void expectSoundAnswer(DecodeFn decode, const Bytes& file) {
     pz4fmt::Image image;
     pz4fmt::Failure why;
     if (decode(file.data(), file.size(), image, &why)) {
         expectWellFormed(image);
         return;
     }
-    EXPECT_TRUE(image.frames.empty()) << what << " " << n;
-    EXPECT_TRUE(why.failed()) << what << " " << n << " failed without a reason";
+    EXPECT_TRUE(image.frames.empty());
+    EXPECT_TRUE(why.failed()) << "refused without a reason";
 }
 
 // Every truncation and a fixed-seed series of byte changes: the sanitizers
@@ -141,17 +200,15 @@ inline void shake(DecodeFn decode, const Bytes& sample, int mutations = 4000) {
         ASSERT_TRUE(decode(sample.data(), sample.size(), image, &why)) << why.reason();
         expectWellFormed(image);
     }
-    for (size_t n = 0; n < sample.size(); ++n)
-        expectSoundAnswer(decode,
-                          Bytes(sample.begin(), sample.begin() + static_cast<std::ptrdiff_t>(n)),
-                          "truncated at", n);
+    forEachTruncation(sample, [&](const Bytes& cut) { expectSoundAnswer(decode, cut); });
     std::mt19937 rng(20240611);
     for (int i = 0; i < mutations; ++i) {
         Bytes bad = sample;
         const int changes = 1 + static_cast<int>(rng() % 4);
         for (int c = 0; c < changes; ++c)
             bad[rng() % bad.size()] = static_cast<uint8_t>(rng());
-        expectSoundAnswer(decode, bad, "mutation", static_cast<size_t>(i));
+        SCOPED_TRACE("mutation " + std::to_string(i));
+        expectSoundAnswer(decode, bad);
     }
 }
 

@@ -9,6 +9,7 @@
 #include <random>
 
 using namespace flictest;
+using namespace rastertest;
 
 namespace {
 
@@ -60,19 +61,13 @@ Bytes handBuiltSample() {
          frame({chunk(16, ByteWriter().fill(24, 3))})}); // ring frame
 }
 
+// Beyond what any animation must be: every FLIC frame has the full palette and a delay.
 void expectSound(const pz4fmt::Image& image, bool ok) {
-    EXPECT_EQ(ok, !image.frames.empty());
+    expectSoundAnimation(image, ok);
     for (const pz4fmt::Frame& f : image.frames) {
-        ASSERT_GT(f.width, 0);
-        ASSERT_GT(f.height, 0);
-        ASSERT_LE(f.width, pz4fmt::kMaxSide);
-        ASSERT_LE(f.height, pz4fmt::kMaxSide);
-        ASSERT_EQ(f.pixels.size(), static_cast<size_t>(f.width) * static_cast<size_t>(f.height));
         ASSERT_TRUE(f.hasPalette);
         ASSERT_EQ(f.colorCount, 256);
         ASSERT_GE(f.tag, 1);
-        ASSERT_EQ(f.width, image.frames[0].width);
-        ASSERT_EQ(f.height, image.frames[0].height);
     }
 }
 
@@ -84,40 +79,27 @@ TEST_P(FlicCorruption, EveryTruncationKeepsTheWholeFramesBeforeTheCut) {
     ASSERT_TRUE(pz4flic::scanFlic(whole.data(), whole.size(), info));
     const pz4fmt::Image full = decode(whole);
     ASSERT_GE(full.frames.size(), 4u);
-    for (size_t n = 0; n < whole.size(); ++n) {
-        SCOPED_TRACE(n);
-        // A copy of exactly n bytes, so reading past it is caught.
-        const Bytes cut(whole.begin(), whole.begin() + static_cast<long>(n));
+    forEachTruncation(whole, [&](const Bytes& cut) {
         pz4fmt::Image image;
         const bool ok = pz4flic::decodeFlic(cut.data(), cut.size(), image);
         expectSound(image, ok);
         size_t wholeFrames = 0;
         for (const pz4flic::FrameEntry& e : info.frames)
-            wholeFrames += e.offset + e.size <= n;
+            wholeFrames += e.offset + e.size <= cut.size();
         ASSERT_EQ(image.frames.size(), wholeFrames);
-        for (size_t i = 0; i < image.frames.size(); ++i) {
-            EXPECT_EQ(image.frames[i].pixels, full.frames[i].pixels) << "frame " << i;
-            EXPECT_EQ(image.frames[i].palette, full.frames[i].palette) << "frame " << i;
-            EXPECT_EQ(image.frames[i].tag, full.frames[i].tag) << "frame " << i;
-        }
-    }
+        expectSameFrames(image, full, wholeFrames);
+    });
 }
 
 TEST_P(FlicCorruption, ChangedBytesNeverFault) {
     const Bytes whole = GetParam()();
-    std::mt19937 random(20261208);
-    for (int round = 0; round < 4000; ++round) {
-        Bytes bytes = whole;
-        const int flips = 1 + static_cast<int>(random() % 4);
-        for (int k = 0; k < flips; ++k)
-            bytes[random() % bytes.size()] ^= static_cast<uint8_t>(1 + random() % 255);
+    forEachChangedCopy(whole, 4000, [](const Bytes& bytes) {
         pz4fmt::Image image;
         // A small budget: a changed size field may claim a screen of 16384 x 16384.
         const bool ok = pz4flic::decodeFlic(bytes.data(), bytes.size(), image, size_t{64} << 20);
-        SCOPED_TRACE(round);
         expectSound(image, ok);
         ASSERT_LE(image.frames.size(), 65535u);
-    }
+    });
 }
 
 TEST_P(FlicCorruption, ChangedPixelDataKeepsEveryFrame) {

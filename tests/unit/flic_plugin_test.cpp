@@ -2,12 +2,12 @@
 // program does, and through the program's plug-in manager for conversions.
 
 #include "FlicTestFile.h"
+#include "PluginTestKit.h"
 #include "plugins/DllManager.h"
 #include "plugins/SaveChain.h"
 #include "pz4/PluginContract.h"
 
 #include <TempWorkDir.h>
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -18,63 +18,10 @@ namespace plugin = pz4::plugin;
 
 namespace {
 
-class FlicPlugin : public ::testing::TestWithParam<const char*> {
+class FlicPlugin : public ::testing::TestWithParam<const char*>,
+                   protected plugintest::PluginDriver {
 protected:
-    void SetUp() override {
-        dir_.addFormat(GetParam());
-        handle_ = dlopen((dir_.path() / pz4test::libraryFileName(GetParam())).c_str(),
-                         RTLD_NOW | RTLD_LOCAL);
-        ASSERT_NE(handle_, nullptr) << dlerror();
-        load = fn<plugin::LoadObjectFn>("LoadObject");
-        unload = fn<plugin::UnloadObjectFn>("UnloadObject");
-        count = fn<plugin::GetNumberOfFramesFn>("GetNumberOfFrames");
-        lock = fn<plugin::LockFrameFn>("LockFrame");
-        saveObject = fn<plugin::SaveFn>("SaveObject");
-        saveAnim = fn<plugin::SaveFn>("SaveAnim");
-        ASSERT_NE(load, nullptr);
-        ASSERT_NE(unload, nullptr);
-        ASSERT_NE(count, nullptr);
-        ASSERT_NE(lock, nullptr);
-        ASSERT_NE(saveObject, nullptr);
-        ASSERT_NE(saveAnim, nullptr);
-    }
-    void TearDown() override {
-        if (unload)
-            unload();
-        if (handle_)
-            dlclose(handle_);
-    }
-
-    template <class F> F fn(const char* name) { return reinterpret_cast<F>(dlsym(handle_, name)); }
-    std::string text(const char* name) { return fn<plugin::GetTextFn>(name)(); }
-    bool flag(const char* name) { return plugin::truth(fn<plugin::GetTruthFn>(name)()); }
-
-    struct Locked {
-        unsigned char* pixels = nullptr;
-        unsigned char* palette = nullptr;
-        int width = -1, height = -1, colorCount = -1, tag = -1;
-        bool ok = false;
-    };
-    Locked lockFrame(int index) {
-        Locked l;
-        l.palette = reinterpret_cast<unsigned char*>(&l); // stale, must be overwritten
-        l.ok = plugin::truth(
-            lock(index, &l.pixels, &l.palette, &l.width, &l.height, &l.colorCount, &l.tag));
-        return l;
-    }
-    bool open(const std::string& name) {
-        std::string path = (dir_.path() / name).string();
-        return plugin::truth(load(path.data()));
-    }
-
-    pz4test::TempWorkDir dir_;
-    void* handle_ = nullptr;
-    plugin::LoadObjectFn load = nullptr;
-    plugin::UnloadObjectFn unload = nullptr;
-    plugin::GetNumberOfFramesFn count = nullptr;
-    plugin::LockFrameFn lock = nullptr;
-    plugin::SaveFn saveObject = nullptr;
-    plugin::SaveFn saveAnim = nullptr;
+    void SetUp() override { ASSERT_TRUE(attach(GetParam())); }
 };
 
 // Three 3 x 2 frames: the first and last show the same pixels, the palette changes

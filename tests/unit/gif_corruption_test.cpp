@@ -4,12 +4,12 @@
 #include "GifCodec.h"
 #include "GifTestColours.h"
 #include "GifTestFile.h"
+#include "RasterTestKit.h"
 
 #include <gtest/gtest.h>
 
-#include <random>
-
 using namespace giftest;
+using namespace rastertest;
 
 namespace {
 
@@ -46,21 +46,6 @@ std::vector<uint8_t> encodedSample() {
     return out;
 }
 
-void expectSound(const pz4fmt::Image& image, bool ok) {
-    EXPECT_EQ(ok, !image.frames.empty());
-    for (const pz4fmt::Frame& f : image.frames) {
-        ASSERT_GT(f.width, 0);
-        ASSERT_GT(f.height, 0);
-        ASSERT_LE(f.width, pz4fmt::kMaxSide);
-        ASSERT_LE(f.height, pz4fmt::kMaxSide);
-        ASSERT_EQ(f.pixels.size(), static_cast<size_t>(f.width) * static_cast<size_t>(f.height));
-        ASSERT_GE(f.colorCount, 0);
-        ASSERT_LE(f.colorCount, 256);
-        ASSERT_EQ(f.width, image.frames[0].width);
-        ASSERT_EQ(f.height, image.frames[0].height);
-    }
-}
-
 class GifCorruption : public ::testing::TestWithParam<std::vector<uint8_t> (*)()> {};
 
 TEST_P(GifCorruption, EveryTruncationKeepsTheFramesBeforeTheCut) {
@@ -68,36 +53,23 @@ TEST_P(GifCorruption, EveryTruncationKeepsTheFramesBeforeTheCut) {
     pz4fmt::Image full;
     ASSERT_TRUE(pz4gif::decodeGif(whole.data(), whole.size(), full));
     ASSERT_GE(full.frames.size(), 2u);
-    for (size_t n = 0; n < whole.size(); ++n) {
-        SCOPED_TRACE(n);
-        // A copy of exactly n bytes, so reading past it is caught.
-        const std::vector<uint8_t> cut(whole.begin(), whole.begin() + static_cast<long>(n));
+    forEachTruncation(whole, [&](const Bytes& cut) {
         pz4fmt::Image image;
         const bool ok = pz4gif::decodeGif(cut.data(), cut.size(), image);
-        expectSound(image, ok);
+        expectSoundAnimation(image, ok);
         ASSERT_LE(image.frames.size(), full.frames.size());
         // All but the last frame came through whole; the last may be cut short.
-        for (size_t i = 0; i + 1 < image.frames.size(); ++i) {
-            EXPECT_EQ(image.frames[i].pixels, full.frames[i].pixels) << "frame " << i;
-            EXPECT_EQ(image.frames[i].palette, full.frames[i].palette) << "frame " << i;
-            EXPECT_EQ(image.frames[i].tag, full.frames[i].tag) << "frame " << i;
-        }
-    }
+        expectSameFrames(image, full, image.frames.empty() ? 0 : image.frames.size() - 1);
+    });
 }
 
 TEST_P(GifCorruption, FlippedBytesNeverFault) {
     const std::vector<uint8_t> whole = GetParam()();
-    std::mt19937 random(20261208);
-    for (int round = 0; round < 3000; ++round) {
-        std::vector<uint8_t> bytes = whole;
-        const int flips = 1 + static_cast<int>(random() % 4);
-        for (int k = 0; k < flips; ++k)
-            bytes[random() % bytes.size()] ^= static_cast<uint8_t>(1 + random() % 255);
+    forEachChangedCopy(whole, 3000, [](const Bytes& bytes) {
         pz4fmt::Image image;
         const bool ok = pz4gif::decodeGif(bytes.data(), bytes.size(), image);
-        SCOPED_TRACE(round);
-        expectSound(image, ok);
-    }
+        expectSoundAnimation(image, ok);
+    });
 }
 
 INSTANTIATE_TEST_SUITE_P(Samples, GifCorruption, ::testing::Values(&richSample, &encodedSample));

@@ -2,11 +2,11 @@
 
 #include "GifTestColours.h"
 #include "GifTestFile.h"
+#include "PluginTestKit.h"
 #include "plugins/DllManager.h"
 #include "pz4/PluginContract.h"
 
 #include <TempWorkDir.h>
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -17,71 +17,18 @@ namespace plugin = pz4::plugin;
 
 namespace {
 
-class GifPlugin : public ::testing::Test {
+class GifPlugin : public ::testing::Test, protected plugintest::PluginDriver {
 protected:
-    void SetUp() override {
-        dir_.addFormat("pzgif");
-        handle_ = dlopen((dir_.path() / "pzgif.so").c_str(), RTLD_NOW | RTLD_LOCAL);
-        ASSERT_NE(handle_, nullptr) << dlerror();
-        load = fn<plugin::LoadObjectFn>("LoadObject");
-        unload = fn<plugin::UnloadObjectFn>("UnloadObject");
-        count = fn<plugin::GetNumberOfFramesFn>("GetNumberOfFrames");
-        lock = fn<plugin::LockFrameFn>("LockFrame");
-        saveObject = fn<plugin::SaveFn>("SaveObject");
-        saveAnim = fn<plugin::SaveFn>("SaveAnim");
-        ASSERT_NE(load, nullptr);
-        ASSERT_NE(unload, nullptr);
-        ASSERT_NE(count, nullptr);
-        ASSERT_NE(lock, nullptr);
-        ASSERT_NE(saveObject, nullptr);
-        ASSERT_NE(saveAnim, nullptr);
-    }
-    void TearDown() override {
-        if (unload)
-            unload();
-        if (handle_)
-            dlclose(handle_);
-    }
-
-    template <class F> F fn(const char* name) { return reinterpret_cast<F>(dlsym(handle_, name)); }
-
-    struct Locked {
-        unsigned char* pixels = nullptr;
-        unsigned char* palette = nullptr;
-        int width = -1, height = -1, colorCount = -1, tag = -1;
-        bool ok = false;
-    };
-    Locked lockFrame(int index) {
-        Locked l;
-        // Stale values, as a caller may leave them, must all be overwritten.
-        l.palette = reinterpret_cast<unsigned char*>(&l);
-        l.ok = plugin::truth(
-            lock(index, &l.pixels, &l.palette, &l.width, &l.height, &l.colorCount, &l.tag));
-        return l;
-    }
-    bool open(const std::string& name) {
-        std::string path = (dir_.path() / name).string();
-        return plugin::truth(load(path.data()));
-    }
-
-    pz4test::TempWorkDir dir_;
-    void* handle_ = nullptr;
-    plugin::LoadObjectFn load = nullptr;
-    plugin::UnloadObjectFn unload = nullptr;
-    plugin::GetNumberOfFramesFn count = nullptr;
-    plugin::LockFrameFn lock = nullptr;
-    plugin::SaveFn saveObject = nullptr;
-    plugin::SaveFn saveAnim = nullptr;
+    void SetUp() override { ASSERT_TRUE(attach("pzgif")); }
 };
 
 TEST_F(GifPlugin, ReportsItselfAndBothSaveKinds) {
-    auto text = [&](const char* name) { return std::string(fn<plugin::GetTextFn>(name)()); };
     EXPECT_EQ(text("GetExtension"), "gif");
     EXPECT_EQ(text("GetDescription"), "GIF Animation");
     EXPECT_FALSE(text("GetDllAuthor").empty());
     EXPECT_FALSE(text("GetDllVersion").empty());
-    EXPECT_TRUE(plugin::truth(fn<plugin::GetTruthFn>("SupportsSaveFrames")()));
-    EXPECT_TRUE(plugin::truth(fn<plugin::GetTruthFn>("SupportsSaveAnims")()));
+    EXPECT_TRUE(flag("SupportsSaveFrames"));
+    EXPECT_TRUE(flag("SupportsSaveAnims"));
 }
 
 TEST_F(GifPlugin, SavedAnimationLoadsWithStableBuffers) {
