@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes docs/screenshot.png: the main window with the frame list of a loaded
 # sample, on a virtual display with a window manager drawing the captions; then
-# docs/viewer.png: the viewer on every frame of the sample; docs/palette.png and
+# docs/viewer.png: the viewer on every frame of the sample, and docs/viewer-zoom.png:
+# that viewer at zoom 3; docs/palette.png and
 # docs/translation.png: the palette window with walk.pal and the colour
 # translation window with team.trn; and docs/animator.png: the animator playing
 # walk.scp in the player.
@@ -26,6 +27,7 @@ out=$(pwd)/docs/screenshot.png
 palette=$(pwd)/docs/palette.png
 translation=$(pwd)/docs/translation.png
 viewer=$(pwd)/docs/viewer.png
+zoomed=$(pwd)/docs/viewer-zoom.png
 animator=$(pwd)/docs/animator.png
 rc=$(pwd)/tools/screenshot/openbox-rc.xml
 cd build/run
@@ -33,9 +35,9 @@ xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" sh -c '
     openbox --config-file "$3" >/dev/null 2>&1 &
     wm=$!
     sleep 1
-    ../release/bin/pz4shot "$1" "$2" walk.pal team.trn "$4" "$5" "$6" &&
+    ../release/bin/pz4shot "$1" "$2" walk.pal team.trn "$4" "$5" "$6" "$8" &&
         ../release/bin/pz4shot "$1" "$7" walk.scp
     status=$?
     kill $wm 2>/dev/null
-    exit $status' sh "$sample" "$out" "$rc" "$palette" "$translation" "$viewer" "$animator"
-echo "Wrote $out, $viewer and $animator from $sample, $palette and $translation"
+    exit $status' sh "$sample" "$out" "$rc" "$palette" "$translation" "$viewer" "$animator" "$zoomed"
+echo "Wrote $out, $viewer, $zoomed and $animator from $sample, $palette and $translation"

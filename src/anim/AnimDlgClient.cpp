@@ -8,6 +8,7 @@
 #include "frames/JqString.h"
 #include "palette/PalManager.h"
 #include "platform/DialogUnits.h"
+#include "platform/FileDrop.h"
 #include "platform/Prompts.h"
 #include "plugins/DllManager.h"
 #include "plugins/SaveObjectHandler.h"
@@ -66,6 +67,9 @@ TPz4AnimDlgClient::TPz4AnimDlgClient(QWidget* parent, cObjectManager* objectMana
         w->setValidator(
             new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), w));
         w->installEventFilter(this);
+        // A drop is a file for the animator, never typing: text dragged onto an
+        // edit would change a number without its check running.
+        w->setAcceptDrops(false);
         return w;
     };
     auto button = [&](int id, const char* text, QRect place, void (TPz4AnimDlgClient::*slot)()) {
@@ -108,6 +112,9 @@ TPz4AnimDlgClient::TPz4AnimDlgClient(QWidget* parent, cObjectManager* objectMana
     exit->setGeometry(du.rect(120, 60, 36, 12));
     exit->setAutoDefault(false);
     connect(exit, &QPushButton::clicked, this, [this] { window()->close(); });
+
+    new FileDropTarget(this, &prompts_.scriptState,
+                       [this](const std::string& path) { loadScriptPath(path); });
 }
 
 TPz4AnimDlgClient::~TPz4AnimDlgClient() {
@@ -231,6 +238,7 @@ void TPz4AnimDlgClient::Play() {
         return;
     }
     player_ = new TPz4AnimWin(this, objectManager_, std::move(frames));
+    connect(player_, &TPz4AnimWin::pauseToggleRequested, this, &TPz4AnimDlgClient::ToggleStop);
     player_->show();
     player_->SetDelay(MaxSpeed - ReadNumber(speedEdit_));
     player_->setTimer(TPz4AnimWin::TimerId, TPz4AnimWin::TimerPeriodMs);
@@ -252,9 +260,12 @@ void TPz4AnimDlgClient::PlayerClosed() {
 
 void TPz4AnimDlgClient::LoadScript() {
     const auto choice = prompts_.prompts.openFile(this, kScriptFilter, prompts_.scriptState);
-    if (!choice)
-        return;
-    objectManager_->scriptManager = std::make_unique<cScriptManager>(choice->path.c_str());
+    if (choice)
+        loadScriptPath(choice->path);
+}
+
+void TPz4AnimDlgClient::loadScriptPath(const std::string& path) {
+    objectManager_->scriptManager = std::make_unique<cScriptManager>(path.c_str());
 }
 
 void TPz4AnimDlgClient::Save() {

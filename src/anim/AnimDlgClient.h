@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <memory>
+#include <string>
 
 class QCheckBox;
 class QLineEdit;
@@ -81,6 +82,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // What Load Script does with the file chosen, and what a file dropped on the
+    // animator does.
+    void loadScriptPath(const std::string& path);
     // The frames of the range or of the script; null (after saying why, for a
     // script) when there are none.
     std::unique_ptr<cFrameList> BuildFrameChain();

@@ -9,6 +9,7 @@
 #include "palette/PalManager.h"
 #include "palette/TRNDlg.h"
 #include "platform/DialogUnits.h"
+#include "platform/FileDrop.h"
 #include "platform/QtPrompts.h"
 #include "platform/WindowPlacement.h"
 #include "plugins/DllManager.h"
@@ -78,6 +79,8 @@ TPz4MainDlg::TPz4MainDlg(QWidget* parent, std::unique_ptr<Prompts> prompts)
         }
     }
     tracker_ = new PositionTracker(window());
+    new FileDropTarget(this, &openState_,
+                       [this](const std::string& path) { loadPath(path.c_str()); });
 }
 
 TPz4MainDlg::~TPz4MainDlg() {
@@ -147,9 +150,11 @@ void TPz4MainDlg::message(const char* text, const char* caption) {
 void TPz4MainDlg::CmLoad() {
     const cOpenObjectHandler handler(this, objectManager_.get(), *prompts_, openState_);
     const char* path = handler.GetPath();
-    if (!path)
-        return;
+    if (path)
+        loadPath(path);
+}
 
+void TPz4MainDlg::loadPath(const char* path) {
     // Their frames come from the file about to be closed.
     for (ToolDialog* window : {static_cast<ToolDialog*>(listDlg_.data()), animDlg_.data()}) {
         if (window)

@@ -32,6 +32,7 @@ public:
     explicit TPz4MainDlg(QWidget* parent = nullptr, std::unique_ptr<Prompts> prompts = nullptr);
     ~TPz4MainDlg() override;
 
+    // Asks for a file and loads it.
     void CmLoad();
     void CmSave();
     void CmView();
@@ -61,6 +62,9 @@ private:
 
     // Copies the position last recorded for the main window into MaX/MaY.
     void recordPosition();
+    // Load with the path chosen: what the Load button does once the dialog has
+    // answered, and what a file dropped on the window does.
+    void loadPath(const char* path);
     void setTitle(const char* path);
     void message(const char* text, const char* caption = "Error");
     // Closes the viewer, which makes it report 997 and so deletes the view

@@ -6,6 +6,7 @@
 #include "palette/TRNManager.h"
 #include "plugins/DllManager.h"
 
+#include <string_view>
 #include <utility>
 
 namespace {
@@ -27,6 +28,32 @@ constexpr PositionKey kPositionKeys[] = {
     {"InX", &cObjectManager::InX},   {"InY", &cObjectManager::InY},
 };
 
+constexpr std::pair<const char*, int cObjectManager::*> kZoomKeys[] = {
+    {"ViZoom", &cObjectManager::ViZoom},
+    {"AnZoom", &cObjectManager::AnZoom},
+};
+
+// A zoom setting is only taken when it is plainly one of the factors offered: a
+// hand-edited "3x" or "-00002" must not come back as a zoom the user never chose.
+int ZoomFromText(const JqString& value) {
+    std::string_view text(value.c_str());
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ')
+        text.remove_suffix(1);
+    if (text.empty())
+        return cObjectManager::kMinZoom;
+    int zoom = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return cObjectManager::kMinZoom;
+        zoom = zoom * 10 + (c - '0');
+        if (zoom > cObjectManager::kMaxZoom)
+            return cObjectManager::kMinZoom;
+    }
+    return zoom < cObjectManager::kMinZoom ? cObjectManager::kMinZoom : zoom;
+}
+
 } // namespace
 
 cObjectManager::cObjectManager() {
@@ -43,6 +70,11 @@ cObjectManager::cObjectManager() {
         if (iniManager->GetUInt(p.key, value))
             this->*p.field = value;
     }
+    for (const auto& [key, field] : kZoomKeys) {
+        JqString value;
+        if (iniManager->GetString(key, value))
+            this->*field = ZoomFromText(value);
+    }
 }
 
 cObjectManager::~cObjectManager() {
@@ -51,6 +83,14 @@ cObjectManager::~cObjectManager() {
     if (iniManager) {
         for (const PositionKey& p : kPositionKeys)
             iniManager->SetUInt(p.key, this->*p.field);
+        // A run that never zoomed leaves a file without zoom lines as it found it.
+        JqString present;
+        for (const auto& [key, field] : kZoomKeys) {
+            const int zoom = this->*field;
+            const bool valid = zoom >= kMinZoom && zoom <= kMaxZoom;
+            if ((valid && zoom != kMinZoom) || iniManager->GetString(key, present))
+                iniManager->SetUInt(key, valid ? zoom : kMinZoom);
+        }
     }
     iniManager.reset();
     dllManager.reset();

@@ -45,6 +45,13 @@ public:
     int MaX = 0, MaY = 0;   // main button bar
     int InX = 0, InY = 0;   // information
 
+    // Zoom factors of the viewer and the player windows, kept for the run and in
+    // the settings file. At the default the file gains no line for them.
+    static constexpr int kMinZoom = 1;
+    static constexpr int kMaxZoom = 8;
+    int ViZoom = 1;
+    int AnZoom = 1;
+
     bool restorePositions = true;
     JqString fileName; // full path of the open file, empty when none
     int frameCount = 0;

@@ -6,13 +6,17 @@
 #include "palette/TRNManager.h"
 #include "platform/WindowPlacement.h"
 #include "platform/WindowTimer.h"
+#include "platform/ZoomControl.h"
 
 #include <QCloseEvent>
 #include <QIcon>
 #include <QImage>
+#include <QKeyEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScreen>
 #include <algorithm>
+#include <climits>
 
 TPz4AnimWin::TPz4AnimWin(QWidget* parent, cObjectManager* objectManager,
                          std::unique_ptr<cFrameList> frames)
@@ -25,15 +29,78 @@ TPz4AnimWin::TPz4AnimWin(QWidget* parent, cObjectManager* objectManager,
     // Steps paint over what the earlier ones left: nothing is cleared first.
     setAttribute(Qt::WA_OpaquePaintEvent);
     SetFrames(std::move(frames));
-    outerSize_ = QSize(maxWidth_ <= MaxOuterWidth ? maxWidth_ + BorderWidth : MaxOuterWidth,
-                       maxHeight_ + BorderHeight);
+    zoom_ = zoom::clamp(objectManager_->AnZoom);
+    outerSize_ = outerSizeForZoom();
     // Until the window system has framed it, the client takes the whole outer size.
     resize(outerSize_);
     if (objectManager_->restorePositions)
         PlaceWindow(this, QPoint(objectManager_->AnWX, objectManager_->AnWY));
     tracker_ = new PositionTracker(this);
+    zoomControl_ = new ZoomControl(this, zoom_, [this](int factor) { setZoom(factor); });
+    setFocusPolicy(Qt::StrongFocus);
     setWindowIcon(QIcon(QStringLiteral(":/icons/800.png")));
     paused_ = false;
+}
+
+QSize TPz4AnimWin::outerSizeForZoom() const {
+    if (zoom_ == 1)
+        return QSize(maxWidth_ <= MaxOuterWidth ? maxWidth_ + BorderWidth : MaxOuterWidth,
+                     maxHeight_ + BorderHeight);
+    const int64_t w = int64_t{zoom_} * maxWidth_ + BorderWidth;
+    const int64_t h = int64_t{zoom_} * maxHeight_ + BorderHeight;
+    const QScreen* s = screen();
+    const QSize room = s ? s->availableGeometry().size() : QSize(INT_MAX, INT_MAX);
+    return QSize(static_cast<int>(std::clamp<int64_t>(w, 1, room.width())),
+                 static_cast<int>(std::clamp<int64_t>(h, 1, room.height())));
+}
+
+void TPz4AnimWin::setZoom(int factor) {
+    factor = zoom::clamp(factor);
+    if (factor == zoom_ || images_.empty() || busy_)
+        return;
+    zoom_ = factor;
+    objectManager_->AnZoom = factor;
+    zoomControl_->setFactor(factor);
+    pixmaps_.assign(images_.size(), QPixmap());
+    cachedBytes_ = 0;
+    outerSize_ = outerSizeForZoom();
+    const QSize frame = fitted_ ? frameGeometry().size() - size() : QSize(0, 0);
+    resize((outerSize_ - frame).expandedTo(QSize(1, 1)));
+    if (paused_) {
+        // Nothing else would redraw the picture on screen at its new size.
+        stepWhilePaused(0);
+    }
+}
+
+void TPz4AnimWin::stepWhilePaused(int delta) {
+    if (!paused_ || images_.empty() || busy_)
+        return;
+    const int n = frameCount();
+    const int shown = (nextFrame_ + n - 1) % n;
+    nextFrame_ = ((shown + delta) % n + n) % n;
+    drawNow();
+}
+
+void TPz4AnimWin::keyPressEvent(QKeyEvent* event) {
+    if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) {
+        ToolDialog::keyPressEvent(event);
+        return;
+    }
+    switch (event->key()) {
+    case Qt::Key_Space:
+        emit pauseToggleRequested();
+        break;
+    case Qt::Key_Right:
+        stepWhilePaused(1);
+        break;
+    case Qt::Key_Left:
+        stepWhilePaused(-1);
+        break;
+    default:
+        ToolDialog::keyPressEvent(event);
+        return;
+    }
+    event->accept();
 }
 
 TPz4AnimWin::~TPz4AnimWin() {
@@ -117,10 +184,16 @@ void TPz4AnimWin::Tick(int id) {
 void TPz4AnimWin::ShowNextFrame() {
     if (paused_ || images_.empty())
         return;
+    drawNow();
+}
+
+void TPz4AnimWin::drawNow() {
     // Drawing happens in the paint handler; the area of the frame is painted at once.
     const FrameImage& image = images_[static_cast<size_t>(nextFrame_)];
     stepPainted_ = false;
-    repaint(0, 0, image.width, image.height);
+    stepForced_ = true;
+    repaint(0, 0, zoom_ * image.width, zoom_ * image.height);
+    stepForced_ = false;
     // A window that cannot paint now (hidden, minimised) still takes the step,
     // as drawing into a covered window does.
     if (!stepPainted_)
@@ -132,26 +205,37 @@ void TPz4AnimWin::advance() {
         nextFrame_ = 0;
 }
 
+QPixmap TPz4AnimWin::makePixmap(const QImage& picture) const {
+    return QPixmap::fromImage(ScaledForScreen(picture, scale_));
+}
+
 QPixmap TPz4AnimWin::screenPixmap(int i) const {
     const QPixmap& cached = pixmaps_[static_cast<size_t>(i)];
-    return cached.isNull() ? QPixmap::fromImage(ToScreenImage(images_[static_cast<size_t>(i)]))
-                           : cached;
+    return cached.isNull() ? makePixmap(ToScreenImage(images_[static_cast<size_t>(i)])) : cached;
 }
 
 QRect TPz4AnimWin::drawStep(QPainter& painter) {
+    // Made for this screen's density, which changes when the window moves to another.
+    const BlockScale scale = BlockScale::of(zoom_, devicePixelRatio());
+    if (scale != scale_) {
+        scale_ = scale;
+        pixmaps_.assign(images_.size(), QPixmap());
+        cachedBytes_ = 0;
+    }
     const size_t i = static_cast<size_t>(nextFrame_);
     const FrameImage& image = images_[i];
     if (!image.empty()) {
         QPixmap& cached = pixmaps_[i];
         if (cached.isNull()) {
-            QImage picture = ToScreenImage(image);
-            const int64_t bytes = picture.sizeInBytes();
+            const QImage picture = ToScreenImage(image);
+            const int64_t bytes =
+                picture.sizeInBytes() * scale.block * static_cast<int64_t>(scale.block);
             if (!picture.isNull() && cachedBytes_ + bytes <= pixmapBudget_) {
-                cached = QPixmap::fromImage(std::move(picture));
+                cached = makePixmap(picture);
                 cachedBytes_ += bytes;
                 painter.drawPixmap(0, 0, cached);
             } else {
-                painter.drawImage(0, 0, picture);
+                DrawZoomed(painter, QPoint(0, 0), picture, zoom_);
             }
         } else {
             painter.drawPixmap(0, 0, cached);
@@ -160,7 +244,7 @@ QRect TPz4AnimWin::drawStep(QPainter& painter) {
     const int shown = nextFrame_;
     advance();
     emit frameShown(shown);
-    return QRect(0, 0, image.width, image.height);
+    return QRect(0, 0, zoom_ * image.width, zoom_ * image.height);
 }
 
 void TPz4AnimWin::paintEvent(QPaintEvent* event) {
@@ -170,7 +254,7 @@ void TPz4AnimWin::paintEvent(QPaintEvent* event) {
     if (!busy_ && !images_.empty()) {
         busy_ = true;
         stepPainted_ = true;
-        if (!paused_)
+        if (!paused_ || stepForced_)
             drawn = drawStep(painter);
         busy_ = false;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "display/FrameImage.h"
+#include "platform/CrispImage.h"
 #include "platform/ToolDialog.h"
 
 #include <QPixmap>
@@ -14,6 +15,7 @@ class cFrameList;
 class cObjectManager;
 class PositionTracker;
 class WindowTimer;
+class ZoomControl;
 
 // The player: shows a frame chain as an endless animation, one frame at a time
 // at the top-left corner, stepping on its timer. Each frame is converted once,
@@ -43,6 +45,13 @@ public:
     void SetDelay(int n) { delay_ = n; }
     // While paused a step draws nothing and the next frame stays the same.
     void SetPaused(bool p) { paused_ = p; }
+    // While paused: shows the frame `delta` places after (before, when negative)
+    // the one on screen, wrapping at both ends; play continues after it.
+    void stepWhilePaused(int delta);
+    // The zoom factor, 1 to 8: frames shown at zoom x their size, pixel for pixel,
+    // the window sized to fit. The object manager keeps it for the next player.
+    int zoom() const { return zoom_; }
+    void setZoom(int factor);
     // Starts the window's timer, whose ticks go to Tick; it runs until the window closes.
     void setTimer(int id, int periodMs);
     // One tick of timer `id`: a step every delay + 1 ticks of timer 12.
@@ -66,11 +75,15 @@ public:
 signals:
     // A step drew frame `index` (its place in the chain).
     void frameShown(int index);
+    // Space was pressed: the owner pauses or continues, as its Stop/Cont button does.
+    void pauseToggleRequested();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
+    // Space asks to pause or continue; Right and Left step while paused.
+    void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void storePosition() override;
 
@@ -83,6 +96,14 @@ private:
     // Draws frame nextFrame at (0, 0) and moves on; the area it covered.
     QRect drawStep(QPainter& painter);
     void advance();
+    // Draws frame nextFrame now, paused or not, and moves on.
+    void drawNow();
+    // Outer size: the Part's rule at zoom 1, the zoomed frames plus the border
+    // within the screen's available area above it.
+    QSize outerSizeForZoom() const;
+    // The screen picture of frame i as it is cached: made for the zoom and the
+    // screen's density.
+    QPixmap makePixmap(const QImage& picture) const;
     void fitToFrame();
 
     cObjectManager* objectManager_;
@@ -100,7 +121,11 @@ private:
     int64_t pixmapBudget_ = kPixmapCacheBytes;
     bool stepPainted_ = false;
     QSize outerSize_;
+    int zoom_ = 1;
+    BlockScale scale_;        // the cached pixmaps were made for this
+    bool stepForced_ = false; // the next paint draws even while paused
     bool fitted_ = false;
     WindowTimer* timer_;
     PositionTracker* tracker_;
+    ZoomControl* zoomControl_;
 };

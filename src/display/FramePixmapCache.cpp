@@ -25,7 +25,7 @@ const QPixmap& FramePixmapCache::pixmap(size_t key, const FrameImage& image) {
         uses_.splice(uses_.begin(), uses_, it->second.use);
         return it->second.pixmap;
     }
-    QPixmap made = QPixmap::fromImage(ToScreenImage(image));
+    QPixmap made = QPixmap::fromImage(ScaledForScreen(ToScreenImage(image), scale_));
     ++conversions_;
     const qint64 size = qint64(made.width()) * made.height() * made.depth() / 8;
     // The new pixmap is kept even when it alone is past the bound: it is about to
@@ -39,6 +39,13 @@ const QPixmap& FramePixmapCache::pixmap(size_t key, const FrameImage& image) {
     uses_.push_front(key);
     bytes_ += size;
     return entries_.emplace(key, Entry{std::move(made), size, uses_.begin()}).first->second.pixmap;
+}
+
+void FramePixmapCache::setScale(BlockScale scale) {
+    if (scale == scale_)
+        return;
+    scale_ = scale;
+    clear();
 }
 
 void FramePixmapCache::clear() {

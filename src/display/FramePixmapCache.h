@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/CrispImage.h"
+
 #include <QImage>
 #include <QPixmap>
 #include <cstddef>
@@ -22,10 +24,14 @@ public:
 
     explicit FramePixmapCache(qint64 boundBytes = kBoundBytes) : bound_(boundBytes) {}
 
-    // The pixmap of frame `key`, converted from `image` when not held. The
-    // reference stays valid until the next call.
+    // The pixmap of frame `key`, converted from `image` when not held, made ready
+    // for the current scale. The reference stays valid until the next call.
     const QPixmap& pixmap(size_t key, const FrameImage& image);
     void clear();
+    // How pixmaps are made from now on (zoom and screen density); the ones held
+    // are dropped when it changes.
+    void setScale(BlockScale scale);
+    BlockScale scale() const { return scale_; }
 
     qint64 bytes() const { return bytes_; }
     size_t held() const { return entries_.size(); }
@@ -40,6 +46,7 @@ private:
     };
 
     qint64 bound_;
+    BlockScale scale_;
     qint64 bytes_ = 0;
     size_t conversions_ = 0;
     std::unordered_map<size_t, Entry> entries_;

@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <limits>
 
-StripLayout::StripLayout(const cFrameList* first) {
+StripLayout::StripLayout(const cFrameList* first, int zoom) {
     int64_t sum = 0;
     for (const cFrameList* node = first; node != nullptr; node = node->next.get()) {
-        sum += std::max<int64_t>(0, node->width) + kGap;
+        sum += std::max<int64_t>(0, node->width) * zoom + kGap;
         rights_.push_back(sum);
         maxHeight_ = std::max(maxHeight_, node->height);
     }

@@ -15,13 +15,14 @@ public:
     static constexpr int64_t kGap = 5;
 
     StripLayout() = default;
-    // Measures a chain: widths below 0 count as 0.
-    explicit StripLayout(const cFrameList* first);
+    // Measures a chain shown at `zoom` (1 to 8): each frame takes zoom x its width,
+    // widths below 0 counting as 0; the gap stays 5 pixels.
+    explicit StripLayout(const cFrameList* first, int zoom = 1);
 
     size_t count() const { return rights_.size(); }
     // The sum over all frames of width + 5.
     int64_t stripWidth() const { return rights_.empty() ? 0 : rights_.back(); }
-    // The largest frame height (0 for no frames).
+    // The largest frame height (0 for no frames), unzoomed.
     int32_t maxHeight() const { return maxHeight_; }
     int64_t left(size_t k) const { return k == 0 ? 0 : rights_[k - 1]; }
     // left(k) + width(k) + 5.

@@ -4,13 +4,17 @@
 #include "frames/FrameList.h"
 #include "palette/TRNManager.h"
 #include "platform/WindowPlacement.h"
+#include "platform/ZoomControl.h"
 
 #include <QCloseEvent>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTimer>
 #include <algorithm>
+#include <climits>
 #include <numeric>
 
 TPz4ViewWin::TPz4ViewWin(QWidget* parent, cObjectManager* objectManager,
@@ -23,21 +27,27 @@ TPz4ViewWin::TPz4ViewWin(QWidget* parent, cObjectManager* objectManager,
       objectManager_(objectManager), frames_(std::move(frames)) {
     setWindowTitle(QStringLiteral("Viewer..."));
     setWindowIcon(QIcon(QStringLiteral(":/icons/800.png")));
+    zoom_ = zoom::clamp(objectManager_->ViZoom);
     MeasureStrip();
 
     scrollBar_ = new QScrollBar(Qt::Horizontal, this);
     scrollBar_->setObjectName(QString::number(ScrollBarId));
-    scrollBar_->setSingleStep(frames_ ? std::max(1, frames_->width) : 1);
+    scrollBar_->setSingleStep(lineStep());
     scrollBar_->setPageStep(PageStep);
+    // The window takes the keys: a focused scroll bar would page by its own step.
+    scrollBar_->setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::StrongFocus);
     connect(scrollBar_, &QScrollBar::valueChanged, this, [this] { update(); });
 
     outerWidth_ = static_cast<int>(std::min<int64_t>(layout_.stripWidth(), WidestWindow));
-    outerSize_ = QSize(outerWidth_, layout_.maxHeight() + ExtraHeight);
+    outerSize_ = QSize(outerWidth_, outerHeight());
     resize(outerSize_);
     placeScrollBar();
     PlaceWindow(this, QPoint(objectManager_->ViWX, objectManager_->ViWY));
 
     tracker_ = new PositionTracker(this);
+    zoomControl_ = new ZoomControl(this, zoom_, [this](int factor) { setZoom(factor); });
+    zoomControl_->watchWheel(scrollBar_);
     BuildImages();
 }
 
@@ -57,7 +67,7 @@ int64_t TPz4ViewWin::scrollPosition() const {
 }
 
 void TPz4ViewWin::MeasureStrip() {
-    layout_ = StripLayout(frames_.get());
+    layout_ = StripLayout(frames_.get(), zoom_);
     nodes_.clear();
     nodes_.reserve(layout_.count());
     for (const cFrameList* node = frames_.get(); node; node = node->next.get())
@@ -79,6 +89,79 @@ void TPz4ViewWin::BuildImages() {
     for (const cFrameList* node : nodes_)
         images_.push_back(builder.build(*node, 0));
     busy_ = false;
+}
+
+int TPz4ViewWin::outerHeight() const {
+    const int64_t wanted = int64_t{zoom_} * layout_.maxHeight() + ExtraHeight;
+    if (zoom_ == 1)
+        return static_cast<int>(std::min<int64_t>(wanted, INT_MAX));
+    const QScreen* s = screen();
+    const int64_t room = s ? s->availableGeometry().height() : INT_MAX;
+    return static_cast<int>(std::max<int64_t>(1, std::min(wanted, room)));
+}
+
+int TPz4ViewWin::lineStep() const {
+    const int64_t step = frames_ ? int64_t{zoom_} * frames_->width : 1;
+    return static_cast<int>(std::clamp<int64_t>(step, 1, INT_MAX));
+}
+
+void TPz4ViewWin::setZoom(int factor) {
+    factor = zoom::clamp(factor);
+    if (factor == zoom_ || !frames_ || busy_)
+        return;
+    // The frame at the left edge (the one the edge falls inside, not one that
+    // merely ends there) and how far into it the edge is, in that frame's scale.
+    const int64_t pos = scrollPosition();
+    const size_t k = layout_.visible(pos + 1, 1).first;
+    const int64_t into = pos - layout_.left(k);
+    const int before = zoom_;
+
+    zoom_ = factor;
+    objectManager_->ViZoom = factor;
+    zoomControl_->setFactor(factor);
+    layout_ = StripLayout(frames_.get(), zoom_);
+    scrollBar_->setSingleStep(lineStep());
+    outerSize_.setHeight(outerHeight());
+    const int frameHeight = fitted_ ? frameGeometry().height() - height() : 0;
+    resize(width(), std::max(1, outerSize_.height() - frameHeight));
+    placeScrollBar();
+    const int64_t target =
+        std::clamp<int64_t>(layout_.left(k) + into * zoom_ / before, 0, scale_.excess);
+    scrollBar_->setValue(static_cast<int>(target / scale_.unit));
+    update();
+}
+
+void TPz4ViewWin::keyPressEvent(QKeyEvent* event) {
+    if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) {
+        ToolDialog::keyPressEvent(event);
+        return;
+    }
+    const int page = static_cast<int>(std::max<int64_t>(1, width() / scale_.unit));
+    switch (event->key()) {
+    case Qt::Key_Left:
+        scrollBar_->triggerAction(QAbstractSlider::SliderSingleStepSub);
+        break;
+    case Qt::Key_Right:
+        scrollBar_->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        break;
+    case Qt::Key_PageUp:
+        scrollBar_->setValue(scrollBar_->value() - std::min(page, scrollBar_->value()));
+        break;
+    case Qt::Key_PageDown:
+        scrollBar_->setValue(scrollBar_->value() +
+                             std::min(page, scrollBar_->maximum() - scrollBar_->value()));
+        break;
+    case Qt::Key_Home:
+        scrollBar_->triggerAction(QAbstractSlider::SliderToMinimum);
+        break;
+    case Qt::Key_End:
+        scrollBar_->triggerAction(QAbstractSlider::SliderToMaximum);
+        break;
+    default:
+        ToolDialog::keyPressEvent(event);
+        return;
+    }
+    event->accept();
 }
 
 void TPz4ViewWin::placeScrollBar() {
@@ -140,13 +223,15 @@ void TPz4ViewWin::PaintStrip() {
     const QColor light(LightLine), dark(DarkLine);
     const int lineHeight = painter.fontMetrics().height();
 
+    // Made for this screen's density, which changes when the window moves to another.
+    pixmaps_.setScale(BlockScale::of(zoom_, devicePixelRatio()));
     const StripLayout::Span span = layout_.visible(scrollPosition(), outerWidth_);
     int64_t x = span.x;
     for (size_t k = span.first; k < span.end; ++k) {
         const cFrameList& node = *nodes_[k];
         const int left = static_cast<int>(x);
-        const int w = std::max(0, node.width);
-        const int h = std::max(0, node.height);
+        const int w = zoom_ * std::max(0, node.width);
+        const int h = zoom_ * std::max(0, node.height);
         if (!images_[k].empty())
             painter.drawPixmap(left, PictureTop, pixmaps_.pixmap(k, images_[k]));
         // The lines leave out their end points: light over the picture's left

@@ -14,6 +14,7 @@ class QScrollBar;
 class cFrameList;
 class cObjectManager;
 class PositionTracker;
+class ZoomControl;
 
 // The viewer: the frames of a chain side by side on one horizontal strip, each
 // in a thin raised border with its number under it, scrolled by a scroll bar
@@ -45,6 +46,11 @@ public:
     // resized while not minimised.
     int outerWidth() const { return outerWidth_; }
     const FramePixmapCache& pixmapCache() const { return pixmaps_; }
+    // The zoom factor, 1 to 8: each frame is shown at zoom x its size, pixel for
+    // pixel. Changing it keeps the frame at the window's left edge there and fits
+    // the window's height; the object manager keeps it for the next viewer.
+    int zoom() const { return zoom_; }
+    void setZoom(int factor);
     // Null once the window has closed: the chain points into the open file.
     const cFrameList* frames() const { return frames_.get(); }
 
@@ -55,6 +61,9 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
+    // Left/Right by the scroll bar's line step, Page Up/Down by the window's
+    // width, Home/End to the ends of the strip.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void MeasureStrip();
@@ -63,6 +72,11 @@ private:
     void placeScrollBar();
     void releaseFrames();
     void fitToFrame();
+    // Outer height for the current zoom: the tallest frame zoomed plus the room
+    // around it, within the screen once zoomed (zoom 1 keeps the plain rule).
+    int outerHeight() const;
+    // The scroll bar's arrow step: the first frame's width, zoomed.
+    int lineStep() const;
 
     cObjectManager* objectManager_;
     std::unique_ptr<cFrameList> frames_;
@@ -78,6 +92,8 @@ private:
     bool fitted_ = false; // the frame has been taken off outerSize_
     static constexpr int kFitChecks = 3;
     int fitChecks_ = 0;
+    int zoom_ = 1;
     QScrollBar* scrollBar_;
     PositionTracker* tracker_;
+    ZoomControl* zoomControl_;
 };

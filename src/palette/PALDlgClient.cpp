@@ -4,6 +4,7 @@
 #include "palette/ColourGrid.h"
 #include "palette/PalManager.h"
 #include "platform/DialogUnits.h"
+#include "platform/FileDrop.h"
 #include "platform/Prompts.h"
 
 #include <QLabel>
@@ -59,16 +60,20 @@ TPz4PALDlgClient::TPz4PALDlgClient(QWidget* parent, cObjectManager* objectManage
     // The frame's close request: position stored, main window told once.
     connect(exit, &QPushButton::clicked, this, [this] { window()->close(); });
 
+    new FileDropTarget(this, &loadState_, [this](const std::string& path) { loadPath(path); });
     showPalette();
 }
 
 void TPz4PALDlgClient::Load() {
     const std::optional<FileChoice> choice = prompts_.openFile(this, Filter, loadState_);
-    if (!choice)
-        return;
+    if (choice)
+        loadPath(choice->path);
+}
+
+void TPz4PALDlgClient::loadPath(const std::string& path) {
     // Frames built with the old palette share its colour storage, which outlives
     // the manager replaced here.
-    objectManager_->palManager = std::make_unique<cPalManager>(choice->path.c_str());
+    objectManager_->palManager = std::make_unique<cPalManager>(path.c_str());
     showPalette();
 }
 

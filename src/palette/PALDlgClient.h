@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <string>
 
 class ColourGrid;
 class QLabel;
@@ -29,6 +30,8 @@ public:
     void Load();
 
 private:
+    // What Load does with the file chosen, and what a file dropped on the window does.
+    void loadPath(const std::string& path);
     // Shows the current palette: its name and grid, or "none Loaded..." and no
     // grid for a palette without a name.
     void showPalette();

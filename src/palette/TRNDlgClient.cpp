@@ -5,6 +5,7 @@
 #include "palette/PalManager.h"
 #include "palette/TRNManager.h"
 #include "platform/DialogUnits.h"
+#include "platform/FileDrop.h"
 #include "platform/Prompts.h"
 
 #include <QLabel>
@@ -96,14 +97,18 @@ TPz4TRNDlgClient::TPz4TRNDlgClient(QWidget* parent, cObjectManager* objectManage
             connect(button, &QPushButton::clicked, this, [this] { window()->close(); });
     }
 
+    new FileDropTarget(this, &loadState_, [this](const std::string& path) { loadPath(path); });
     showTable();
 }
 
 void TPz4TRNDlgClient::Load() {
     const std::optional<FileChoice> choice = prompts_.openFile(this, Filter, loadState_);
-    if (!choice)
-        return;
-    objectManager_->trnManager = std::make_unique<cTRNManager>(choice->path.c_str());
+    if (choice)
+        loadPath(choice->path);
+}
+
+void TPz4TRNDlgClient::loadPath(const std::string& path) {
+    objectManager_->trnManager = std::make_unique<cTRNManager>(path.c_str());
     showTable();
 }
 

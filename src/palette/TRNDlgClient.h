@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <string>
 
 class ColourGrid;
 class QLabel;
@@ -33,6 +34,8 @@ public:
     void Reset();
 
 private:
+    // What Load does with the file chosen, and what a file dropped on the window does.
+    void loadPath(const std::string& path);
     // Shows the current table's name, or "none Loaded..." for a table without one.
     void showTable();
 

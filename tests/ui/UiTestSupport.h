@@ -3,7 +3,11 @@
 #include "app/Pz4App.h"
 
 #include <QCoreApplication>
+#include <QDropEvent>
 #include <QEvent>
+#include <QMimeData>
+#include <QUrl>
+#include <QWidget>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -23,6 +27,36 @@ inline TPz4App& app() {
 // Runs the deletions windows asked for (closed tool windows, Exit).
 inline void runDeferredDeletes() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+struct DropResult {
+    bool enterAccepted;
+    bool dropAccepted;
+};
+
+// Drags `data` over `target` and lets go, as the window system delivers it, then
+// runs what the drop queued.
+inline DropResult drop(QWidget* target, const QMimeData& data) {
+    const QPoint at(2, 2);
+    const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+    QDragEnterEvent enter(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
+    enter.ignore();
+    QCoreApplication::sendEvent(target, &enter);
+    QDropEvent dropped(QPointF(at), actions, &data, Qt::LeftButton, Qt::NoModifier);
+    dropped.ignore();
+    QCoreApplication::sendEvent(target, &dropped);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+    return {enter.isAccepted(), dropped.isAccepted()};
+}
+
+// Drops these files on `target`.
+inline DropResult dropFiles(QWidget* target, const std::vector<std::string>& paths) {
+    QList<QUrl> urls;
+    for (const std::string& p : paths)
+        urls.push_back(QUrl::fromLocalFile(QString::fromStdString(p)));
+    QMimeData data;
+    data.setUrls(urls);
+    return drop(target, data);
 }
 
 inline std::vector<std::string> readLines(const std::string& path) {

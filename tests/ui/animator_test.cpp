@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -338,6 +339,68 @@ TEST_F(AnimatorTest, StopPausesAndContinues) {
     press(Client::StopId);
     EXPECT_EQ(button(Client::StopId)->text(), QStringLiteral("Stop"));
     EXPECT_FALSE(p->paused());
+}
+
+// Space in the focused player does what the Stop/Cont button does.
+TEST_F(AnimatorTest, SpaceInThePlayerPausesAndContinuesAsStopDoes) {
+    open();
+    press(Client::PlayId);
+    TPz4AnimWin* p = client()->player();
+    ASSERT_NE(p, nullptr);
+    QTest::keyClick(p, Qt::Key_Space);
+    EXPECT_TRUE(client()->paused());
+    EXPECT_TRUE(p->paused());
+    EXPECT_EQ(button(Client::StopId)->text(), QStringLiteral("Cont"));
+    QTest::keyClick(p, Qt::Key_Space);
+    EXPECT_FALSE(client()->paused());
+    EXPECT_FALSE(p->paused());
+    EXPECT_EQ(button(Client::StopId)->text(), QStringLiteral("Stop"));
+    // The button and the key take turns on the one state.
+    press(Client::StopId);
+    QTest::keyClick(p, Qt::Key_Space);
+    EXPECT_EQ(button(Client::StopId)->text(), QStringLiteral("Stop"));
+    EXPECT_FALSE(p->paused());
+}
+
+// The zoom set in one player is the next one's, and the one written at the end.
+TEST_F(AnimatorTest, ThePlayersZoomCarriesOverToTheNextPlay) {
+    open();
+    press(Client::PlayId);
+    QTest::keyClick(client()->player(), Qt::Key_Plus, Qt::ControlModifier);
+    EXPECT_EQ(objects().AnZoom, 2);
+    press(Client::PlayId);
+    EXPECT_EQ(client()->player()->zoom(), 2);
+    frame.reset();
+    const auto lines = readLines(path("pz.ini"));
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "AnZoom=00002"), lines.end());
+}
+
+// A file dropped on the animator is loaded as Load Script loads the file chosen.
+TEST_F(AnimatorTest, AFileDroppedOnTheAnimatorIsLoadedAsItsScript) {
+    open();
+    dir.write("walk.scp", "0\n1\n");
+    dir.write("run.scp", "2\n");
+    const pz4test::DropResult r = pz4test::dropFiles(client(), {path("walk.scp"), path("run.scp")});
+    EXPECT_TRUE(r.dropAccepted);
+    ASSERT_NE(objects().scriptManager, nullptr);
+    EXPECT_STREQ(objects().scriptManager->fileName.c_str(), path("walk.scp").c_str());
+    EXPECT_EQ(prompts->dialogs.size(), 1u) << "only the Load before it asked";
+    EXPECT_TRUE(messages().empty());
+
+    // Refused drops keep the script; Load Script then opens on the dropped file.
+    EXPECT_FALSE(pz4test::dropFiles(client(), {path("missing.scp")}).dropAccepted);
+    // Text dropped on an edit types nothing into it.
+    QMimeData digits;
+    digits.setText(QStringLiteral("5"));
+    for (int id : {Client::SpeedId, Client::FromId, Client::ToId}) {
+        const std::string before = text(id);
+        EXPECT_FALSE(pz4test::drop(edit(id), digits).dropAccepted) << id;
+        EXPECT_EQ(text(id), before) << id;
+    }
+    EXPECT_STREQ(objects().scriptManager->fileName.c_str(), path("walk.scp").c_str());
+    prompts->cancel();
+    press(Client::LoadScriptId);
+    EXPECT_EQ(prompts->dialogs.back().lastPath, path("walk.scp"));
 }
 
 TEST_F(AnimatorTest, PlayWhilePausedReplacesThePlayerWithARunningOne) {

@@ -271,6 +271,76 @@ TEST_F(PlayerTest, OuterSizeFollowsTheLargestFrame) {
     }
 }
 
+// Rows of `frame` (values as shown from the top) blown up to `zoom` x `zoom` blocks.
+std::vector<std::vector<int>> blocks(const std::vector<std::vector<int>>& rows, int zoom) {
+    std::vector<std::vector<int>> out;
+    for (const auto& row : rows) {
+        std::vector<int> wide;
+        for (int v : row)
+            wide.insert(wide.end(), static_cast<size_t>(zoom), v);
+        out.insert(out.end(), static_cast<size_t>(zoom), wide);
+    }
+    return out;
+}
+
+TEST_F(PlayerTest, ZoomedFramesAreBlocksInAWindowSizedToThem) {
+    objects->AnZoom = 3;
+    // Buffer row 0 is 1 2 3, row 1 is 4 5 6: shown 4 5 6 over 1 2 3.
+    show({Frame{{1, 2, 3, 4, 5, 6}, 3, 2}, plain(2, 1, 9)});
+    ASSERT_EQ(player->zoom(), 3);
+    EXPECT_EQ(screen(9, 6), blocks({{4, 5, 6}, {1, 2, 3}}, 3));
+    EXPECT_EQ(player->frameGeometry().size(), QSize(3 * 3 + 6, 3 * 2 + 35));
+    // The smaller frame covers its own zoomed area only.
+    player->Tick(TPz4AnimWin::TimerId);
+    EXPECT_EQ(screen(9, 6)[0], (std::vector<int>{9, 9, 9, 9, 9, 9, 6, 6, 6}));
+    EXPECT_EQ(screen(9, 6)[3], (std::vector<int>{1, 1, 1, 2, 2, 2, 3, 3, 3}));
+
+    QTest::keyClick(player, Qt::Key_Minus, Qt::ControlModifier);
+    EXPECT_EQ(player->zoom(), 2);
+    EXPECT_EQ(objects->AnZoom, 2);
+    EXPECT_EQ(player->frameGeometry().size(), QSize(2 * 3 + 6, 2 * 2 + 35));
+    player->Tick(TPz4AnimWin::TimerId);
+    EXPECT_EQ(screen(6, 4), blocks({{4, 5, 6}, {1, 2, 3}}, 2));
+    QTest::keyClick(player, Qt::Key_0, Qt::ControlModifier);
+    EXPECT_EQ(player->frameGeometry().size(), QSize(3 + 6, 2 + 35));
+}
+
+TEST_F(PlayerTest, ZoomedSizeStaysOnTheScreenAndZoomOneKeepsTheWidthCap) {
+    const QSize room =
+        player.isNull() ? QGuiApplication::primaryScreen()->availableSize() : QSize();
+    show({plain(401, 30, 1)});
+    EXPECT_EQ(player->frameGeometry().size(), QSize(400, 65));
+    player->setZoom(2);
+    EXPECT_EQ(player->frameGeometry().size(),
+              QSize(std::min(2 * 401 + 6, room.width()), std::min(2 * 30 + 35, room.height())));
+    player->setZoom(8);
+    EXPECT_EQ(player->frameGeometry().size(),
+              QSize(std::min(8 * 401 + 6, room.width()), std::min(8 * 30 + 35, room.height())));
+    player->setZoom(1);
+    EXPECT_EQ(player->frameGeometry().size(), QSize(400, 65));
+}
+
+// Right and Left look at a paused animation frame by frame, wrapping at both ends;
+// play then continues after the frame on screen.
+TEST_F(PlayerTest, RightAndLeftStepAPausedPlayer) {
+    show({plain(2, 2, 1), plain(2, 2, 2), plain(2, 2, 3)});
+    ASSERT_EQ(joined(drawn), "0");
+    QTest::keyClick(player, Qt::Key_Right);
+    EXPECT_EQ(joined(drawn), "0") << "not paused: the keys do nothing";
+    player->SetPaused(true);
+    for (int key : {Qt::Key_Right, Qt::Key_Right, Qt::Key_Right, Qt::Key_Left, Qt::Key_Left,
+                    Qt::Key_Left, Qt::Key_Left})
+        QTest::keyClick(player, static_cast<Qt::Key>(key));
+    EXPECT_EQ(joined(drawn), "0 1 2 0 2 1 0 2");
+    EXPECT_EQ(screen(2, 2), (std::vector<std::vector<int>>{{3, 3}, {3, 3}}));
+    // Zooming a paused player shows the same frame at the new size.
+    player->setZoom(2);
+    EXPECT_EQ(screen(4, 4), blocks({{3, 3}, {3, 3}}, 2));
+    player->SetPaused(false);
+    player->Tick(TPz4AnimWin::TimerId);
+    EXPECT_EQ(joined(drawn), "0 1 2 0 2 1 0 2 2 0");
+}
+
 TEST_F(PlayerTest, OpensAtItsSavedPlaceAsAResizableWindow) {
     objects->AnWX = 130;
     objects->AnWY = 70;

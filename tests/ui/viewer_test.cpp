@@ -17,8 +17,10 @@
 #include <QListView>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -302,6 +304,200 @@ TEST_F(ViewerWindowTest, CloseStoresThePositionNotifiesOnceAndDropsTheChain) {
     shot(); // painting a closed viewer draws the background only
     pz4test::runDeferredDeletes();
     EXPECT_FALSE(window);
+}
+
+// Zoom 3: every frame pixel a 3 x 3 block, the border lines on the zoomed
+// picture's edges, the label 5 pixels below it, strip and steps three times as wide.
+TEST_F(ViewerWindowTest, ZoomThreeShowsBlocksWithBordersAndLabelsAtTheirPlaces) {
+    // 4 x 3 pixels, buffer row 0 (1..4) at the bottom of the picture.
+    add(4, 3, 7, true, {1, 2, 3, 4, /**/ 5, 6, 7, 8, /**/ 9, 10, 11, 12});
+    add(6, 2, 8, true, {}, 20);
+    for (int i = 0; i < 40; ++i)
+        add(10, 2, 9 + i);
+    open();
+    const int plainMaximum = scrollBar()->maximum();
+    QTest::keyClick(window, Qt::Key_Plus, Qt::ControlModifier);
+    QTest::keyClick(window, Qt::Key_Equal, Qt::ControlModifier);
+    ASSERT_EQ(window->zoom(), 3);
+    EXPECT_EQ(om->ViZoom, 3);
+    const QImage image = shot();
+
+    // Shown row r (from the top) of the 4 x 3 picture holds buffer row 2 - r.
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 4; ++c) {
+            const QRgb want = ownColour(1 + c + 4 * (2 - r));
+            for (int dy = 0; dy < 3; ++dy)
+                for (int dx = 0; dx < 3; ++dx) {
+                    const int x = 3 * c + dx, y = 10 + 3 * r + dy;
+                    if (x == 0 || y == 10)
+                        continue; // under the light lines
+                    ASSERT_EQ(image.pixel(x, y), want) << x << "," << y;
+                }
+        }
+    const QRgb light = TPz4ViewWin::LightLine, dark = TPz4ViewWin::DarkLine;
+    struct {
+        const char* what;
+        int x, y;
+        QRgb colour;
+    } const cases[] = {
+        {"light top row end", 11, 10, light},
+        {"light left column bottom", 0, 18, light},
+        {"light below the picture's corner", 0, 19, light},
+        {"dark right edge", 12, 10, dark},
+        {"dark right edge bottom", 12, 19, dark},
+        {"dark bottom row", 1, 19, dark},
+        {"right of the dark line", 13, 12, back()},
+        {"gap before the second frame", 16, 12, back()},
+        {"second frame at 12 + 5", 17, 10, light},
+        {"second frame picture", 18, 11, ownColour(20)},
+        {"second frame's last block column", 34, 15, ownColour(20)},
+        {"second frame's dark edge", 35, 12, dark},
+        {"below the first frame's line", 5, 20, back()},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(image.pixel(c.x, c.y), c.colour) << c.what;
+
+    // Labels from 10 + 3 x height + 5: row 24 under the first frame, 21 under the second.
+    auto whiteRow = [&](int x0, int x1, int y) {
+        for (int x = x0; x < x1; ++x) {
+            const QRgb p = image.pixel(x, y);
+            if (qRed(p) >= 250 && qGreen(p) >= 250 && qBlue(p) >= 250)
+                return true;
+        }
+        return false;
+    };
+    const int lineHeight = window->fontMetrics().height();
+    bool labelOne = false, labelTwo = false;
+    for (int y = 0; y < 24; ++y)
+        EXPECT_FALSE(whiteRow(0, 17, y)) << y;
+    for (int y = 0; y < 21; ++y)
+        EXPECT_FALSE(whiteRow(17, 35, y)) << y;
+    for (int y = 24; y < 24 + lineHeight; ++y)
+        labelOne = labelOne || whiteRow(0, 17, y);
+    for (int y = 21; y < 21 + lineHeight; ++y)
+        labelTwo = labelTwo || whiteRow(17, 35, y);
+    EXPECT_TRUE(labelOne);
+    EXPECT_TRUE(labelTwo);
+
+    // Strip: 12 + 5 + 18 + 5 + 40 x (30 + 5) = 1440 against the unchanged width.
+    EXPECT_EQ(window->layout().stripWidth(), 1440);
+    EXPECT_EQ(scrollBar()->maximum(), 1440 - window->outerWidth());
+    EXPECT_GT(scrollBar()->maximum(), plainMaximum);
+    EXPECT_EQ(scrollBar()->singleStep(), 12);
+    // The first frame search follows: at 17 the first frame is wholly hidden.
+    scrollBar()->setValue(17);
+    EXPECT_EQ(shot().pixel(0, 10), light);
+    EXPECT_EQ(shot().pixel(1, 11), ownColour(20));
+}
+
+TEST_F(ViewerWindowTest, BackAtZoomOneTheViewerIsAsNeverZoomed) {
+    for (int i = 0; i < 12; ++i)
+        add(30 + 7 * i, 20 + 3 * i, i, true, {}, static_cast<unsigned char>(30 + i));
+    open();
+    scrollBar()->setValue(137);
+    const QImage before = shot();
+    const QSize size = window->frameGeometry().size();
+
+    QTest::keyClick(window, Qt::Key_Plus, Qt::ControlModifier);
+    QTest::keyClick(window, Qt::Key_Plus, Qt::ControlModifier);
+    QWheelEvent turn(QPointF(5, 5), window->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, 240),
+                     Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(window, &turn);
+    ASSERT_EQ(window->zoom(), 5);
+    EXPECT_NE(shot(), before);
+    QTest::keyClick(window, Qt::Key_Minus, Qt::ControlModifier);
+    QTest::keyClick(window, Qt::Key_0, Qt::ControlModifier);
+    ASSERT_EQ(window->zoom(), 1);
+    EXPECT_EQ(om->ViZoom, 1);
+
+    EXPECT_EQ(window->frameGeometry().size(), size);
+    EXPECT_EQ(window->scrollPosition(), 137);
+    EXPECT_EQ(scrollBar()->singleStep(), 30);
+    EXPECT_EQ(shot(), before);
+}
+
+TEST_F(ViewerWindowTest, TheFrameAtTheLeftEdgeStaysThereAcrossZooms) {
+    for (int i = 0; i < 20; ++i)
+        add(100, 20, i, true, {}, static_cast<unsigned char>(10 + i));
+    open();
+    struct {
+        int zoom;
+        int64_t pos; // frame 2 stays first, 40 of its 105 pixels (at zoom 1) in
+    } const steps[] = {{1, 250}, {2, 410 + 80}, {4, 810 + 160}, {1, 250}};
+    scrollBar()->setValue(250);
+    for (const auto& s : steps) {
+        window->setZoom(s.zoom);
+        EXPECT_EQ(window->scrollPosition(), s.pos) << s.zoom;
+        const StripLayout::Span span = window->layout().visible(window->scrollPosition(), 600);
+        EXPECT_EQ(span.first, 2u) << s.zoom;
+        EXPECT_EQ(shot().pixel(1, 12), ownColour(12)) << s.zoom;
+    }
+    // A frame that ends exactly at the edge is not the one at the edge: the next is.
+    window->setZoom(1);
+    scrollBar()->setValue(210);
+    window->setZoom(3);
+    EXPECT_EQ(window->scrollPosition(), 3 * 200 + 2 * 5);
+}
+
+TEST_F(ViewerWindowTest, TheWindowGrowsWithTheZoomWithinTheScreen) {
+    add(50, 40, 0);
+    add(60, 25, 1);
+    open();
+    window->resize(333, window->height());
+    const int userWidth = window->frameGeometry().width();
+    const int room = window->screen()->availableGeometry().height();
+    for (int z : {2, 3, 8, 1}) {
+        window->setZoom(z);
+        const int wanted = z * 40 + 90;
+        EXPECT_EQ(window->frameGeometry().height(), z == 1 ? wanted : std::min(wanted, room)) << z;
+        EXPECT_EQ(window->frameGeometry().width(), userWidth) << "the width stays the user's";
+        EXPECT_EQ(scrollBar()->geometry().bottom(), window->height() - 1) << z;
+    }
+    // The zoom carries over to the next viewer, which opens at its size.
+    window->setZoom(2);
+    delete window.data();
+    add(50, 40, 0);
+    open();
+    EXPECT_EQ(window->zoom(), 2);
+    EXPECT_EQ(window->frameGeometry().size(), QSize(105, 170));
+    EXPECT_EQ(scrollBar()->singleStep(), 100);
+}
+
+TEST_F(ViewerWindowTest, KeysScrollTheStrip) {
+    for (int i = 0; i < 30; ++i)
+        add(40, 20, i);
+    open(); // 600 wide over a 1350-pixel strip: range 0 .. 750
+    ASSERT_EQ(scrollBar()->maximum(), 750);
+    const int page = window->width();
+    struct {
+        int key;
+        int pos;
+    } const steps[] = {
+        {Qt::Key_Right, 40},
+        {Qt::Key_Right, 80},
+        {Qt::Key_Left, 40},
+        {Qt::Key_PageDown, 40 + page},
+        {Qt::Key_PageDown, 750},
+        {Qt::Key_Left, 710},
+        {Qt::Key_PageUp, 710 - page},
+        {Qt::Key_PageUp, 0},
+        {Qt::Key_Left, 0},
+        {Qt::Key_End, 750},
+        {Qt::Key_Right, 750},
+        {Qt::Key_Home, 0},
+    };
+    for (const auto& s : steps) {
+        QTest::keyClick(window, static_cast<Qt::Key>(s.key));
+        EXPECT_EQ(window->scrollPosition(), s.pos) << s.key;
+    }
+    // Zoomed, the arrows step by the zoomed width.
+    window->setZoom(2);
+    QTest::keyClick(window, Qt::Key_Right);
+    EXPECT_EQ(window->scrollPosition(), 80);
+    // Other keys and Ctrl with an arrow leave the strip alone.
+    QTest::keyClick(window, Qt::Key_Right, Qt::ControlModifier);
+    QTest::keyClick(window, Qt::Key_A);
+    EXPECT_EQ(window->scrollPosition(), 80);
 }
 
 TEST(FramePixmapCache, KeepsTheMostRecentlyDrawnWithinTheBound) {

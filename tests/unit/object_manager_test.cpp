@@ -105,6 +105,68 @@ TEST(ObjectManager, ReadsPositionsAndPaletteAndRewritesInPlace) {
     EXPECT_EQ(after, expected);
 }
 
+// Zoom lines as a user may leave them: only a plain factor from 1 to 8 counts.
+TEST(ObjectManager, ZoomSettingsReadAsAFactorFrom1To8OrElse1) {
+    struct Case {
+        const char* line;
+        int zoom;
+    } cases[] = {
+        {"ViZoom=00003\r\n", 3},   {"ViZoom=8\r\n", 8},
+        {"ViZoom=00001\r\n", 1},   {"ViZoom=00009\r\n", 1},
+        {"ViZoom=00000\r\n", 1},   {"ViZoom=-00002\r\n", 1},
+        {"ViZoom=3x\r\n", 1},      {"ViZoom=x3\r\n", 1},
+        {"ViZoom=\r\n", 1},        {"ViZoom=99999999999999999999\r\n", 1},
+        {"ViZoom= 4 \r\n", 4},     {"ViZoom=0000000000006\r\n", 6},
+        {"ViZoom=5\n", 5},         {"// ViZoom=00004\r\n", 1},
+        {"ViZoomed=00004\r\n", 1},
+    };
+    for (const Case& c : cases) {
+        pz4test::TempWorkDir dir;
+        // The same value under the player's key, and a valid one for the other
+        // window that must not be disturbed by it.
+        std::string player = c.line;
+        player.replace(0, 2, "An");
+        dir.write("pz.ini", std::string(c.line) + player);
+        cObjectManager om;
+        EXPECT_EQ(om.ViZoom, c.zoom) << c.line;
+        EXPECT_EQ(om.AnZoom, c.zoom) << player;
+    }
+}
+
+TEST(ObjectManager, ZoomSettingsAreWrittenAndReadBackLeavingOtherLinesAlone) {
+    pz4test::TempWorkDir dir;
+    const std::string before = "// zoomed\r\nColour=blue\r\nAnZoom=00002\r\nLiX=00120\r\n";
+    dir.write("pz.ini", before);
+    {
+        cObjectManager om;
+        EXPECT_EQ(om.ViZoom, 1);
+        EXPECT_EQ(om.AnZoom, 2);
+        om.ViZoom = 7;
+        om.AnZoom = 1;
+    }
+    EXPECT_EQ(dir.read("pz.ini"), "// zoomed\r\nColour=blue\r\nAnZoom=00001\r\nLiX=00120\r\n" +
+                                      positionLines({}, {"LiX"}) + "ViZoom=00007\r\n");
+    {
+        cObjectManager om;
+        EXPECT_EQ(om.ViZoom, 7);
+        EXPECT_EQ(om.AnZoom, 1);
+        om.AnZoom = 8;
+        om.ViZoom = 12; // out of range, never set by a window: written as the default
+    }
+    {
+        cObjectManager om;
+        EXPECT_EQ(om.ViZoom, 1);
+        EXPECT_EQ(om.AnZoom, 8);
+    }
+    EXPECT_FALSE(dir.exists("pztemp.ini"));
+}
+
+TEST(ObjectManager, ARunThatNeverZoomsAddsNoZoomLines) {
+    pz4test::TempWorkDir dir;
+    { cObjectManager om; }
+    EXPECT_EQ(dir.read("pz.ini"), positionLines({}));
+}
+
 TEST(ObjectManager, PaletteFileThatCannotBeReadGivesTheGreyDefault) {
     // A folder is no palette: unnamed and grey, as where opening a folder fails.
     for (const char* name : {"missing.pal", "folder.pal"}) {

@@ -59,6 +59,34 @@ TEST(StripLayout, MeasuresWidthsPlusGapsAndTheTallestFrame) {
     EXPECT_EQ(layout.left(2), 310);
 }
 
+// Zoomed frames take zoom x their width; the gaps stay 5 pixels.
+TEST(StripLayout, ZoomedWidthsKeepTheirGaps) {
+    const auto chain = chainOf({100, 200, 50, -4}, {30, 80, 10, 7});
+    const StripLayout layout(chain.get(), 3);
+    EXPECT_EQ(layout.stripWidth(), 300 + 5 + 600 + 5 + 150 + 5 + 0 + 5);
+    EXPECT_EQ(layout.left(2), 910);
+    EXPECT_EQ(layout.maxHeight(), 80);
+    // The first frame search runs on the zoomed places.
+    std::mt19937 random(7);
+    std::vector<int32_t> widths(25);
+    for (auto& w : widths)
+        w = int32_t(random() % 120);
+    for (int zoom : {2, 5, 8}) {
+        std::vector<int32_t> zoomed;
+        for (int32_t w : widths)
+            zoomed.push_back(w * zoom);
+        const auto frames = chainOf(widths);
+        const StripLayout z(frames.get(), zoom);
+        for (int64_t pos = 0; pos <= z.stripWidth() + 10; pos += 1 + random() % 29) {
+            const StripLayout::Span got = z.visible(pos, 600);
+            const StripLayout::Span want = linearWalk(zoomed, pos, 600);
+            ASSERT_EQ(got.first, want.first) << zoom << " " << pos;
+            ASSERT_EQ(got.end, want.end) << zoom << " " << pos;
+            ASSERT_EQ(got.x, want.x) << zoom << " " << pos;
+        }
+    }
+}
+
 TEST(StripLayout, FirstFrameAndItsScreenPlace) {
     const auto chain = chainOf(std::vector<int32_t>(10, 100));
     const StripLayout layout(chain.get());

@@ -1,9 +1,12 @@
-// pz4shot SAMPLE OUTPUT.png [PALETTE TABLE PALETTE.png TRANSLATION.png [VIEWER.png]]
+// pz4shot SAMPLE OUTPUT.png [PALETTE TABLE PALETTE.png TRANSLATION.png [VIEWER.png
+//         [ZOOMED.png]]]
 // Starts the program as pz4 does, in the working directory, loads SAMPLE the way
 // the Load button does (the open dialog answered with SAMPLE), selects a few
 // frames, waits for the window manager to settle and saves the screen area
 // around the windows to OUTPUT.png. Given VIEWER.png, it selects every frame,
-// presses View and saves the windows with the viewer beside the list there. Given a
+// presses View and saves the windows with the viewer beside the list there; given
+// ZOOMED.png as well, it zooms the viewer to 3 with Ctrl + "+" and saves it alone
+// there. Given a
 // palette and a table, it then opens
 // the palette and colour translation windows, loads them through their Load
 // buttons and saves a picture of each window.
@@ -30,6 +33,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QImage>
+#include <QKeyEvent>
 #include <QListView>
 #include <QPainter>
 #include <QPixmap>
@@ -106,11 +110,10 @@ bool saveAnimator(TSDIDecFrame* frame, TPz4ListDlg* list, ScriptedPrompts* scrip
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3 && argc != 4 && argc != 7 && argc != 8) {
-        std::fprintf(stderr,
-                     "usage: pz4shot SAMPLE OUTPUT.png [PALETTE TABLE PALETTE.png "
-                     "TRANSLATION.png [VIEWER.png]]\n"
-                     "       pz4shot SAMPLE ANIMATOR.png SCRIPT\n");
+    if (argc != 3 && argc != 4 && argc != 7 && argc != 8 && argc != 9) {
+        std::fprintf(stderr, "usage: pz4shot SAMPLE OUTPUT.png [PALETTE TABLE PALETTE.png "
+                             "TRANSLATION.png [VIEWER.png [ZOOMED.png]]]\n"
+                             "       pz4shot SAMPLE ANIMATOR.png SCRIPT\n");
         return 2;
     }
     const std::string sample = argv[1];
@@ -145,7 +148,7 @@ int main(int argc, char** argv) {
 
     if (!saveWindows({frame, list}, output))
         return 1;
-    if (argc == 8) {
+    if (argc >= 8) {
         frames->selectAll();
         frame->client()->CmView();
         cViewManager* view = frame->client()->viewManager();
@@ -161,6 +164,19 @@ int main(int argc, char** argv) {
         settle(800);
         if (!saveWindows({frame, list, viewer}, QString::fromLocal8Bit(argv[7])))
             return 1;
+        if (argc == 9) {
+            viewer->activateWindow();
+            settle(300);
+            for (int i = 0; i < 2; ++i) {
+                QKeyEvent plus(QEvent::KeyPress, Qt::Key_Plus, Qt::ControlModifier);
+                QCoreApplication::sendEvent(viewer, &plus);
+            }
+            settle(800);
+            if (!saveWindows({viewer}, QString::fromLocal8Bit(argv[8])))
+                return 1;
+            // The next run's viewers open at the zoom the user left, not this one.
+            viewer->setZoom(1);
+        }
         viewer->Close();
     }
     if (argc == 3)
