@@ -3,7 +3,7 @@
 // What the benchmarks share: timing on a shared machine, the memcpy baseline,
 // heap and temporary files, and format plug-ins opened as the program opens them.
 
-#include "plugins/PluginContract.h"
+#include "pz4/PluginContract.h"
 
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>

@@ -27,10 +27,11 @@ struct Header {
     size_t entryBytes = 4;
 };
 
-bool readHeader(const uint8_t* data, size_t size, Header& h, size_t& headerSize) {
+bool readHeader(const uint8_t* data, size_t size, Header& h, size_t& headerSize,
+                pz4fmt::Failure& why) {
     headerSize = le32(data + kFileHeaderSize);
     if (headerSize > size - kFileHeaderSize)
-        return false;
+        return why.fail("header of %zu bytes is longer than the file", headerSize);
     const uint8_t* p = data + kFileHeaderSize;
     if (headerSize == kCoreHeaderSize) {
         h.width = le16(p + 4);
@@ -40,7 +41,7 @@ bool readHeader(const uint8_t* data, size_t size, Header& h, size_t& headerSize)
         return true;
     }
     if (headerSize < kMinOs2v2Size)
-        return false;
+        return why.fail("header size %zu is not a bitmap header's", headerSize);
     // Fields a short OS/2 2.x header leaves out read as zero, which is their default.
     uint8_t info[kInfoHeaderSize] = {};
     std::memcpy(info, p, std::min(headerSize, kInfoHeaderSize));
@@ -56,7 +57,8 @@ bool readHeader(const uint8_t* data, size_t size, Header& h, size_t& headerSize)
 // Some writers run their last run of a row on into the row's padding (to a
 // 4-byte boundary, as an uncompressed row would be stored); those pixels are
 // dropped. Anything reaching further, or outside the picture, is damage.
-bool decodeRle(const uint8_t* p, size_t n, bool nibbles, int width, int height, uint8_t* pixels) {
+bool decodeRle(const uint8_t* p, size_t n, bool nibbles, int width, int height, uint8_t* pixels,
+               pz4fmt::Failure& why) {
     const size_t w = static_cast<size_t>(width);
     const int bitsPerPixel = nibbles ? 4 : 8;
     const int paddedWidth =
@@ -70,14 +72,19 @@ bool decodeRle(const uint8_t* p, size_t n, bool nibbles, int width, int height, 
         x += count;
     };
     for (;;) {
-        if (i + 2 > n) // no end-of-bitmap marker: good only if the picture is complete
-            return y >= height || (y == height - 1 && x >= width);
+        if (i + 2 > n) { // no end-of-bitmap marker: good only if the picture is complete
+            if (y >= height || (y == height - 1 && x >= width))
+                return true;
+            return why.fail("file ends inside row %d", y);
+        }
         const int count = p[i];
         const uint8_t value = p[i + 1];
         i += 2;
         if (count > 0) {
-            if (y >= height || x + count > paddedWidth)
-                return false;
+            if (y >= height)
+                return why.fail("a run lies past the last row");
+            if (x + count > paddedWidth)
+                return why.fail("a run of %d pixels passes the end of row %d", count, y);
             if (nibbles)
                 put(count, [value](int k) {
                     return static_cast<uint8_t>(k % 2 == 0 ? value >> 4 : value & 0x0F);
@@ -89,7 +96,7 @@ bool decodeRle(const uint8_t* p, size_t n, bool nibbles, int width, int height, 
         switch (value) {
         case 0: // end of line
             if (y >= height)
-                return false;
+                return why.fail("a line ends past the last row");
             x = 0;
             ++y;
             break;
@@ -97,18 +104,22 @@ bool decodeRle(const uint8_t* p, size_t n, bool nibbles, int width, int height, 
             return true;
         case 2: // delta: skipped pixels keep index 0
             if (i + 2 > n)
-                return false;
+                return why.fail("file ends inside a skip in row %d", y);
             x += p[i];
             y += p[i + 1];
             i += 2;
             if (x > paddedWidth || y > height)
-                return false;
+                return why.fail("a skip leads outside the picture, to column %d of row %d", x, y);
             break;
         default: { // a literal run of `value` pixels, padded to a 16-bit boundary
             const int literal = value;
             const size_t bytes = nibbles ? (static_cast<size_t>(literal) + 1) / 2 : literal;
-            if (y >= height || x + literal > paddedWidth || bytes > n - i)
-                return false;
+            if (y >= height)
+                return why.fail("a run lies past the last row");
+            if (x + literal > paddedWidth)
+                return why.fail("%d literal pixels pass the end of row %d", literal, y);
+            if (bytes > n - i)
+                return why.fail("file ends inside row %d", y);
             const uint8_t* src = p + i;
             if (nibbles)
                 put(literal, [src](int k) {
@@ -123,28 +134,27 @@ bool decodeRle(const uint8_t* p, size_t n, bool nibbles, int width, int height, 
     }
 }
 
-} // namespace
-
-bool decodeBmp(const uint8_t* data, size_t size, pz4fmt::Image& out) {
+bool decode(const uint8_t* data, size_t size, pz4fmt::Image& out, pz4fmt::Failure& why) {
     out = pz4fmt::Image{};
-    if (data == nullptr || size < kFileHeaderSize + kCoreHeaderSize || data[0] != 'B' ||
-        data[1] != 'M')
-        return false;
+    if (data == nullptr || size < kFileHeaderSize + kCoreHeaderSize)
+        return why.fail("file of %zu bytes is shorter than a bitmap header", data ? size : 0);
+    if (data[0] != 'B' || data[1] != 'M')
+        return why.fail("not a bitmap (no \"BM\" at the start)");
     Header h;
     size_t headerSize = 0;
-    if (!readHeader(data, size, h, headerSize))
+    if (!readHeader(data, size, h, headerSize, why))
         return false;
     const bool supported = (h.compression == kUncompressed &&
                             (h.bitCount == 1 || h.bitCount == 4 || h.bitCount == 8)) ||
                            (h.compression == kRle8 && h.bitCount == 8) ||
                            (h.compression == kRle4 && h.bitCount == 4);
     if (!supported)
-        return false;
+        return why.fail("%d bits per pixel with compression %u is not supported", h.bitCount,
+                        h.compression);
     const bool topDown = h.height < 0;
     const int64_t rows = topDown ? -h.height : h.height;
     pz4fmt::DecodeBudget budget;
-    if (h.width <= 0 || rows <= 0 || h.width > pz4fmt::kMaxSide || rows > pz4fmt::kMaxSide ||
-        !budget.take(static_cast<int>(h.width), static_cast<int>(rows)))
+    if (!budget.take(h.width, rows, why))
         return false;
 
     pz4fmt::Frame f;
@@ -157,7 +167,8 @@ bool decodeBmp(const uint8_t* data, size_t size, pz4fmt::Image& out) {
     const size_t paletteAt = kFileHeaderSize + headerSize;
     const size_t pixelsAt = le32(data + 10);
     if (pixelsAt < paletteAt || pixelsAt >= size)
-        return false;
+        return why.fail("pixels said to start at byte %zu, outside bytes %zu to %zu", pixelsAt,
+                        paletteAt, size - 1);
     size_t entries = size_t{1} << h.bitCount;
     if (h.colorsUsed != 0)
         entries = std::min<size_t>(entries, h.colorsUsed);
@@ -179,20 +190,27 @@ bool decodeBmp(const uint8_t* data, size_t size, pz4fmt::Image& out) {
     // The last row's padding is often left off; its pixels are not.
     if (h.compression == kUncompressed &&
         (static_cast<size_t>(f.height) - 1) * stride + (rowBits + 7) / 8 > available)
-        return false;
+        return why.fail("file of %zu bytes is too short for %d rows", size, f.height);
     f.pixels.resize(w * static_cast<size_t>(f.height));
     if (h.compression == kUncompressed) {
         for (int r = 0; r < f.height; ++r)
             pz4fmt::unpackRow(src + static_cast<size_t>(r) * stride, h.bitCount, f.width,
                               f.pixels.data() + static_cast<size_t>(r) * w);
     } else if (!decodeRle(src, available, h.compression == kRle4, f.width, f.height,
-                          f.pixels.data())) {
+                          f.pixels.data(), why)) {
         return false;
     }
     if (topDown)
         pz4fmt::flipRows(f.pixels, f.width, f.height);
     out.frames.push_back(std::move(f));
     return true;
+}
+
+} // namespace
+
+bool decodeBmp(const uint8_t* data, size_t size, pz4fmt::Image& out, pz4fmt::Failure* why) {
+    pz4fmt::Failure ignored;
+    return decode(data, size, out, why != nullptr ? *why : ignored);
 }
 
 std::vector<uint8_t> encodeBmp(const pz4fmt::SaveInput& in) {

@@ -12,8 +12,10 @@
 
 namespace pz4bmp {
 
-// One frame, rows bottom-up. False for anything it cannot read in full.
-bool decodeBmp(const uint8_t* data, size_t size, pz4fmt::Image& out);
+// One frame, rows bottom-up. False for anything it cannot read in full, with
+// the reason in `why` when given.
+bool decodeBmp(const uint8_t* data, size_t size, pz4fmt::Image& out,
+               pz4fmt::Failure* why = nullptr);
 
 // The file's bytes, or empty when `frame` cannot be written.
 std::vector<uint8_t> encodeBmp(const pz4fmt::SaveInput& frame);

@@ -1,10 +1,22 @@
 #include "FormatKit.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
+#include <string>
 
 namespace pz4fmt {
+
+namespace {
+// A cap as a reason names it: the plug-ins' caps in MiB, a test's small one in bytes.
+std::string sizeText(size_t bytes) {
+    if (bytes >= (size_t{1} << 20) && bytes % (size_t{1} << 20) == 0)
+        return std::to_string(bytes >> 20) + " MiB";
+    return std::to_string(bytes) + " bytes";
+}
+} // namespace
 
 bool DecodeBudget::take(int width, int height) {
     if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide)
@@ -16,6 +28,18 @@ bool DecodeBudget::take(int width, int height) {
     return true;
 }
 
+bool DecodeBudget::take(int64_t width, int64_t height, Failure& why) {
+    const auto w = static_cast<long long>(width), h = static_cast<long long>(height);
+    if (width <= 0 || height <= 0)
+        return why.fail("picture of %lldx%lld pixels is empty", w, h);
+    if (width > kMaxSide || height > kMaxSide)
+        return why.fail("picture of %lldx%lld pixels is larger than %d a side", w, h, kMaxSide);
+    if (!take(static_cast<int>(width), static_cast<int>(height)))
+        return why.fail("picture of %lldx%lld pixels is beyond the decoding limit of %s", w, h,
+                        sizeText(cap_).c_str());
+    return true;
+}
+
 namespace {
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
@@ -23,19 +47,21 @@ struct FileCloser {
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 } // namespace
 
-bool readFile(const char* path, std::vector<uint8_t>& out, size_t cap) {
+bool readFile(const char* path, std::vector<uint8_t>& out, size_t cap, Failure* why) {
     out.clear();
+    Failure ignored;
+    Failure& w = why != nullptr ? *why : ignored;
     if (path == nullptr)
-        return false;
+        return w.fail("no file name");
     FilePtr f(std::fopen(path, "rb"));
     if (!f)
-        return false;
+        return w.fail("cannot be opened (%s)", std::strerror(errno));
     uint8_t chunk[65536];
     for (;;) {
         const size_t n = std::fread(chunk, 1, sizeof chunk, f.get());
         if (n > cap - out.size()) {
             out.clear();
-            return false;
+            return w.fail("larger than %s", sizeText(cap).c_str());
         }
         out.insert(out.end(), chunk, chunk + n);
         if (n < sizeof chunk)
@@ -43,7 +69,7 @@ bool readFile(const char* path, std::vector<uint8_t>& out, size_t cap) {
     }
     if (std::ferror(f.get())) {
         out.clear();
-        return false;
+        return w.fail("cannot be read (%s)", std::strerror(errno));
     }
     return true;
 }

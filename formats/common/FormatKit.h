@@ -3,6 +3,8 @@
 // What every format plug-in shares: the decoded document it hands out, the caps
 // that keep a hostile file from exhausting memory, and file input and output.
 
+#include "common/Failure.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -47,14 +49,19 @@ public:
 
     // True (and counted) when a width x height frame fits the caps.
     bool take(int width, int height);
+    // The same, saying in `why` which cap a refused frame breaks. Takes the sizes
+    // as a file states them, before they are known to fit an int.
+    bool take(int64_t width, int64_t height, Failure& why);
 
 private:
     size_t cap_;
     size_t used_ = 0;
 };
 
-// Whole file into `out`; false when it cannot be read or is larger than `cap`.
-bool readFile(const char* path, std::vector<uint8_t>& out, size_t cap = kMaxFileBytes);
+// Whole file into `out`; false when it cannot be read or is larger than `cap`,
+// with the reason in `why` when given.
+bool readFile(const char* path, std::vector<uint8_t>& out, size_t cap = kMaxFileBytes,
+              Failure* why = nullptr);
 // Writes `data` to `path`; on failure removes what was written and returns false.
 bool writeFile(const char* path, const std::vector<uint8_t>& data);
 

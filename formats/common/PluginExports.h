@@ -7,23 +7,32 @@
 //       static constexpr const char* author = ..., *version = ..., *extension = ...,
 //                                    *description = ...;
 //       static constexpr bool savesFrames = ..., savesAnims = ...;
-//       // One of the two shapes of FrameSource.h. Decoded when opened:
-//       static bool decode(const uint8_t* data, size_t size, pz4fmt::Image& out);
+//       // One of the two shapes of FrameSource.h, `why` in either left out at will.
+//       // Decoded when opened:
+//       static bool decode(const uint8_t* data, size_t size, pz4fmt::Image& out,
+//                          pz4fmt::Failure& why);
 //       // or decoded frame by frame as they are locked (this one wins if both exist):
-//       static std::unique_ptr<pz4fmt::FrameSource> open(std::vector<uint8_t> bytes);
+//       static std::unique_ptr<pz4fmt::FrameSource> open(std::vector<uint8_t> bytes,
+//                                                        pz4fmt::Failure& why);
 //       static bool saveFrame(const pz4fmt::SaveInput& frame);                // if savesFrames
 //       static bool saveAnim(const std::vector<pz4fmt::SaveInput>& frames);   // if savesAnims
 //   };
 //   PZ4_DEFINE_FORMAT_PLUGIN(MyFormat)
 //
 // A file that opens holds at least one frame. Nothing is thrown across an export:
-// any exception becomes a false answer, or no frames.
+// any exception becomes a false answer, or no frames. Beside the twelve,
+// GetFailureReason tells why the last LoadObject failed.
 
+#include "common/Failure.h"
 #include "common/FormatKit.h"
 #include "common/FrameSource.h"
-#include "plugins/PluginContract.h"
+#include "pz4/PluginContract.h"
 
+#include <algorithm>
+#include <array>
 #include <memory>
+#include <new>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -35,34 +44,75 @@ template <class Format> struct OpenFile {
         static std::unique_ptr<FrameSource> open;
         return open;
     }
+    // Why the last load failed, NUL-terminated; empty after a load that worked or
+    // when the decoder could not say. A fixed buffer: recording it cannot throw.
+    static std::array<char, 256>& failure() {
+        static std::array<char, 256> reason{};
+        return reason;
+    }
+    static void setFailure(std::string_view reason) noexcept {
+        const size_t n = std::min(reason.size(), failure().size() - 1);
+        std::copy_n(reason.data(), n, failure().data());
+        failure()[n] = '\0';
+    }
 };
 
-template <class Format> std::unique_ptr<FrameSource> openSource(std::vector<uint8_t>&& bytes) {
-    if constexpr (requires { Format::open(std::move(bytes)); }) {
+template <class Format>
+bool decodeExplained(const uint8_t* data, size_t size, Image& out, Failure& why) {
+    if constexpr (requires { Format::decode(data, size, out, why); })
+        return Format::decode(data, size, out, why);
+    else
+        return Format::decode(data, size, out);
+}
+
+template <class Format>
+std::unique_ptr<FrameSource> openSource(std::vector<uint8_t>&& bytes, Failure& why) {
+    if constexpr (requires { Format::open(std::move(bytes), why); }) {
+        return Format::open(std::move(bytes), why);
+    } else if constexpr (requires { Format::open(std::move(bytes)); }) {
         return Format::open(std::move(bytes));
     } else {
         Image decoded;
-        if (!Format::decode(bytes.data(), bytes.size(), decoded))
+        if (!decodeExplained<Format>(bytes.data(), bytes.size(), decoded, why))
             return nullptr;
         return std::make_unique<DecodedFrames>(std::move(decoded));
     }
 }
 
 template <class Format> int loadObject(const char* path) noexcept {
+    OpenFile<Format>::failure()[0] = '\0';
     try {
         OpenFile<Format>::source().reset();
+        Failure why;
         std::vector<uint8_t> bytes;
-        if (!readFile(path, bytes))
+        if (!readFile(path, bytes, kMaxFileBytes, &why)) {
+            OpenFile<Format>::setFailure(why.reason());
             return 0;
-        std::unique_ptr<FrameSource> opened = openSource<Format>(std::move(bytes));
-        if (!opened || opened->frameCount() <= 0)
+        }
+        std::unique_ptr<FrameSource> opened = openSource<Format>(std::move(bytes), why);
+        if (!opened) {
+            OpenFile<Format>::setFailure(why.reason());
             return 0;
+        }
+        if (opened->frameCount() <= 0) {
+            OpenFile<Format>::setFailure("the file holds no frames");
+            return 0;
+        }
         OpenFile<Format>::source() = std::move(opened);
         return 1;
+    } catch (const std::bad_alloc&) {
+        OpenFile<Format>::source().reset();
+        OpenFile<Format>::setFailure("out of memory");
+        return 0;
     } catch (...) {
         OpenFile<Format>::source().reset();
+        OpenFile<Format>::setFailure("the plug-in failed unexpectedly");
         return 0;
     }
+}
+
+template <class Format> const char* failureReason() noexcept {
+    return OpenFile<Format>::failure().data();
 }
 
 template <class Format> void unloadObject() noexcept {
@@ -186,4 +236,7 @@ template <class Format> int saveAnim(SAVE_FRAME* first) noexcept {
     }                                                                                              \
     PZ4_EXPORT int SaveAnim(SAVE_FRAME* first) {                                                   \
         return pz4fmt::saveAnim<Format>(first);                                                    \
+    }                                                                                              \
+    PZ4_EXPORT const char* GetFailureReason() {                                                    \
+        return pz4fmt::failureReason<Format>();                                                    \
     }

@@ -102,9 +102,11 @@ private:
 };
 
 // The file opened with its frames decoded as they are locked, holding at most `cap`
-// bytes of pixels at once; null when scanFlic refuses it.
+// bytes of pixels at once; null when scanFlic refuses it, with its reason in `why`
+// when given.
 std::unique_ptr<pz4fmt::FrameSource> openFlic(std::vector<uint8_t> bytes,
-                                              size_t cap = pz4fmt::kMaxHeldBytes);
+                                              size_t cap = pz4fmt::kMaxHeldBytes,
+                                              pz4fmt::Failure* why = nullptr);
 
 // Every frame at once, within `maxDecodedBytes` of pixels for the working screen
 // and the frames handed out (the frames past the cap are left out). False when not

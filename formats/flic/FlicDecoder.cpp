@@ -376,10 +376,14 @@ void FlicFrames::step(Screen& screen, int index, pz4fmt::Frame* out) const {
         emitFrame(info_, k, screen, *out);
 }
 
-std::unique_ptr<pz4fmt::FrameSource> openFlic(std::vector<uint8_t> bytes, size_t cap) {
+std::unique_ptr<pz4fmt::FrameSource> openFlic(std::vector<uint8_t> bytes, size_t cap,
+                                              pz4fmt::Failure* why) {
     FlicInfo info;
-    if (!scanFlic(bytes.data(), bytes.size(), info))
+    if (!scanFlic(bytes.data(), bytes.size(), info)) {
+        if (why != nullptr && info.damage != nullptr)
+            why->fail("%s", info.damage);
         return nullptr;
+    }
     return std::make_unique<pz4fmt::SequentialFrames<FlicFrames>>(
         FlicFrames(std::move(bytes), std::move(info)), cap);
 }

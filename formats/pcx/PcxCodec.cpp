@@ -31,12 +31,16 @@ struct Layout {
     bool rle = false;
 };
 
-bool readLayout(const uint8_t* h, Layout& l) {
-    if (h[0] != 0x0A || h[2] > 1)
-        return false;
+bool readLayout(const uint8_t* h, Layout& l, pz4fmt::Failure& why) {
+    if (h[0] != 0x0A)
+        return why.fail("not a PCX file (first byte %u, not 10)", h[0]);
+    if (h[2] > 1)
+        return why.fail("unknown encoding %u", h[2]);
     const int xmin = le16(h + 4), ymin = le16(h + 6), xmax = le16(h + 8), ymax = le16(h + 10);
-    if (xmax < xmin || ymax < ymin)
-        return false;
+    if (xmax < xmin)
+        return why.fail("picture ends at column %d, left of its start at %d", xmax, xmin);
+    if (ymax < ymin)
+        return why.fail("picture ends at row %d, above its start at %d", ymax, ymin);
     l.width = xmax - xmin + 1;
     l.height = ymax - ymin + 1;
     l.bitsPerPixel = h[3];
@@ -47,9 +51,17 @@ bool readLayout(const uint8_t* h, Layout& l) {
     const bool packed = l.planes == 1 && (bpp == 1 || bpp == 2 || bpp == 4 || bpp == 8);
     const bool planar = bpp == 1 && l.planes >= 2 && l.planes <= 4;
     if (!packed && !planar)
-        return false;
-    // A line shorter than its pixels would leave them undefined.
-    return l.bytesPerLine >= (static_cast<size_t>(l.width) * static_cast<size_t>(bpp) + 7) / 8;
+        return why.fail("%d bits per pixel in %d planes is not a PCX layout", bpp, l.planes);
+    return true;
+}
+
+// A line shorter than its pixels would leave them undefined.
+bool linesHoldTheirPixels(const Layout& l, pz4fmt::Failure& why) {
+    const size_t needed =
+        (static_cast<size_t>(l.width) * static_cast<size_t>(l.bitsPerPixel) + 7) / 8;
+    if (l.bytesPerLine < needed)
+        return why.fail("%zu bytes per line are too few for %d pixels", l.bytesPerLine, l.width);
+    return true;
 }
 
 // The palette of a file of fewer than 256 colours lives in the header.
@@ -88,13 +100,16 @@ void expandLine(const Layout& l, const uint8_t* line, uint8_t* row) {
 
 } // namespace
 
-bool decodePcx(const uint8_t* data, size_t size, pz4fmt::Image& out) {
+namespace {
+
+bool decode(const uint8_t* data, size_t size, pz4fmt::Image& out, pz4fmt::Failure& why) {
     out = pz4fmt::Image{};
     if (data == nullptr || size < kHeaderSize)
-        return false;
+        return why.fail("file of %zu bytes is shorter than a PCX header", data ? size : 0);
     Layout l;
     pz4fmt::DecodeBudget budget;
-    if (!readLayout(data, l) || !budget.take(l.width, l.height))
+    if (!readLayout(data, l, why) || !budget.take(l.width, l.height, why) ||
+        !linesHoldTheirPixels(l, why))
         return false;
 
     pz4fmt::Frame f;
@@ -105,7 +120,7 @@ bool decodePcx(const uint8_t* data, size_t size, pz4fmt::Image& out) {
     size_t end = size; // where the pixel stream must stop
     if (depth == 8) {
         if (size < kHeaderSize + kTrailerSize || data[size - kTrailerSize] != kPaletteMarker)
-            return false;
+            return why.fail("256-colour palette missing at the end of the file");
         end = size - kTrailerSize;
         std::copy(data + end + 1, data + size, f.palette.begin());
         f.colorCount = 256;
@@ -120,7 +135,7 @@ bool decodePcx(const uint8_t* data, size_t size, pz4fmt::Image& out) {
     const size_t streamBytes = end - kHeaderSize;
     const size_t maxPainted = l.rle ? streamBytes / 2 * kMaxRun + streamBytes % 2 : streamBytes;
     if (maxPainted / lineBytes < static_cast<size_t>(l.height))
-        return false;
+        return why.fail("file of %zu bytes is too short for %d rows", size, l.height);
     std::vector<uint8_t> line(lineBytes);
     f.pixels.resize(w * static_cast<size_t>(l.height));
     size_t pos = kHeaderSize;
@@ -139,11 +154,11 @@ bool decodePcx(const uint8_t* data, size_t size, pz4fmt::Image& out) {
                 continue;
             }
             if (pos >= end)
-                return false;
+                return why.fail("file ends inside row %d", y);
             const uint8_t b = data[pos++];
             if (l.rle && (b & 0xC0) == 0xC0) {
                 if (pos >= end)
-                    return false;
+                    return why.fail("file ends inside row %d", y);
                 runLeft = b & 0x3F;
                 runValue = data[pos++];
             } else {
@@ -153,10 +168,17 @@ bool decodePcx(const uint8_t* data, size_t size, pz4fmt::Image& out) {
         // The file runs top-down; the document bottom-up.
         expandLine(l, line.data(), f.pixels.data() + static_cast<size_t>(l.height - 1 - y) * w);
     }
-    if (runLeft > 0) // a run that would paint past the last scanline
-        return false;
+    if (runLeft > 0)
+        return why.fail("a run continues past the last row");
     out.frames.push_back(std::move(f));
     return true;
+}
+
+} // namespace
+
+bool decodePcx(const uint8_t* data, size_t size, pz4fmt::Image& out, pz4fmt::Failure* why) {
+    pz4fmt::Failure ignored;
+    return decode(data, size, out, why != nullptr ? *why : ignored);
 }
 
 std::vector<uint8_t> encodePcx(const pz4fmt::SaveInput& in) {

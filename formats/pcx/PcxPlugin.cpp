@@ -11,8 +11,8 @@ struct PcxFormat {
     static constexpr bool savesFrames = true;
     static constexpr bool savesAnims = false;
 
-    static bool decode(const uint8_t* data, size_t size, pz4fmt::Image& out) {
-        return pz4pcx::decodePcx(data, size, out);
+    static bool decode(const uint8_t* data, size_t size, pz4fmt::Image& out, pz4fmt::Failure& why) {
+        return pz4pcx::decodePcx(data, size, out, &why);
     }
     static bool saveFrame(const pz4fmt::SaveInput& frame) {
         return pz4fmt::writeEncoded(frame.fileName, pz4pcx::encodePcx(frame));

@@ -20,10 +20,30 @@ constexpr png_alloc_size_t kMaxChunkBytes = png_alloc_size_t{8} << 20;
 // Five bytes a name: four letters and the terminating zero.
 constexpr png_byte kSkippedChunks[] = "iCCP\0iTXt\0tEXt\0zTXt\0sPLT\0eXIf";
 
-[[noreturn]] void onError(png_structp png, png_const_charp) {
+// libpng's own words on a failed read, filled inside its callbacks, where
+// nothing may throw. Some errors only sum up the warnings before them
+// ("Invalid IHDR data"), so the last warning is kept too.
+struct LibpngError {
+    char text[128] = {};
+    char lastWarning[128] = {};
+};
+
+void copyMessage(char (&to)[128], png_const_charp message) {
+    if (message == nullptr)
+        return;
+    std::strncpy(to, message, sizeof to - 1);
+    to[sizeof to - 1] = '\0';
+}
+
+[[noreturn]] void onError(png_structp png, png_const_charp message) {
+    if (auto* error = static_cast<LibpngError*>(png_get_error_ptr(png)))
+        copyMessage(error->text, message);
     png_longjmp(png, 1);
 }
-void onWarning(png_structp, png_const_charp) {}
+void onWarning(png_structp png, png_const_charp message) {
+    if (auto* error = static_cast<LibpngError*>(png_get_error_ptr(png)))
+        copyMessage(error->lastWarning, message);
+}
 
 struct MemoryReader {
     const uint8_t* data;
@@ -56,18 +76,35 @@ struct ReadJob {
     png_infop info;
     MemoryReader reader;
     pz4fmt::Frame* frame;
+    pz4fmt::Failure* why;
+    LibpngError error;
 };
+
+const char* colourTypeName(int colourType) {
+    switch (colourType) {
+    case PNG_COLOR_TYPE_RGB:
+        return "RGB";
+    case PNG_COLOR_TYPE_RGB_ALPHA:
+        return "RGB with alpha";
+    case PNG_COLOR_TYPE_GRAY_ALPHA:
+        return "grey with alpha";
+    default:
+        return "unknown colour type";
+    }
+}
 
 // Sets the transformations that turn the stored samples into one index per
 // pixel and fills in the frame's palette; false for images without one.
-bool choosePalette(png_structp png, png_infop info, pz4fmt::Frame& f) {
+bool choosePalette(png_structp png, png_infop info, pz4fmt::Frame& f, pz4fmt::Failure& why) {
     const int depth = png_get_bit_depth(png, info);
     const int colourType = png_get_color_type(png, info);
     if (colourType == PNG_COLOR_TYPE_PALETTE) {
         png_colorp entries = nullptr;
         int count = 0;
-        if (png_get_PLTE(png, info, &entries, &count) == 0 || count <= 0 || count > 256)
-            return false;
+        if (png_get_PLTE(png, info, &entries, &count) == 0)
+            return why.fail("palette image without a PLTE chunk");
+        if (count <= 0 || count > 256)
+            return why.fail("PLTE with %d entries", count);
         for (int k = 0; k < count; ++k) {
             f.palette[3 * k] = entries[k].red;
             f.palette[3 * k + 1] = entries[k].green;
@@ -83,7 +120,7 @@ bool choosePalette(png_structp png, png_infop info, pz4fmt::Frame& f) {
             std::fill_n(f.palette.begin() + 3 * k, 3, static_cast<uint8_t>(k * 255 / (levels - 1)));
         f.colorCount = levels;
     } else {
-        return false; // colour and alpha images carry no palette to show them with
+        return why.fail("%s image has no palette to show it with", colourTypeName(colourType));
     }
     if (depth < 8)
         png_set_packing(png);
@@ -100,19 +137,19 @@ bool readRows(ReadJob* job) {
     const png_uint_32 height = png_get_image_height(png, info);
     const size_t storedDepth = png_get_bit_depth(png, info);
     pz4fmt::DecodeBudget budget;
-    if (width > pz4fmt::kMaxSide || height > pz4fmt::kMaxSide ||
-        !budget.take(static_cast<int>(width), static_cast<int>(height)) ||
-        !choosePalette(png, info, f))
+    if (!budget.take(width, height, *job->why) || !choosePalette(png, info, f, *job->why))
         return false;
     const int passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
     if (png_get_rowbytes(png, info) != width)
-        return false;
+        return job->why->fail("rows of %zu bytes for %u pixels", png_get_rowbytes(png, info),
+                              static_cast<unsigned>(width));
     // Deflate packs at most 1032 bytes into one: a file too short to hold its
     // rows is refused before their memory is taken.
     const size_t storedRow = 1 + (static_cast<size_t>(width) * storedDepth + 7) / 8;
     if (storedRow * height / kMaxDeflateRatio > job->reader.size)
-        return false;
+        return job->why->fail("file of %zu bytes is too short for %u rows", job->reader.size,
+                              static_cast<unsigned>(height));
     f.width = static_cast<int>(width);
     f.height = static_cast<int>(height);
     f.pixels.resize(static_cast<size_t>(width) * height);
@@ -126,6 +163,7 @@ bool readRows(ReadJob* job) {
 }
 
 bool runRead(ReadJob* job) {
+    png_set_error_fn(job->png, &job->error, onError, onWarning);
     if (setjmp(png_jmpbuf(job->png)))
         return false;
     png_set_read_fn(job->png, &job->reader, readFromMemory);
@@ -201,17 +239,27 @@ bool runWrite(WriteJob* job) {
 
 } // namespace
 
-bool decodePng(const uint8_t* data, size_t size, pz4fmt::Image& out) {
+bool decodePng(const uint8_t* data, size_t size, pz4fmt::Image& out, pz4fmt::Failure* why) {
     out = pz4fmt::Image{};
-    if (data == nullptr || size < 8 || png_sig_cmp(data, 0, 8) != 0)
-        return false;
+    pz4fmt::Failure ignored;
+    pz4fmt::Failure& w = why != nullptr ? *why : ignored;
+    if (data == nullptr || size < 8)
+        return w.fail("file of %zu bytes is shorter than a PNG signature", data ? size : 0);
+    if (png_sig_cmp(data, 0, 8) != 0)
+        return w.fail("not a PNG file (no PNG signature)");
     ReadStructs structs;
     if (structs.info == nullptr)
-        return false;
+        return w.fail("out of memory");
     pz4fmt::Frame frame;
-    ReadJob job{structs.png, structs.info, MemoryReader{data, size, 0}, &frame};
-    if (!runRead(&job))
+    ReadJob job{structs.png, structs.info, MemoryReader{data, size, 0}, &frame, &w, {}};
+    if (!runRead(&job)) {
+        // A refusal of libpng's own comes with its words; one of ours is recorded already.
+        if (job.error.text[0] != '\0' && job.error.lastWarning[0] != '\0')
+            w.fail("%s (%s)", job.error.text, job.error.lastWarning);
+        else if (job.error.text[0] != '\0')
+            w.fail("%s", job.error.text);
         return false;
+    }
     out.frames.push_back(std::move(frame));
     return true;
 }

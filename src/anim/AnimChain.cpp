@@ -18,15 +18,14 @@ public:
         : plugins_(plugins), palette_(palette) {}
 
     void add(int32_t frame, int32_t index, int32_t mirror) {
-        unsigned char* pixels = nullptr;
-        unsigned char* palette = nullptr;
-        int width = 0, height = 0, colorCount = 0, tag = 0;
-        if (!plugins_.LockFrame(frame, &pixels, &palette, &width, &height, &colorCount, &tag))
+        const std::optional<LockedFrame> f = plugins_.LockFrame(frame);
+        if (!f)
             return;
-        cFrameList* node =
-            palette != nullptr
-                ? new cFrameList(last_, pixels, palette, width, height, tag, index, mirror)
-                : new cFrameList(last_, pixels, palette_, width, height, tag, index, mirror);
+        cFrameList* node = f->palette != nullptr
+                               ? new cFrameList(last_, f->pixels, f->palette, f->width, f->height,
+                                                f->tag, index, mirror)
+                               : new cFrameList(last_, f->pixels, palette_, f->width, f->height,
+                                                f->tag, index, mirror);
         if (!first_)
             first_.reset(node);
         last_ = node;

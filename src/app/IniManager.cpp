@@ -4,12 +4,8 @@
 #include <string_view>
 #include <vector>
 
-#ifdef _WIN32
-#include <io.h>
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
+// Flush and Replace, which the platforms do differently, are in
+// IniManagerPosix.cpp and IniManagerWindows.cpp.
 
 namespace {
 
@@ -111,26 +107,8 @@ bool cIniManager::FileOps::Write(std::FILE* file, const char* data, size_t size)
     return std::fwrite(data, 1, size, file) == size;
 }
 
-bool cIniManager::FileOps::Flush(std::FILE* file) {
-    if (std::fflush(file) != 0)
-        return false;
-#ifdef _WIN32
-    return _commit(_fileno(file)) == 0;
-#else
-    return fsync(fileno(file)) == 0;
-#endif
-}
-
 bool cIniManager::FileOps::Close(std::FILE* file) {
     return std::fclose(file) == 0;
-}
-
-bool cIniManager::FileOps::Replace(const char* from, const char* to) {
-#ifdef _WIN32
-    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-#else
-    return std::rename(from, to) == 0;
-#endif
 }
 
 void cIniManager::FileOps::Remove(const char* name) {

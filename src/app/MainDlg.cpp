@@ -204,15 +204,14 @@ void TPz4MainDlg::CmSave() {
     // Walked node by node: Get(i) would start from the head for every frame.
     for (const cIntList* node = selection.get(); node; node = node->next.get()) {
         const int frame = node->value;
-        unsigned char* pixels = nullptr;
-        unsigned char* palette = nullptr;
-        int width = 0, height = 0, colorCount = 0, tag = 0;
-        if (!plugins.LockFrame(frame, &pixels, &palette, &width, &height, &colorCount, &tag)) {
+        const std::optional<LockedFrame> f = plugins.LockFrame(frame);
+        if (!f) {
             message("Can't lock frames for saving. Giving up...", "Fatal Error");
             break;
         }
         const JqString name = frameOutputName(path, frame, n, extension);
-        chain.Append(name.c_str(), pixels, palette, width, height, colorCount, tag);
+        chain.Append(name.c_str(), f->pixels, f->palette, f->width, f->height, f->colorCount,
+                     f->tag);
     }
     if (chain.Count() > 0 && !plugins.SaveFramesWith(extension, chain.First()))
         message("Error saving frame(s) !");

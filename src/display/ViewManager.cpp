@@ -41,19 +41,18 @@ std::unique_ptr<cFrameList> cViewManager::LockFrames(const cIntList* indices,
     cDllManager& plugins = *objectManager.dllManager;
     // Walked node by node: Get(i) would start from the head for every frame.
     for (const cIntList* at = indices; at; at = at->next.get()) {
-        unsigned char* pixels = nullptr;
-        unsigned char* palette = nullptr;
-        int width = 0, height = 0, colorCount = 0, tag = 0;
-        if (!plugins.LockFrame(at->value, &pixels, &palette, &width, &height, &colorCount, &tag))
+        const std::optional<LockedFrame> f = plugins.LockFrame(at->value);
+        if (!f)
             continue;
         // Each node is owned by the one before it; the first by `first`, from the
         // moment it exists, so nothing is lost whichever frames are refused.
         cFrameList* node;
-        if (palette)
-            node = new cFrameList(previous, pixels, palette, width, height, tag, at->value, 0);
+        if (f->palette)
+            node = new cFrameList(previous, f->pixels, f->palette, f->width, f->height, f->tag,
+                                  at->value, 0);
         else
-            node = new cFrameList(previous, pixels, currentPalette(objectManager), width, height,
-                                  tag, at->value, 0);
+            node = new cFrameList(previous, f->pixels, currentPalette(objectManager), f->width,
+                                  f->height, f->tag, at->value, 0);
         if (!first)
             first.reset(node);
         previous = node;

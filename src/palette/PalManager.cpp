@@ -1,4 +1,5 @@
 #include "palette/PalManager.h"
+#include "palette/TableFile.h"
 
 #include <cstdio>
 #include <cstring>
@@ -16,7 +17,7 @@ std::shared_ptr<unsigned char[]> greyStorage() {
 cPalManager::cPalManager() : colors(greyStorage()) {}
 
 cPalManager::cPalManager(const char* path) : colors(greyStorage()), name_(path) {
-    std::FILE* file = path != nullptr ? std::fopen(path, "rb") : nullptr;
+    std::FILE* file = openTableFile(path);
     if (file == nullptr) {
         name_ = JqString();
         return;

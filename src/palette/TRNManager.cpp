@@ -1,4 +1,5 @@
 #include "palette/TRNManager.h"
+#include "palette/TableFile.h"
 
 #include <cstdio>
 
@@ -16,7 +17,7 @@ std::array<unsigned char, cTRNManager::kEntries> identity() {
 cTRNManager::cTRNManager() : table(identity()), name_("Default (1 to 1 translation)") {}
 
 cTRNManager::cTRNManager(const char* path) : table(identity()), name_(path) {
-    std::FILE* file = path != nullptr ? std::fopen(path, "rb") : nullptr;
+    std::FILE* file = openTableFile(path);
     if (file == nullptr) {
         name_ = JqString();
         return;

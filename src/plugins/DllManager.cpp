@@ -12,12 +12,28 @@ namespace {
 // caller copies or converts the whole buffer.
 constexpr int64_t kMaxFrameBytes = int64_t{1} << 28;
 
-template <class Fn> Fn lookup(const DynamicLibrary& library, Export e) {
-    const pz4::plugin::ExportName& name = pz4::plugin::exportName(e);
+template <class Fn> Fn lookup(const DynamicLibrary& library, const pz4::plugin::ExportName& name) {
     void* address = library.symbol(name.decorated);
     if (address == nullptr)
         address = library.symbol(name.plain);
     return reinterpret_cast<Fn>(address);
+}
+
+template <class Fn> Fn lookup(const DynamicLibrary& library, Export e) {
+    return lookup<Fn>(library, pz4::plugin::exportName(e));
+}
+
+// The plug-in's reason for refusing the file it was just asked to load.
+std::string askFailureReason(const DynamicLibrary& library) {
+    auto fn = lookup<pz4::plugin::GetFailureReasonFn>(library, pz4::plugin::kFailureReasonName);
+    if (fn == nullptr)
+        return {};
+    try {
+        const char* reason = fn();
+        return reason != nullptr ? reason : "";
+    } catch (...) {
+        return {};
+    }
 }
 
 // The plug-in's text copied at once; a null answer is the empty text.
@@ -90,6 +106,11 @@ bool save(PluginRecord* record, Export e, SAVE_FRAME* first) {
 
 } // namespace
 
+std::string openingExtension(const char* path) {
+    const int32_t n = JqString::TextLength(path);
+    return n >= 3 ? std::string(path + (n - 3)) : std::string();
+}
+
 cDllManager::cDllManager() {
     PluginRecord* last = nullptr;
     for (const std::string& name : listPluginFiles(".")) {
@@ -115,6 +136,7 @@ cDllManager::cDllManager() {
         r->description = askText(*library, Export::GetDescription, "unknown");
         r->savesFrames = askTruth(*library, Export::SupportsSaveFrames);
         r->savesAnims = askTruth(*library, Export::SupportsSaveAnims);
+        r->readsFiles = lookup<pz4::plugin::LoadObjectFn>(*library, Export::LoadObject) != nullptr;
         // Released here: only the open file's plug-in and a saving one are held.
     }
 }
@@ -177,6 +199,11 @@ bool cDllManager::PluginSavesAnims(int i) const {
     return r != nullptr && r->savesAnims;
 }
 
+bool cDllManager::PluginReadsFiles(int i) const {
+    const PluginRecord* r = record(i);
+    return r != nullptr && r->readsFiles;
+}
+
 PluginRecord* cDllManager::FindByExtension(const char* ext) {
     if (ext == nullptr)
         return nullptr;
@@ -189,11 +216,10 @@ PluginRecord* cDllManager::FindByExtension(const char* ext) {
 
 bool cDllManager::OpenObject(const char* path) {
     CloseObject();
-    const int32_t n = JqString::TextLength(path);
-    // Fewer than three characters give no extension at all.
-    if (n < 3)
+    const std::string extension = openingExtension(path);
+    if (extension.empty())
         return false;
-    PluginRecord* r = FindByExtension(path + (n - 3));
+    PluginRecord* r = FindByExtension(extension.c_str());
     if (r == nullptr)
         return false;
     current_ = r;
@@ -203,15 +229,20 @@ bool cDllManager::OpenObject(const char* path) {
     if (load == nullptr)
         return false;
     // The plug-in takes a writable text; it gets its own copy of the path.
-    std::vector<char> copy(path, path + n + 1);
+    std::vector<char> copy(path, path + JqString::TextLength(path) + 1);
+    bool loaded = false;
     try {
-        return pz4::plugin::truth(load(copy.data()));
+        loaded = pz4::plugin::truth(load(copy.data()));
     } catch (...) {
-        return false;
+        loaded = false;
     }
+    if (!loaded)
+        openFailure_ = askFailureReason(*r->module);
+    return loaded;
 }
 
 void cDllManager::CloseObject() {
+    openFailure_.clear();
     if (current_ != nullptr && current_->module != nullptr) {
         if (auto unload =
                 lookup<pz4::plugin::UnloadObjectFn>(*current_->module, Export::UnloadObject)) {
@@ -240,15 +271,12 @@ int cDllManager::FrameCount() {
     }
 }
 
-bool cDllManager::LockFrame(int index, unsigned char** pixels, unsigned char** palette, int* width,
-                            int* height, int* colorCount, int* tag) {
-    if (current_ == nullptr || current_->module == nullptr || pixels == nullptr ||
-        palette == nullptr || width == nullptr || height == nullptr || colorCount == nullptr ||
-        tag == nullptr)
-        return false;
+std::optional<LockedFrame> cDllManager::LockFrame(int index) {
+    if (current_ == nullptr || current_->module == nullptr)
+        return std::nullopt;
     auto fn = lookup<pz4::plugin::LockFrameFn>(*current_->module, Export::LockFrame);
     if (fn == nullptr)
-        return false;
+        return std::nullopt;
     // Fresh outputs: an output the plug-in leaves unwritten reads as "none"
     // instead of a value left over from another frame.
     unsigned char* px = nullptr;
@@ -263,13 +291,24 @@ bool cDllManager::LockFrame(int index, unsigned char** pixels, unsigned char** p
     // A frame no caller could read safely is a refused frame.
     if (!granted || px == nullptr || w <= 0 || h <= 0 ||
         static_cast<int64_t>(w) * static_cast<int64_t>(h) > kMaxFrameBytes)
+        return std::nullopt;
+    return LockedFrame{px, pal, w, h, colors, t};
+}
+
+bool cDllManager::LockFrame(int index, unsigned char** pixels, unsigned char** palette, int* width,
+                            int* height, int* colorCount, int* tag) {
+    if (pixels == nullptr || palette == nullptr || width == nullptr || height == nullptr ||
+        colorCount == nullptr || tag == nullptr)
         return false;
-    *pixels = px;
-    *palette = pal;
-    *width = w;
-    *height = h;
-    *colorCount = colors;
-    *tag = t;
+    const std::optional<LockedFrame> f = LockFrame(index);
+    if (!f)
+        return false;
+    *pixels = f->pixels;
+    *palette = f->palette;
+    *width = f->width;
+    *height = f->height;
+    *colorCount = f->colorCount;
+    *tag = f->tag;
     return true;
 }
 

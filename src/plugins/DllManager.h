@@ -2,9 +2,10 @@
 
 #include "frames/JqString.h"
 #include "plugins/DynamicLibrary.h"
-#include "plugins/PluginContract.h"
+#include "pz4/PluginContract.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 // What the scan learned about one library named like a plug-in.
@@ -16,11 +17,27 @@ struct PluginRecord {
     JqString description;
     bool savesFrames = false;
     bool savesAnims = false;
+    bool readsFiles = false;                // exports LoadObject, by either of its names
     bool loaded = false;                    // the library could be loaded during the scan
     std::string loadError;                  // the operating system's reason when it could not
     std::unique_ptr<DynamicLibrary> module; // held only while the program needs it
     std::unique_ptr<PluginRecord> next;
 };
+
+// What LockFrame hands out for one frame. The buffers belong to the plug-in
+// until its file is closed or another is opened.
+struct LockedFrame {
+    unsigned char* pixels = nullptr;
+    unsigned char* palette = nullptr; // null: the frame brings no palette
+    int width = 0;
+    int height = 0;
+    int colorCount = 0;
+    int tag = 0;
+};
+
+// The extension a path is opened by: its last three characters, dot or not;
+// empty when the path is shorter.
+std::string openingExtension(const char* path);
 
 // Finds the plug-ins in the working directory once, and forwards the program's
 // requests to the plug-in of the open file or to a saving plug-in.
@@ -43,16 +60,22 @@ public:
     const char* PluginLoadError(int i) const;
     bool PluginSavesFrames(int i) const;
     bool PluginSavesAnims(int i) const;
+    bool PluginReadsFiles(int i) const;
 
     // The last record in scan order whose extension agrees with `ext` in its
     // first three characters, case-insensitively; null when none does.
     PluginRecord* FindByExtension(const char* ext);
 
     bool OpenObject(const char* path);
+    // After OpenObject answered false: the plug-in's reason (GetFailureReason),
+    // empty when it gives none or no plug-in was asked.
+    const std::string& OpenFailure() const { return openFailure_; }
     void CloseObject();
     int FrameCount();
-    // False (outputs not to be used) when the plug-in refuses the frame or answers
-    // with a buffer no caller can safely read.
+    // The frame, or nothing when the plug-in refuses it or answers with a buffer
+    // no caller can safely read.
+    std::optional<LockedFrame> LockFrame(int index);
+    // The same through the contract's seven outputs, written only when it answers true.
     bool LockFrame(int index, unsigned char** pixels, unsigned char** palette, int* width,
                    int* height, int* colorCount, int* tag);
     bool SaveFramesWith(const char* extension, SAVE_FRAME* first);
@@ -65,4 +88,5 @@ private:
 
     std::unique_ptr<PluginRecord> first_;
     PluginRecord* current_ = nullptr;
+    std::string openFailure_;
 };

@@ -25,6 +25,9 @@ private:
     void* handle_;
 };
 
+// The platform's library file suffix: ".so", or ".dll" on Windows.
+const char* librarySuffix();
+
 // File names of the plug-in libraries in `directory`: "pz*" + the platform's
 // library suffix, case-insensitive, ordinary files only, sorted by name.
 std::vector<std::string> listPluginFiles(const std::string& directory);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "plugins/PluginContract.h"
+#include "pz4/PluginContract.h"
 
 #include <array>
 #include <deque>

@@ -2,14 +2,15 @@
 
 #include <string>
 
+std::string frameNumberText(int frame) {
+    const std::string digits = std::to_string(frame);
+    return digits.size() < 3 ? std::string(3 - digits.size(), '0') + digits : digits;
+}
+
 JqString frameOutputName(const char* path, int frame, int selectedCount, const char* ext) {
     std::string name = path != nullptr ? path : "";
-    if (selectedCount > 1) {
-        const std::string digits = std::to_string(frame);
-        if (digits.size() < 3)
-            name.append(3 - digits.size(), '0');
-        name += digits;
-    }
+    if (selectedCount > 1)
+        name += frameNumberText(frame);
     name += '.';
     name += ext != nullptr ? ext : "";
     return JqString(name);

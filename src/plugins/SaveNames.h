@@ -2,6 +2,8 @@
 
 #include "frames/JqString.h"
 
+#include <string>
+
 // The file a saved frame goes to. `path` is the chosen output path without its
 // extension; `ext` the extension without its dot. A save of one frame writes
 // path + "." + ext; a save of several tells the files apart by the frame number,
@@ -9,3 +11,7 @@
 // 1000 on keep all their digits: cutting them to three would give frames 5 and
 // 1005 the same file, and the later one would overwrite the earlier.
 JqString frameOutputName(const char* path, int frame, int selectedCount, const char* ext);
+
+// A frame's number as the saved files carry it: zero-padded to three digits,
+// longer numbers whole.
+std::string frameNumberText(int frame);

@@ -1,8 +1,8 @@
 #pragma once
 
 // What the PCX, BMP and PNG fuzz targets check of any input: no crash, no
-// leak, and every picture decoded is consistent and survives being written
-// and read again unchanged.
+// leak, every refusal comes with a reason, and every picture decoded is
+// consistent and survives being written and read again unchanged.
 
 #include "common/FormatKit.h"
 
@@ -11,13 +11,17 @@
 
 namespace rasterfuzz {
 
-using Decode = bool (*)(const uint8_t*, size_t, pz4fmt::Image&);
+using Decode = bool (*)(const uint8_t*, size_t, pz4fmt::Image&, pz4fmt::Failure*);
 using Encode = std::vector<uint8_t> (*)(const pz4fmt::SaveInput&);
 
 inline int check(Decode decode, Encode encode, const uint8_t* data, size_t size) {
     pz4fmt::Image image;
-    if (!decode(data, size, image))
+    pz4fmt::Failure why;
+    if (!decode(data, size, image, &why)) {
+        if (!why.failed())
+            std::abort();
         return 0;
+    }
     if (image.frames.size() != 1)
         std::abort();
     const pz4fmt::Frame& f = image.frames[0];
@@ -32,7 +36,7 @@ inline int check(Decode decode, Encode encode, const uint8_t* data, size_t size)
         "fuzz", f.pixels.data(), f.palette.data(), f.width, f.height, f.colorCount, 0};
     const std::vector<uint8_t> again = encode(in);
     pz4fmt::Image reread;
-    if (!decode(again.data(), again.size(), reread) || reread.frames[0].pixels != f.pixels)
+    if (!decode(again.data(), again.size(), reread, nullptr) || reread.frames[0].pixels != f.pixels)
         std::abort();
     return 0;
 }

@@ -8,7 +8,7 @@
 // SaveObject writes one single-frame file per record; SaveAnim writes the whole
 // chain into the first record's file. A frame stored with the tag kRefusedTag
 // is refused by LockFrame, as a plug-in refuses a damaged frame.
-#include "plugins/PluginContract.h"
+#include "pz4/PluginContract.h"
 
 #include <cstdint>
 #include <cstring>

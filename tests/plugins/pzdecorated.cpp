@@ -3,7 +3,7 @@
 // Built from ordinary C++ declarations, it is also the check that the decorated
 // names the program looks up are the ones a C++ compiler really produces.
 #include "FixtureSupport.h"
-#include "plugins/PluginContract.h"
+#include "pz4/PluginContract.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 //   lock     how LockFrame answers: ok, lazy, refuse, nullpixels, zerowidth,
 //            negheight, overflow, huge, limit, throw
 #include "FixtureSupport.h"
-#include "plugins/PluginContract.h"
+#include "pz4/PluginContract.h"
 
 #include <stdexcept>
 #include <vector>

@@ -1,7 +1,7 @@
 // A plug-in that opens files and nothing else: no information, no frame count,
 // no frames, no saving, no UnloadObject.
 #include "FixtureSupport.h"
-#include "plugins/PluginContract.h"
+#include "pz4/PluginContract.h"
 
 PZ4_EXPORT int LoadObject(char* path) {
     fixture::log(std::string("LoadObject ") + (path != nullptr ? path : "(null)"));

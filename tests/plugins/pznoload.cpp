@@ -1,6 +1,6 @@
 // A plug-in that claims the extension "nol" but cannot open anything.
 #include "FixtureSupport.h"
-#include "plugins/PluginContract.h"
+#include "pz4/PluginContract.h"
 
 PZ4_EXPORT const char* GetExtension() {
     return "nol";

@@ -13,7 +13,7 @@
 // each record's file with that same line. SaveAnim logs "SaveAnim <records>" and
 // the same lines, and writes them all to the file named in the first record.
 #include "FixtureSupport.h"
-#include "plugins/PluginContract.h"
+#include "pz4/PluginContract.h"
 
 #include <vector>
 

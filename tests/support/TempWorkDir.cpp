@@ -1,5 +1,7 @@
 #include "TempWorkDir.h"
 
+#include "plugins/DynamicLibrary.h"
+
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -10,11 +12,7 @@ namespace fs = std::filesystem;
 namespace pz4test {
 
 std::string libraryFileName(const std::string& name) {
-#ifdef _WIN32
-    return name + ".dll";
-#else
-    return name + ".so";
-#endif
+    return name + librarySuffix();
 }
 
 TempWorkDir::TempWorkDir() : previous_(fs::current_path()) {

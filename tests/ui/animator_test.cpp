@@ -22,6 +22,8 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace {
 
 using pz4test::readLines;
@@ -607,12 +609,10 @@ void writeGif(const std::string& name, std::vector<Pixels> frames) {
 }
 
 std::vector<unsigned char> lock(cDllManager& plugins, int frame) {
-    unsigned char* pixels = nullptr;
-    unsigned char* palette = nullptr;
-    int width = 0, height = 0, colors = 0, tag = 0;
-    if (!plugins.LockFrame(frame, &pixels, &palette, &width, &height, &colors, &tag))
+    const std::optional<LockedFrame> f = plugins.LockFrame(frame);
+    if (!f)
         return {};
-    return std::vector<unsigned char>(pixels, pixels + width * height);
+    return std::vector<unsigned char>(f->pixels, f->pixels + f->width * f->height);
 }
 
 TEST_F(AnimatorTest, MirroredStepsAreSavedMirroredThroughTheGifPlugIn) {

@@ -58,7 +58,8 @@ inline void expectReadsAs(DecodeFn decode, const pz4test::TempWorkDir& dir, cons
     const Bytes bytes = pz4test::readFileBytes(dir.path() / file);
     ASSERT_FALSE(bytes.empty());
     pz4fmt::Image image;
-    ASSERT_TRUE(decode(bytes.data(), bytes.size(), image));
+    pz4fmt::Failure why;
+    ASSERT_TRUE(decode(bytes.data(), bytes.size(), image, &why)) << why.reason();
     expectWellFormed(image);
     const pz4fmt::Frame& f = image.frames[0];
     const Bytes expected = pz4test::readFileBytes(dir.path() / rgbFile);

@@ -4,7 +4,7 @@
 // its own, and driven through its exports alone. Test fixtures derive from it
 // beside their gtest base and attach the plug-in in SetUp.
 
-#include "plugins/PluginContract.h"
+#include "pz4/PluginContract.h"
 
 #include <TempWorkDir.h>
 #include <dlfcn.h>

@@ -195,33 +195,51 @@ TEST(BmpDecode, PaletteEndsWhereThePixelsBegin) {
 TEST(BmpDecode, DamagedFilesAreRefused) {
     const struct {
         const char* what;
+        const char* reason; // what the decoder says
         BmpLayout layout;
         std::function<void(Bytes&)> damage;
     } cases[] = {
-        {"not a bitmap", eightBit(), [](Bytes& b) { b[1] = 'A'; }},
-        {"unknown header size", eightBit(), [](Bytes& b) { b[14] = 8; }},
-        {"header past the end", eightBit(), [](Bytes& b) { b[15] = 0x10; }},
-        {"24-bit colour", eightBit(), [](Bytes& b) { b[28] = 24; }},
-        {"bit fields", eightBit(), [](Bytes& b) { b[30] = 3; }},
-        {"RLE8 at four bits", eightBit(), [](Bytes& b) { b[28] = 4, b[30] = 1; }},
-        {"zero width", eightBit(), [](Bytes& b) { b[18] = 0; }},
-        {"zero height", eightBit(), [](Bytes& b) { b[22] = 0; }},
-        {"most negative height", eightBit(),
-         [](Bytes& b) { b[22] = b[23] = b[24] = 0, b[25] = 0x80; }},
-        {"wider than the cap", eightBit(), [](Bytes& b) { b[19] = 0x80; }},
-        {"pixel offset past the end", eightBit(), [](Bytes& b) { b[11] = 0x10; }},
-        {"pixel offset inside the header", eightBit(), [](Bytes& b) { b[10] = 20; }},
-        {"pixels cut short", eightBit(), [](Bytes& b) { b.resize(b.size() - 2); }},
-        {"RLE run past the row padding", rle8(), [](Bytes& b) { b[kRleAt + 2] = 6; }},
-        {"RLE literal past the row padding", rle8(), [](Bytes& b) { b[kRleAt + 7] = 9; }},
-        {"RLE delta past the picture", rle8(), [](Bytes& b) { b[kRleAt + 15] = 3; }},
-        {"RLE ends before the picture", rle8(), [](Bytes& b) { b.resize(b.size() - 4); }},
+        {"not a bitmap", "not a bitmap (no \"BM\" at the start)", eightBit(),
+         [](Bytes& b) { b[1] = 'A'; }},
+        {"unknown header size", "header size 8 is not a bitmap header's", eightBit(),
+         [](Bytes& b) { b[14] = 8; }},
+        {"header past the end", "header of 4136 bytes is longer than the file", eightBit(),
+         [](Bytes& b) { b[15] = 0x10; }},
+        {"24-bit colour", "24 bits per pixel with compression 0 is not supported", eightBit(),
+         [](Bytes& b) { b[28] = 24; }},
+        {"bit fields", "8 bits per pixel with compression 3 is not supported", eightBit(),
+         [](Bytes& b) { b[30] = 3; }},
+        {"RLE8 at four bits", "4 bits per pixel with compression 1 is not supported", eightBit(),
+         [](Bytes& b) { b[28] = 4, b[30] = 1; }},
+        {"zero width", "picture of 0x2 pixels is empty", eightBit(), [](Bytes& b) { b[18] = 0; }},
+        {"zero height", "picture of 3x0 pixels is empty", eightBit(), [](Bytes& b) { b[22] = 0; }},
+        {"most negative height", "picture of 3x2147483648 pixels is larger than 16384 a side",
+         eightBit(), [](Bytes& b) { b[22] = b[23] = b[24] = 0, b[25] = 0x80; }},
+        {"wider than the cap", "picture of 32771x2 pixels is larger than 16384 a side", eightBit(),
+         [](Bytes& b) { b[19] = 0x80; }},
+        {"pixel offset past the end", "pixels said to start at byte 4162, outside bytes 54 to 73",
+         eightBit(), [](Bytes& b) { b[11] = 0x10; }},
+        {"pixel offset inside the header",
+         "pixels said to start at byte 20, outside bytes 54 to 73", eightBit(),
+         [](Bytes& b) { b[10] = 20; }},
+        {"pixels cut short", "file of 72 bytes is too short for 2 rows", eightBit(),
+         [](Bytes& b) { b.resize(b.size() - 2); }},
+        {"RLE run past the row padding", "a run of 6 pixels passes the end of row 0", rle8(),
+         [](Bytes& b) { b[kRleAt + 2] = 6; }},
+        {"RLE literal past the row padding", "9 literal pixels pass the end of row 1", rle8(),
+         [](Bytes& b) { b[kRleAt + 7] = 9; }},
+        {"RLE delta past the picture", "a skip leads outside the picture, to column 4 of row 4",
+         rle8(), [](Bytes& b) { b[kRleAt + 15] = 3; }},
+        {"RLE ends before the picture", "file ends inside row 2", rle8(),
+         [](Bytes& b) { b.resize(b.size() - 4); }},
     };
     for (const auto& c : cases) {
         Bytes bad = bmpFile(c.layout);
         c.damage(bad);
         pz4fmt::Image image;
-        EXPECT_FALSE(pz4bmp::decodeBmp(bad.data(), bad.size(), image)) << c.what;
+        pz4fmt::Failure why;
+        EXPECT_FALSE(pz4bmp::decodeBmp(bad.data(), bad.size(), image, &why)) << c.what;
+        EXPECT_EQ(why.reason(), c.reason) << c.what;
         EXPECT_TRUE(image.frames.empty()) << c.what;
     }
 }

@@ -110,9 +110,12 @@ TEST(DllManagerScan, RecordsWhatEachPluginReportsInNameOrder) {
     EXPECT_STREQ(m.PluginFileName(1), so("pztwo").c_str());
     EXPECT_FALSE(m.PluginSavesFrames(1));
     EXPECT_FALSE(m.PluginSavesAnims(1));
-    for (int i : {-1, 2})
-        EXPECT_TRUE(m.PluginFileName(i) == nullptr && m.PluginAuthor(i) == nullptr &&
-                    !m.PluginSavesFrames(i) && !m.PluginSavesAnims(i));
+    for (int i : {-1, 2}) {
+        EXPECT_EQ(m.PluginFileName(i), nullptr) << i;
+        EXPECT_EQ(m.PluginAuthor(i), nullptr) << i;
+        EXPECT_FALSE(m.PluginSavesFrames(i)) << i;
+        EXPECT_FALSE(m.PluginSavesAnims(i)) << i;
+    }
 }
 
 TEST(DllManagerScan, MissingInformationExportsGiveTheDefaults) {
@@ -159,6 +162,19 @@ TEST(DllManagerScan, FileThatIsNoLibraryKeepsItsNameAndTheReasonOnly) {
     EXPECT_STREQ(m.PluginExtension(1), "grp");
 }
 
+TEST(DllManagerScan, ReadsFilesOnlyWithALoadObjectExport) {
+    TempWorkDir dir;
+    dir.addFixture("pznoload");
+    addFull(dir, "pzone", "one");
+    dir.write(so("pzzz"), std::string("not a library"));
+    cDllManager m;
+    ASSERT_EQ(m.count, 3);
+    EXPECT_FALSE(m.PluginReadsFiles(0)); // pznoload
+    EXPECT_TRUE(m.PluginReadsFiles(1));  // pzone
+    EXPECT_FALSE(m.PluginReadsFiles(2)); // did not load
+    EXPECT_FALSE(m.PluginReadsFiles(3));
+}
+
 TEST(DllManagerScan, HoldsNoLibraryAfterwards) {
     TempWorkDir dir;
     addFull(dir, "pzone", "one");
@@ -202,6 +218,23 @@ INSTANTIATE_TEST_SUITE_P(
                     // Fewer than three characters: nothing before the path is read.
                     ExtensionCase{"rp", "rp", false}, ExtensionCase{"p", "p", false},
                     ExtensionCase{"grp", "", false}));
+
+TEST(OpeningExtension, TheLastThreeCharactersOrNothing) {
+    const struct {
+        const char* path;
+        const char* expected;
+    } cases[] = {
+        {"/data/SPRITES.GRP", "GRP"},
+        {"photo.tiff", "iff"},
+        {"grp", "grp"},
+        {"a.b", "a.b"},
+        {"rp", ""},
+        {"", ""},
+        {nullptr, ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(openingExtension(c.path), c.expected) << (c.path ? c.path : "(null)");
+}
 
 TEST(DllManagerExtensionSearch, ShortNamesAgreeWhereBothEnd) {
     TempWorkDir dir;

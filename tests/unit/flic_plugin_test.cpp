@@ -4,12 +4,13 @@
 #include "FlicTestFile.h"
 #include "PluginTestKit.h"
 #include "plugins/DllManager.h"
-#include "plugins/PluginContract.h"
 #include "plugins/SaveChain.h"
+#include "pz4/PluginContract.h"
 
 #include <TempWorkDir.h>
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 using namespace flictest;
@@ -146,12 +147,12 @@ struct Held {
 std::vector<Held> lockAll(cDllManager& manager) {
     std::vector<Held> frames;
     for (int i = 0; i < manager.FrameCount(); ++i) {
-        unsigned char *px = nullptr, *pal = nullptr;
-        int w = 0, h = 0, colours = 0, tag = 0;
-        if (!manager.LockFrame(i, &px, &pal, &w, &h, &colours, &tag) || pal == nullptr)
+        const std::optional<LockedFrame> f = manager.LockFrame(i);
+        if (!f || f->palette == nullptr)
             break;
-        frames.push_back({Bytes(px, px + static_cast<size_t>(w) * static_cast<size_t>(h)),
-                          Bytes(pal, pal + 768), w, h, tag});
+        const size_t n = static_cast<size_t>(f->width) * static_cast<size_t>(f->height);
+        frames.push_back({Bytes(f->pixels, f->pixels + n), Bytes(f->palette, f->palette + 768),
+                          f->width, f->height, f->tag});
     }
     return frames;
 }
@@ -161,11 +162,10 @@ bool convert(cDllManager& manager, const std::string& to, const char* ext) {
     unsigned char grey[768] = {};
     cSaveChain chain(cSaveChain::Kind::Animation, grey);
     for (int i = 0; i < manager.FrameCount(); ++i) {
-        unsigned char *px = nullptr, *pal = nullptr;
-        int w = 0, h = 0, colours = 0, tag = 0;
-        if (!manager.LockFrame(i, &px, &pal, &w, &h, &colours, &tag))
+        const std::optional<LockedFrame> f = manager.LockFrame(i);
+        if (!f)
             return false;
-        chain.Append(to.c_str(), px, pal, w, h, colours, tag);
+        chain.Append(to.c_str(), f->pixels, f->palette, f->width, f->height, f->colorCount, f->tag);
     }
     return manager.SaveAnimWith(ext, chain.First());
 }

@@ -4,12 +4,13 @@
 #include "GifTestFile.h"
 #include "PluginTestKit.h"
 #include "plugins/DllManager.h"
-#include "plugins/PluginContract.h"
+#include "pz4/PluginContract.h"
 
 #include <TempWorkDir.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 
 using namespace giftest;
 namespace plugin = pz4::plugin;
@@ -45,7 +46,8 @@ TEST_F(GifPlugin, SavedAnimationLoadsWithStableBuffers) {
     ASSERT_TRUE(open("walk.gif"));
     ASSERT_EQ(count(), 2);
     const Locked f0 = lockFrame(0), f1 = lockFrame(1);
-    ASSERT_TRUE(f0.ok && f1.ok);
+    ASSERT_TRUE(f0.ok);
+    ASSERT_TRUE(f1.ok);
     EXPECT_EQ(f0.width, 3);
     EXPECT_EQ(f0.height, 2);
     EXPECT_EQ(f0.colorCount, 256);
@@ -132,11 +134,10 @@ TEST(GifPluginManager, OpensAndSavesGifFiles) {
     ASSERT_TRUE(manager.SaveAnimWith("gif", &frame));
     ASSERT_TRUE(manager.OpenObject("SPRITE.GIF"));
     ASSERT_EQ(manager.FrameCount(), 1);
-    unsigned char *px = nullptr, *pal = nullptr;
-    int w = 0, h = 0, colours = 0, tag = 0;
-    ASSERT_TRUE(manager.LockFrame(0, &px, &pal, &w, &h, &colours, &tag));
-    EXPECT_EQ(std::vector<uint8_t>(px, px + 4), pixels);
-    EXPECT_EQ(tag, 3);
+    const std::optional<LockedFrame> f = manager.LockFrame(0);
+    ASSERT_TRUE(f.has_value());
+    EXPECT_EQ(std::vector<uint8_t>(f->pixels, f->pixels + 4), pixels);
+    EXPECT_EQ(f->tag, 3);
     manager.CloseObject();
 }
 

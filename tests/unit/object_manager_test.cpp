@@ -7,6 +7,7 @@
 #include <TempWorkDir.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <set>
 #include <string>
@@ -167,11 +168,15 @@ TEST(ObjectManager, ARunThatNeverZoomsAddsNoZoomLines) {
 }
 
 TEST(ObjectManager, PaletteFileThatCannotBeReadGivesTheGreyDefault) {
-    pz4test::TempWorkDir dir;
-    dir.write("pz.ini", "DefaultPalette=missing.pal\r\n");
-    cObjectManager om;
-    EXPECT_EQ(om.palManager->GetName(), nullptr);
-    EXPECT_EQ(om.palManager->colors[0], 64);
+    // A folder is no palette: unnamed and grey, as where opening a folder fails.
+    for (const char* name : {"missing.pal", "folder.pal"}) {
+        pz4test::TempWorkDir dir;
+        std::filesystem::create_directory(dir.path() / "folder.pal");
+        dir.write("pz.ini", std::string("DefaultPalette=") + name + "\r\n");
+        cObjectManager om;
+        EXPECT_EQ(om.palManager->GetName(), nullptr) << name;
+        EXPECT_EQ(om.palManager->colors[0], 64) << name;
+    }
 }
 
 class ObjectManagerFiles : public testing::Test {

@@ -4,6 +4,9 @@
 #include <TempWorkDir.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <filesystem>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -29,9 +32,12 @@ TEST(PalManager, DefaultIsUnnamedGrey) {
     EXPECT_EQ(storage(pal), std::vector<unsigned char>(768, 64));
 }
 
+// Paths that name no regular file.
+constexpr long kMissing = -1, kFolder = -2, kPipe = -3;
+
 struct LoadCase {
     const char* label;
-    long fileSize; // -1: no file at all
+    long fileSize; // or one of the kinds above
     size_t bytesTaken;
     bool named;
 };
@@ -47,9 +53,14 @@ TEST_P(PalLoad, FileBytesThenGrey) {
     const LoadCase& c = GetParam();
     pz4test::TempWorkDir dir;
     const std::vector<unsigned char> file = counting(c.fileSize < 0 ? 0 : size_t(c.fileSize));
-    if (c.fileSize >= 0)
-        dir.write("a.pal", file);
     const std::string path = (dir.path() / "a.pal").string();
+    if (c.fileSize >= 0) {
+        dir.write("a.pal", file);
+    } else if (c.fileSize == kFolder) {
+        std::filesystem::create_directory(path);
+    } else if (c.fileSize == kPipe) {
+        ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); // opening it would wait for a writer
+    }
 
     const cPalManager pal(path.c_str());
     if (c.named)
@@ -61,13 +72,13 @@ TEST_P(PalLoad, FileBytesThenGrey) {
     EXPECT_EQ(storage(pal), expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, PalLoad,
-                         testing::Values(LoadCase{"missing", -1, 0, false},
-                                         LoadCase{"empty", 0, 0, true},
-                                         LoadCase{"ten", 10, 10, true},
-                                         LoadCase{"full", 768, 768, true},
-                                         LoadCase{"long", 1000, 768, true}),
-                         [](const auto& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, PalLoad,
+    testing::Values(LoadCase{"missing", kMissing, 0, false}, LoadCase{"folder", kFolder, 0, false},
+                    LoadCase{"pipe", kPipe, 0, false}, LoadCase{"empty", 0, 0, true},
+                    LoadCase{"ten", 10, 10, true}, LoadCase{"full", 768, 768, true},
+                    LoadCase{"long", 1000, 768, true}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 // Entry 255 is inside, for reading and writing; nothing outside is read or written.
 TEST(PalManager, EntriesOnlyInsideTheTable) {

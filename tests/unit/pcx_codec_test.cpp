@@ -154,27 +154,40 @@ TEST(PcxDecode, DamagedFilesAreRefused) {
     const Bytes good = eightBitFile();
     const struct {
         const char* what;
+        const char* reason; // what the decoder says
         std::function<void(Bytes&)> damage;
     } cases[] = {
-        {"not a PCX", [](Bytes& b) { b[0] = 0x0B; }},
-        {"unknown encoding", [](Bytes& b) { b[2] = 2; }},
-        {"xmax before xmin", [](Bytes& b) { b[4] = 5; }},
-        {"wider than the cap", [](Bytes& b) { b[8] = 0x00, b[9] = 0x80; }},
-        {"24-bit colour planes", [](Bytes& b) { b[65] = 3; }},
-        {"line shorter than its pixels", [](Bytes& b) { b[66] = 2; }},
-        {"palette marker missing", [](Bytes& b) { b[b.size() - 769] = 0x0D; }},
-        {"palette cut short", [](Bytes& b) { b.resize(b.size() - 1); }},
-        {"header cut short", [](Bytes& b) { b.resize(100); }},
-        {"pixel data cut short", [](Bytes& b) { b.erase(b.begin() + 132, b.begin() + 134); }},
-        // 32768 lines from seven bytes of data.
-        {"gigantic claim", [](Bytes& b) { b[10] = 0xFF, b[11] = 0x3F; }},
-        {"run past the last line", [](Bytes& b) { b[132] = 0xC5; }},
+        {"not a PCX", "not a PCX file (first byte 11, not 10)", [](Bytes& b) { b[0] = 0x0B; }},
+        {"unknown encoding", "unknown encoding 2", [](Bytes& b) { b[2] = 2; }},
+        {"xmax before xmin", "picture ends at column 2, left of its start at 5",
+         [](Bytes& b) { b[4] = 5; }},
+        {"wider than the cap", "picture of 32769x2 pixels is larger than 16384 a side",
+         [](Bytes& b) { b[8] = 0x00, b[9] = 0x80; }},
+        {"24-bit colour planes", "8 bits per pixel in 3 planes is not a PCX layout",
+         [](Bytes& b) { b[65] = 3; }},
+        {"line shorter than its pixels", "2 bytes per line are too few for 3 pixels",
+         [](Bytes& b) { b[66] = 2; }},
+        {"palette marker missing", "256-colour palette missing at the end of the file",
+         [](Bytes& b) { b[b.size() - 769] = 0x0D; }},
+        {"palette cut short", "256-colour palette missing at the end of the file",
+         [](Bytes& b) { b.resize(b.size() - 1); }},
+        {"header cut short", "file of 100 bytes is shorter than a PCX header",
+         [](Bytes& b) { b.resize(100); }},
+        {"pixel data cut short", "file ends inside row 1",
+         [](Bytes& b) { b.erase(b.begin() + 132, b.begin() + 134); }},
+        // 16384 lines from seven bytes of data.
+        {"gigantic claim", "file of 904 bytes is too short for 16384 rows",
+         [](Bytes& b) { b[10] = 0xFF, b[11] = 0x3F; }},
+        {"run past the last line", "a run continues past the last row",
+         [](Bytes& b) { b[132] = 0xC5; }},
     };
     for (const auto& c : cases) {
         Bytes bad = good;
         c.damage(bad);
         pz4fmt::Image image;
-        EXPECT_FALSE(pz4pcx::decodePcx(bad.data(), bad.size(), image)) << c.what;
+        pz4fmt::Failure why;
+        EXPECT_FALSE(pz4pcx::decodePcx(bad.data(), bad.size(), image, &why)) << c.what;
+        EXPECT_EQ(why.reason(), c.reason) << c.what;
         EXPECT_TRUE(image.frames.empty()) << c.what;
     }
 }

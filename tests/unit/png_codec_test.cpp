@@ -181,12 +181,22 @@ TEST(PngDecode, InterlacedPassesBuildThePicture) {
 }
 
 TEST(PngDecode, ColourAndAlphaImagesAreRefused) {
-    for (auto [type, channels] : {std::pair{kRgb, 3}, {kGreyAlpha, 2}, {kRgba, 4}}) {
-        const Bytes file = pngFile({.colourType = type,
+    const struct {
+        int type, channels;
+        const char* reason;
+    } cases[] = {
+        {kRgb, 3, "RGB image has no palette to show it with"},
+        {kGreyAlpha, 2, "grey with alpha image has no palette to show it with"},
+        {kRgba, 4, "RGB with alpha image has no palette to show it with"},
+    };
+    for (const auto& c : cases) {
+        const Bytes file = pngFile({.colourType = c.type,
                                     .paletteEntries = 0,
-                                    .raw = Bytes(1 + static_cast<size_t>(channels), 0x40)});
+                                    .raw = Bytes(1 + static_cast<size_t>(c.channels), 0x40)});
         pz4fmt::Image image;
-        EXPECT_FALSE(pz4png::decodePng(file.data(), file.size(), image)) << "type " << type;
+        pz4fmt::Failure why;
+        EXPECT_FALSE(pz4png::decodePng(file.data(), file.size(), image, &why)) << "type " << c.type;
+        EXPECT_EQ(why.reason(), c.reason);
         EXPECT_TRUE(image.frames.empty());
     }
 }
@@ -194,25 +204,27 @@ TEST(PngDecode, ColourAndAlphaImagesAreRefused) {
 TEST(PngDecode, DamagedFilesAreRefused) {
     const struct {
         const char* what;
+        const char* reason; // what the decoder says
         PngLayout layout;
         std::function<void(Bytes&)> damage;
     } cases[] = {
-        {"not a PNG", eightBit(), [](Bytes& b) { b[1] = 'Q'; }},
-        {"palette image without PLTE",
+        {"not a PNG", "not a PNG file (no PNG signature)", eightBit(),
+         [](Bytes& b) { b[1] = 'Q'; }},
+        {"palette image without PLTE", "IDAT: Missing PLTE before IDAT",
          [] {
              PngLayout l = eightBit();
              l.paletteEntries = 0;
              return l;
          }(),
          [](Bytes&) {}},
-        {"zero width",
+        {"zero width", "Invalid IHDR data (Image width is zero in IHDR)",
          [] {
              PngLayout l = eightBit();
              l.width = 0;
              return l;
          }(),
          [](Bytes&) {}},
-        {"wider than the cap",
+        {"wider than the cap", "Invalid IHDR data (Image width exceeds user limit in IHDR)",
          [] {
              PngLayout l = eightBit();
              l.width = pz4fmt::kMaxSide + 1;
@@ -220,28 +232,42 @@ TEST(PngDecode, DamagedFilesAreRefused) {
          }(),
          [](Bytes&) {}},
         // 16384 x 16384 from a few dozen bytes of deflate.
-        {"gigantic claim",
+        {"gigantic claim", "file of 133 bytes is too short for 16384 rows",
          [] {
              PngLayout l = eightBit();
              l.width = l.height = pz4fmt::kMaxSide;
              return l;
          }(),
          [](Bytes&) {}},
-        {"rows missing",
+        {"rows missing", "Not enough image data",
          [] {
              PngLayout l = eightBit();
              l.raw.resize(4);
              return l;
          }(),
          [](Bytes&) {}},
-        {"header checksum wrong", eightBit(), [](Bytes& b) { b[29] ^= 1; }},
-        {"cut inside the pixels", eightBit(), [](Bytes& b) { b.resize(b.size() - 20); }},
+        {"empty PLTE", "Invalid palette",
+         [] {
+             PngLayout l = eightBit();
+             l.paletteEntries = 0;
+             return l;
+         }(),
+         [](Bytes& b) {
+             ByteWriter plte;
+             chunk(plte, "PLTE", {});
+             b.insert(b.begin() + 33, plte.data().begin(), plte.data().end()); // after IHDR
+         }},
+        {"header checksum wrong", "IHDR: CRC error", eightBit(), [](Bytes& b) { b[29] ^= 1; }},
+        {"cut inside the pixels", "file cut short", eightBit(),
+         [](Bytes& b) { b.resize(b.size() - 20); }},
     };
     for (const auto& c : cases) {
         Bytes bad = pngFile(c.layout);
         c.damage(bad);
         pz4fmt::Image image;
-        EXPECT_FALSE(pz4png::decodePng(bad.data(), bad.size(), image)) << c.what;
+        pz4fmt::Failure why;
+        EXPECT_FALSE(pz4png::decodePng(bad.data(), bad.size(), image, &why)) << c.what;
+        EXPECT_EQ(why.reason(), c.reason) << c.what;
         EXPECT_TRUE(image.frames.empty()) << c.what;
     }
 }

@@ -42,6 +42,16 @@ TEST(FrameOutputName, OneFrameTakesThePathAndSeveralAddTheirNumber) {
             << c.frame << " of " << c.selected;
 }
 
+TEST(FrameNumberText, ThreeDigitsAtLeast) {
+    const struct {
+        int frame;
+        const char* expected;
+    } cases[] = {{0, "000"},   {7, "007"},     {42, "042"},
+                 {999, "999"}, {1000, "1000"}, {123456, "123456"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(frameNumberText(c.frame), c.expected) << c.frame;
+}
+
 TEST(FrameRangeParsing, AcceptsRangesAndSingleFramesOnly) {
     const struct {
         const char* text;
@@ -387,13 +397,14 @@ std::vector<Seen> look(const std::string& path) {
     if (!plugins.OpenObject(path.c_str()))
         return frames;
     for (int i = 0; i < plugins.FrameCount(); ++i) {
-        unsigned char *pixels = nullptr, *palette = nullptr;
-        int w = 0, h = 0, colours = 0, tag = 0;
-        if (!plugins.LockFrame(i, &pixels, &palette, &w, &h, &colours, &tag))
+        const std::optional<LockedFrame> f = plugins.LockFrame(i);
+        if (!f)
             break;
-        const std::vector<unsigned char> px(pixels, pixels + static_cast<size_t>(w) * h);
+        const std::vector<unsigned char> px(f->pixels,
+                                            f->pixels + static_cast<size_t>(f->width) * f->height);
+        const unsigned char* palette = f->palette;
         frames.push_back(
-            {w, h, tag, palette != nullptr,
+            {f->width, f->height, f->tag, palette != nullptr,
              coloursOf(px, palette != nullptr ? std::vector<unsigned char>(palette, palette + 768)
                                               : kGrey)});
     }
@@ -504,6 +515,36 @@ TEST_F(PzconvFormats, GifToPcxFramesAndPcxBackToAnAnimatedGif) {
     ASSERT_EQ(png.size(), 1u);
     EXPECT_EQ(png[0].colours, expected[2]) << "saved in the default grey";
     EXPECT_FALSE(dir.exists("part001.png"));
+}
+
+// The decoder's reason follows the file name; a plug-in that gives none (the
+// fixture) leaves the line as it was.
+TEST_F(PzconvFormats, ARefusedFileIsFollowedByTheDecodersReason) {
+    dir.write("bad.pcx", std::string(200, 'x'));
+    dir.write("bad.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16));
+    dir.write("bad.fix", std::string("not a fixture file"));
+    dir.write("bad.gif", std::string(200, 'x'));
+    dir.write("cut.gif", std::string("GIF89a\x02\x00", 8));
+    dir.write("bad.flc", std::string(200, 'x'));
+    const struct {
+        const char* args;
+        const char* says;
+    } cases[] = {
+        {"info bad.pcx", "could not read 'bad.pcx': not a PCX file (first byte 120, not 10)\n"},
+        {"convert bad.pcx o.bmp",
+         "could not read 'bad.pcx': not a PCX file (first byte 120, not 10)\n"},
+        {"info bad.png", "could not read 'bad.png': file cut short\n"},
+        {"info bad.gif", "could not read 'bad.gif': not a GIF file\n"},
+        {"info cut.gif", "could not read 'cut.gif': file ends inside the screen descriptor\n"},
+        {"info bad.flc", "could not read 'bad.flc': not a FLI or FLC file\n"},
+        {"info bad.fix", "could not read 'bad.fix'\n"},
+    };
+    for (const auto& c : cases) {
+        const Result r = pzconv(dir, c.args);
+        EXPECT_EQ(r.code, 1) << c.args;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << c.args << ":\n" << r.err;
+    }
+    EXPECT_FALSE(dir.exists("o.bmp"));
 }
 
 TEST_F(PzconvFormats, AFormatThatCannotSaveAnimationsIsNamed) {

@@ -4,13 +4,14 @@
 #include "RasterTestKit.h"
 #include "TempWorkDir.h"
 #include "plugins/DllManager.h"
-#include "plugins/PluginContract.h"
+#include "pz4/PluginContract.h"
 
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
 
 #include <cstring>
+#include <optional>
 #include <string>
 
 using namespace rastertest;
@@ -22,6 +23,7 @@ struct FormatCase {
     const char* library;
     const char* extension;
     const char* description;
+    const char* junkReason; // why a file of 300 'x' is refused
 };
 
 class Plugin {
@@ -52,6 +54,11 @@ public:
         return plugin::truth(fn<plugin::LoadObjectFn>(plugin::Export::LoadObject)(copy.data()));
     }
     void unload() const { fn<plugin::UnloadObjectFn>(plugin::Export::UnloadObject)(); }
+    std::string failureReason() const {
+        auto why =
+            reinterpret_cast<plugin::GetFailureReasonFn>(lookup(plugin::kFailureReasonName.plain));
+        return why != nullptr ? why() : "(no GetFailureReason)";
+    }
     int frames() const {
         return fn<plugin::GetNumberOfFramesFn>(plugin::Export::GetNumberOfFrames)();
     }
@@ -163,12 +170,23 @@ TEST_P(RasterPlugin, UnreadableFilesLeaveNothingOpen) {
     ASSERT_EQ(plugin.save(&r), 1);
     ASSERT_TRUE(plugin.load(name));
 
+    EXPECT_EQ(plugin.failureReason(), "");
+
     dir.write(std::string("junk.") + GetParam().extension, std::string(300, 'x'));
     EXPECT_FALSE(
         plugin.load((dir.path() / (std::string("junk.") + GetParam().extension)).string()));
     EXPECT_EQ(plugin.frames(), 0);
+    EXPECT_EQ(plugin.failureReason(), GetParam().junkReason);
     EXPECT_FALSE(plugin.load(fileName("missing")));
     EXPECT_EQ(plugin.frames(), 0);
+    EXPECT_EQ(plugin.failureReason(), "cannot be opened (No such file or directory)");
+    // A folder opens on some systems and fails on reading.
+    EXPECT_FALSE(plugin.load(dir.path().string()));
+    EXPECT_NE(plugin.failureReason(), "");
+
+    // A load that works leaves no reason behind.
+    ASSERT_TRUE(plugin.load(name));
+    EXPECT_EQ(plugin.failureReason(), "");
 }
 
 TEST_P(RasterPlugin, BadRecordsFailTheSaveButNotTheOthers) {
@@ -207,9 +225,12 @@ TEST(FormatPlugins, ExportOnlyTheContract) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, RasterPlugin,
-                         ::testing::Values(FormatCase{"pzpcx", "pcx", "PCX Image"},
-                                           FormatCase{"pzbmp", "bmp", "Windows Bitmap"},
-                                           FormatCase{"pzpng", "png", "PNG Image"}),
+                         ::testing::Values(FormatCase{"pzpcx", "pcx", "PCX Image",
+                                                      "not a PCX file (first byte 120, not 10)"},
+                                           FormatCase{"pzbmp", "bmp", "Windows Bitmap",
+                                                      "not a bitmap (no \"BM\" at the start)"},
+                                           FormatCase{"pzpng", "png", "PNG Image",
+                                                      "not a PNG file (no PNG signature)"}),
                          [](const auto& info) { return std::string(info.param.extension); });
 
 // The way the program converts: open with one plug-in, save the locked frame
@@ -231,17 +252,17 @@ TEST(RasterPluginManager, ConvertsBetweenTheFormats) {
         SCOPED_TRACE(path);
         ASSERT_TRUE(manager.OpenObject(path.c_str()));
         ASSERT_EQ(manager.FrameCount(), 1);
-        unsigned char *pixels = nullptr, *palette = nullptr;
-        int width = 0, height = 0, colorCount = 0, tag = 0;
-        ASSERT_TRUE(manager.LockFrame(0, &pixels, &palette, &width, &height, &colorCount, &tag));
-        ASSERT_EQ(width * height, static_cast<int>(p.pixels.size()));
-        EXPECT_EQ(Bytes(pixels, pixels + p.pixels.size()), p.pixels);
-        ASSERT_NE(palette, nullptr);
-        EXPECT_TRUE(std::equal(p.palette.begin(), p.palette.end(), palette));
+        const std::optional<LockedFrame> f = manager.LockFrame(0);
+        ASSERT_TRUE(f.has_value());
+        ASSERT_EQ(f->width * f->height, static_cast<int>(p.pixels.size()));
+        EXPECT_EQ(Bytes(f->pixels, f->pixels + p.pixels.size()), p.pixels);
+        ASSERT_NE(f->palette, nullptr);
+        EXPECT_TRUE(std::equal(p.palette.begin(), p.palette.end(), f->palette));
         if (*ext == '\0')
             break;
         std::string next = (dir.path() / (std::string("next.") + ext)).string();
-        SAVE_FRAME r{nullptr, next.data(), pixels, palette, width, height, colorCount, tag};
+        SAVE_FRAME r{nullptr,  next.data(), f->pixels,     f->palette,
+                     f->width, f->height,   f->colorCount, f->tag};
         ASSERT_TRUE(manager.SaveFramesWith(ext, &r));
         manager.CloseObject();
         path = next;

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,14 +35,16 @@ std::vector<Frame> load(const std::string& path) {
     if (!plugins.OpenObject(path.c_str()))
         return frames;
     for (int i = 0; i < plugins.FrameCount(); ++i) {
-        unsigned char *pixels = nullptr, *palette = nullptr;
-        Frame f;
-        int colours = 0;
-        if (!plugins.LockFrame(i, &pixels, &palette, &f.width, &f.height, &colours, &f.tag))
+        const std::optional<LockedFrame> locked = plugins.LockFrame(i);
+        if (!locked)
             break;
-        f.pixels.assign(pixels, pixels + static_cast<size_t>(f.width) * f.height);
-        if (palette != nullptr)
-            f.palette.assign(palette, palette + 768);
+        Frame f;
+        f.width = locked->width;
+        f.height = locked->height;
+        f.tag = locked->tag;
+        f.pixels.assign(locked->pixels, locked->pixels + static_cast<size_t>(f.width) * f.height);
+        if (locked->palette != nullptr)
+            f.palette.assign(locked->palette, locked->palette + 768);
         frames.push_back(std::move(f));
     }
     return frames;

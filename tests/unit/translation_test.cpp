@@ -3,6 +3,9 @@
 #include <TempWorkDir.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <filesystem>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -28,9 +31,12 @@ TEST(TRNManager, TranslateAndSetWrapAt256) {
         EXPECT_EQ(trn.Translate(c.pixel), c.expected) << c.pixel;
 }
 
+// Paths that name no regular file.
+constexpr long kMissing = -1, kFolder = -2, kPipe = -3;
+
 struct LoadCase {
     const char* label;
-    long fileSize; // -1: no file
+    long fileSize; // or one of the kinds above
     size_t entriesTaken;
     bool named;
 };
@@ -49,9 +55,14 @@ TEST_P(TrnLoad, FileEntriesThenIdentity) {
     std::vector<unsigned char> file(c.fileSize < 0 ? 0 : size_t(c.fileSize));
     for (size_t i = 0; i < file.size(); ++i)
         file[i] = static_cast<unsigned char>(255 - (i & 0xFF));
-    if (c.fileSize >= 0)
-        dir.write("a.trn", file);
     const std::string path = (dir.path() / "a.trn").string();
+    if (c.fileSize >= 0) {
+        dir.write("a.trn", file);
+    } else if (c.fileSize == kFolder) {
+        std::filesystem::create_directory(path);
+    } else if (c.fileSize == kPipe) {
+        ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); // opening it would wait for a writer
+    }
 
     const cTRNManager trn(path.c_str());
     if (c.named)
@@ -64,12 +75,12 @@ TEST_P(TrnLoad, FileEntriesThenIdentity) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, TrnLoad,
-                         testing::Values(LoadCase{"missing", -1, 0, false},
-                                         LoadCase{"empty", 0, 0, true},
-                                         LoadCase{"sixteen", 16, 16, true},
-                                         LoadCase{"full", 256, 256, true},
-                                         LoadCase{"long", 300, 256, true}),
-                         [](const auto& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, TrnLoad,
+    testing::Values(LoadCase{"missing", kMissing, 0, false}, LoadCase{"folder", kFolder, 0, false},
+                    LoadCase{"pipe", kPipe, 0, false}, LoadCase{"empty", 0, 0, true},
+                    LoadCase{"sixteen", 16, 16, true}, LoadCase{"full", 256, 256, true},
+                    LoadCase{"long", 300, 256, true}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 } // namespace

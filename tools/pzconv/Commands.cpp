@@ -7,12 +7,11 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <ostream>
 
 namespace fs = std::filesystem;
-using pz4::plugin::Export;
 
 namespace pzconv {
 
@@ -31,32 +30,22 @@ const char* yesNo(bool b) {
     return b ? "yes" : "no";
 }
 
-// The manager learns only the information texts; whether a plug-in can read at
-// all is whether it exports LoadObject, by either of its names.
-bool exportsLoadObject(const char* fileName) {
-    std::string error;
-    auto library = DynamicLibrary::open((fs::current_path() / fileName).string(), error);
-    if (!library)
-        return false;
-    const auto& name = pz4::plugin::exportName(Export::LoadObject);
-    return library->symbol(name.decorated) != nullptr || library->symbol(name.plain) != nullptr;
-}
-
 std::string describePlugin(const PluginRecord& record) {
     return std::string(record.fileName.c_str()) + " (" + record.extension.c_str() + ", " +
            record.description.c_str() + ")";
 }
 
-std::string frameNumber(int frame) {
-    char digits[16];
-    std::snprintf(digits, sizeof digits, "%03d", frame);
-    return digits;
-}
+// Closes the file open in the manager however the command ends.
+class OpenFileCloser {
+public:
+    explicit OpenFileCloser(cDllManager& plugins) : plugins_(plugins) {}
+    ~OpenFileCloser() { plugins_.CloseObject(); }
+    OpenFileCloser(const OpenFileCloser&) = delete;
+    OpenFileCloser& operator=(const OpenFileCloser&) = delete;
 
-// The extension pz4 opens a path by: its last three characters, dot or not.
-std::string openingExtension(const std::string& path) {
-    return path.size() > 3 ? path.substr(path.size() - 3) : path;
-}
+private:
+    cDllManager& plugins_;
+};
 
 bool openInput(cDllManager& plugins, const std::string& path, std::ostream& err) {
     std::error_code ec;
@@ -66,12 +55,17 @@ bool openInput(cDllManager& plugins, const std::string& path, std::ostream& err)
     }
     if (plugins.OpenObject(path.c_str()))
         return true;
-    const std::string ext = openingExtension(path);
-    const PluginRecord* reader = plugins.FindByExtension(ext.c_str());
-    if (reader == nullptr)
+    const std::string ext = openingExtension(path.c_str());
+    const PluginRecord* reader = ext.empty() ? nullptr : plugins.FindByExtension(ext.c_str());
+    if (ext.empty())
+        err << "pzconv: '" << path << "' is too short to end in an extension\n";
+    else if (reader == nullptr)
         err << "pzconv: no plug-in reads files ending in '" << ext << "' (see pzconv list)\n";
-    else
+    else if (plugins.OpenFailure().empty())
         err << "pzconv: " << describePlugin(*reader) << " could not read '" << path << "'\n";
+    else
+        err << "pzconv: " << describePlugin(*reader) << " could not read '" << path
+            << "': " << plugins.OpenFailure() << "\n";
     return false;
 }
 
@@ -97,8 +91,8 @@ int runList(cDllManager& plugins, std::ostream& out, std::ostream& err) {
         }
         rows.push_back({{plugins.PluginFileName(i), plugins.PluginExtension(i),
                          orDash(plugins.PluginAuthor(i)), orDash(plugins.PluginVersion(i)),
-                         yesNo(exportsLoadObject(plugins.PluginFileName(i))),
-                         yesNo(plugins.PluginSavesFrames(i)), yesNo(plugins.PluginSavesAnims(i))},
+                         yesNo(plugins.PluginReadsFiles(i)), yesNo(plugins.PluginSavesFrames(i)),
+                         yesNo(plugins.PluginSavesAnims(i))},
                         orDash(plugins.PluginDescription(i))});
     }
     std::array<size_t, 7> widths{};
@@ -116,6 +110,7 @@ int runList(cDllManager& plugins, std::ostream& out, std::ostream& err) {
 int runInfo(cDllManager& plugins, const Options& options, std::ostream& out, std::ostream& err) {
     if (!openInput(plugins, options.input, err))
         return kExitFailed;
+    const OpenFileCloser closer(plugins);
     const int count = plugins.FrameCount();
     out << "File:    " << options.input << "\n"
         << "Plug-in: " << describePlugin(*plugins.current()) << "\n"
@@ -124,21 +119,19 @@ int runInfo(cDllManager& plugins, const Options& options, std::ostream& out, std
     if (count > 0)
         out << column("FRAME", 5) << column("SIZE", 11) << column("PALETTE", 16) << "TAG\n";
     for (int f = 0; f < count; ++f) {
-        unsigned char* pixels = nullptr;
-        unsigned char* palette = nullptr;
-        int width = 0, height = 0, colorCount = 0, tag = 0;
-        const std::string number = frameNumber(f);
-        if (!plugins.LockFrame(f, &pixels, &palette, &width, &height, &colorCount, &tag)) {
+        const std::string number = frameNumberText(f);
+        const std::optional<LockedFrame> frame = plugins.LockFrame(f);
+        if (!frame) {
             out << number << "    cannot be locked\n";
             ++failures;
             continue;
         }
-        const std::string size = std::to_string(width) + "x" + std::to_string(height);
-        const std::string pal =
-            palette != nullptr ? "own, " + std::to_string(colorCount) + " colours" : "none";
-        out << column(number, 5) << column(size, 11) << column(pal, 16) << tag << "\n";
+        const std::string size = std::to_string(frame->width) + "x" + std::to_string(frame->height);
+        const std::string pal = frame->palette != nullptr
+                                    ? "own, " + std::to_string(frame->colorCount) + " colours"
+                                    : "none";
+        out << column(number, 5) << column(size, 11) << column(pal, 16) << frame->tag << "\n";
     }
-    plugins.CloseObject();
     if (failures > 0) {
         err << "pzconv: " << failures << " frame(s) of '" << options.input
             << "' could not be locked\n";
@@ -167,17 +160,16 @@ int runConvert(cDllManager& plugins, const Options& options, std::ostream& out, 
 
     if (!openInput(plugins, options.input, err))
         return kExitFailed;
+    const OpenFileCloser closer(plugins);
     const int count = plugins.FrameCount();
     if (count <= 0) {
         err << "pzconv: '" << options.input << "' holds no frames\n";
-        plugins.CloseObject();
         return kExitFailed;
     }
     const FrameRange range = options.frames.value_or(FrameRange{0, count - 1});
     if (range.last >= count) {
         err << "pzconv: frames " << range.first << "-" << range.last << " are not all in '"
             << options.input << "', which holds frames 0-" << count - 1 << "\n";
-        plugins.CloseObject();
         return kExitUsage;
     }
 
@@ -188,14 +180,11 @@ int runConvert(cDllManager& plugins, const Options& options, std::ostream& out, 
     const int selected = range.last - range.first + 1;
     std::vector<std::string> written;
     for (int f = range.first; f <= range.last; ++f) {
-        unsigned char* pixels = nullptr;
-        unsigned char* palette = nullptr;
-        int width = 0, height = 0, colorCount = 0, tag = 0;
-        if (!plugins.LockFrame(f, &pixels, &palette, &width, &height, &colorCount, &tag)) {
+        const std::optional<LockedFrame> frame = plugins.LockFrame(f);
+        if (!frame) {
             // Nothing is written: a partial conversion would pass for a whole one.
             err << "pzconv: cannot lock frame " << f << " of '" << options.input
                 << "'; nothing written\n";
-            plugins.CloseObject();
             return kExitFailed;
         }
         const std::string name =
@@ -203,12 +192,12 @@ int runConvert(cDllManager& plugins, const Options& options, std::ostream& out, 
                          : frameOutputName(stem.c_str(), f, selected, ext.c_str()).str();
         if (written.empty() || !options.anim)
             written.push_back(name);
-        chain.Append(name.c_str(), pixels, palette, width, height, colorCount, tag);
+        chain.Append(name.c_str(), frame->pixels, frame->palette, frame->width, frame->height,
+                     frame->colorCount, frame->tag);
     }
 
     const bool saved = options.anim ? plugins.SaveAnimWith(ext.c_str(), chain.First())
                                     : plugins.SaveFramesWith(ext.c_str(), chain.First());
-    plugins.CloseObject();
     if (!saved) {
         err << "pzconv: " << describePlugin(*writer) << " failed to save "
             << (options.anim ? "the animation " : "the frames to ") << written.front()

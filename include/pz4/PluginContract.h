@@ -106,6 +106,19 @@ inline const ExportName& exportName(Export e) {
     return kExportNames[static_cast<int>(e)];
 }
 
+// Not one of the twelve, and optional: `const char* GetFailureReason()` gives a
+// few words on why the plug-in's last LoadObject answered false ("PLTE with 0
+// entries"), empty when it cannot say. LoadObject's answer stays true or false;
+// the program keeps its own messages, command-line tools print the reason.
+using GetFailureReasonFn = const char* (*)();
+inline constexpr ExportName kFailureReasonName = {
+#ifdef _WIN32
+    "GetFailureReason", "@GetFailureReason$qv"
+#else
+    "GetFailureReason", "_Z16GetFailureReasonv"
+#endif
+};
+
 } // namespace pz4::plugin
 
 // Plug-ins written in C++ export the plain C names with PZ4_EXPORT.
