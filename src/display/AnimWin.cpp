@@ -4,7 +4,6 @@
 #include "display/FramePixmapCache.h"
 #include "frames/FrameList.h"
 #include "palette/TRNManager.h"
-#include "platform/WindowPlacement.h"
 #include "platform/WindowTimer.h"
 #include "platform/ZoomControl.h"
 
@@ -33,9 +32,7 @@ TPz4AnimWin::TPz4AnimWin(QWidget* parent, cObjectManager* objectManager,
     outerSize_ = outerSizeForZoom();
     // Until the window system has framed it, the client takes the whole outer size.
     resize(outerSize_);
-    if (objectManager_->restorePositions)
-        PlaceWindow(this, QPoint(objectManager_->AnWX, objectManager_->AnWY));
-    tracker_ = new PositionTracker(this);
+    keepPositionIn(objectManager_->AnWX, objectManager_->AnWY, objectManager_->restorePositions);
     zoomControl_ = new ZoomControl(this, zoom_, [this](int factor) { setZoom(factor); });
     setFocusPolicy(Qt::StrongFocus);
     setWindowIcon(QIcon(QStringLiteral(":/icons/800.png")));
@@ -103,11 +100,7 @@ void TPz4AnimWin::keyPressEvent(QKeyEvent* event) {
     event->accept();
 }
 
-TPz4AnimWin::~TPz4AnimWin() {
-    // Closed windows stored their place when closing; a newer player may have moved since.
-    if (!closed())
-        storePosition();
-}
+TPz4AnimWin::~TPz4AnimWin() = default;
 
 void TPz4AnimWin::SetFrames(std::unique_ptr<cFrameList> frames) {
     busy_ = true;
@@ -271,10 +264,4 @@ void TPz4AnimWin::closeEvent(QCloseEvent* event) {
     // The chain points into the plug-in's buffers, which may go with the file
     // before this window is disposed of; the pictures are all a step needs.
     frames_.reset();
-}
-
-void TPz4AnimWin::storePosition() {
-    const QPoint p = tracker_->position();
-    objectManager_->AnWX = p.x();
-    objectManager_->AnWY = p.y();
 }

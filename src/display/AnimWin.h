@@ -13,7 +13,6 @@ class QImage;
 class QPainter;
 class cFrameList;
 class cObjectManager;
-class PositionTracker;
 class WindowTimer;
 class ZoomControl;
 
@@ -85,7 +84,6 @@ protected:
     // Space asks to pause or continue; Right and Left step while paused.
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void storePosition() override;
 
 private:
     void SetFrames(std::unique_ptr<cFrameList> frames);
@@ -126,6 +124,5 @@ private:
     bool stepForced_ = false; // the next paint draws even while paused
     bool fitted_ = false;
     WindowTimer* timer_;
-    PositionTracker* tracker_;
     ZoomControl* zoomControl_;
 };

@@ -3,7 +3,6 @@
 #include "app/ObjectManager.h"
 #include "frames/FrameList.h"
 #include "palette/TRNManager.h"
-#include "platform/WindowPlacement.h"
 #include "platform/ZoomControl.h"
 
 #include <QCloseEvent>
@@ -43,9 +42,9 @@ TPz4ViewWin::TPz4ViewWin(QWidget* parent, cObjectManager* objectManager,
     outerSize_ = QSize(outerWidth_, outerHeight());
     resize(outerSize_);
     placeScrollBar();
-    PlaceWindow(this, QPoint(objectManager_->ViWX, objectManager_->ViWY));
+    // Only Close stores the place: one still open at the end keeps the saved one.
+    keepPositionIn(objectManager_->ViWX, objectManager_->ViWY, true, OpenAtEnd::KeepsSavedPosition);
 
-    tracker_ = new PositionTracker(this);
     zoomControl_ = new ZoomControl(this, zoom_, [this](int factor) { setZoom(factor); });
     zoomControl_->watchWheel(scrollBar_);
     BuildImages();
@@ -245,12 +244,6 @@ void TPz4ViewWin::PaintStrip() {
                          QString::fromStdString(FrameLabel(node.index)));
         x += w + StripLayout::kGap;
     }
-}
-
-void TPz4ViewWin::storePosition() {
-    const QPoint p = tracker_->position();
-    objectManager_->ViWX = p.x();
-    objectManager_->ViWY = p.y();
 }
 
 void TPz4ViewWin::closeEvent(QCloseEvent* event) {

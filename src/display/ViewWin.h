@@ -13,7 +13,6 @@
 class QScrollBar;
 class cFrameList;
 class cObjectManager;
-class PositionTracker;
 class ZoomControl;
 
 // The viewer: the frames of a chain side by side on one horizontal strip, each
@@ -55,7 +54,6 @@ public:
     const cFrameList* frames() const { return frames_.get(); }
 
 protected:
-    void storePosition() override;
     void closeEvent(QCloseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -94,6 +92,5 @@ private:
     int fitChecks_ = 0;
     int zoom_ = 1;
     QScrollBar* scrollBar_;
-    PositionTracker* tracker_;
     ZoomControl* zoomControl_;
 };

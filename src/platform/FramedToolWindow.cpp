@@ -1,7 +1,5 @@
 #include "platform/FramedToolWindow.h"
 
-#include "platform/WindowPlacement.h"
-
 #include <QIcon>
 #include <QVBoxLayout>
 
@@ -12,7 +10,6 @@ FramedToolWindow::FramedToolWindow(QWidget* parent, int closingMessage, const QS
                      Qt::WindowCloseButtonHint) {
     setWindowTitle(title);
     setWindowIcon(QIcon(QStringLiteral(":/icons/800.png")));
-    tracker_ = new PositionTracker(this);
 }
 
 void FramedToolWindow::setClient(QWidget* client) {
@@ -20,8 +17,4 @@ void FramedToolWindow::setClient(QWidget* client) {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(client);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-}
-
-QPoint FramedToolWindow::recordedPosition() const {
-    return tracker_->position();
 }

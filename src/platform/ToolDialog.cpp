@@ -1,10 +1,37 @@
 #include "platform/ToolDialog.h"
 
+#include "platform/WindowPlacement.h"
+
 #include <QCloseEvent>
 
 ToolDialog::ToolDialog(QWidget* parent, int closingMessage, Qt::WindowFlags flags)
     : QDialog(parent, flags), closingMessage_(closingMessage) {
     setAttribute(Qt::WA_DeleteOnClose);
+}
+
+ToolDialog::~ToolDialog() {
+    // A window closed earlier stored its position then; a later one may have
+    // stored since. This class's own storing, as a subclass's is gone by now.
+    if (!closeNotified_ && atEnd_ == OpenAtEnd::StoresPosition)
+        ToolDialog::storePosition();
+}
+
+void ToolDialog::keepPositionIn(int& x, int& y, bool placeThere, OpenAtEnd atEnd) {
+    if (placeThere)
+        PlaceWindow(this, QPoint(x, y));
+    keptX_ = &x;
+    keptY_ = &y;
+    atEnd_ = atEnd;
+    if (!tracker_)
+        tracker_ = new PositionTracker(this);
+}
+
+void ToolDialog::storePosition() {
+    if (!tracker_)
+        return;
+    const QPoint p = tracker_->position();
+    *keptX_ = p.x();
+    *keptY_ = p.y();
 }
 
 void ToolDialog::Close() {

@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+class PositionTracker;
+
 // The private messages a tool window sends its parent, once and synchronously,
 // as it closes, after it has stored its position.
 namespace closing {
@@ -28,7 +30,11 @@ protected:
 class ToolDialog : public QDialog {
     Q_OBJECT
 public:
+    // What a window still open does with its position when it is destroyed.
+    enum class OpenAtEnd { StoresPosition, KeepsSavedPosition };
+
     ToolDialog(QWidget* parent, int closingMessage, Qt::WindowFlags flags);
+    ~ToolDialog() override;
 
     void accept() override {}
     void reject() override {}
@@ -41,10 +47,20 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    // Copies the window's position into the shared context.
-    virtual void storePosition() = 0;
+    // Copies the window's position into the shared context: by default into the
+    // fields given to keepPositionIn.
+    virtual void storePosition();
+    // The window's position lives in x and y, which outlive the window: with
+    // `placeThere` the window moves there now (so give it its contents and size
+    // first), then its position is tracked and written there as it closes.
+    void keepPositionIn(int& x, int& y, bool placeThere,
+                        OpenAtEnd atEnd = OpenAtEnd::StoresPosition);
 
 private:
     int closingMessage_;
     bool closeNotified_ = false;
+    PositionTracker* tracker_ = nullptr;
+    int* keptX_ = nullptr;
+    int* keptY_ = nullptr;
+    OpenAtEnd atEnd_ = OpenAtEnd::StoresPosition;
 };

@@ -2,7 +2,6 @@
 
 #include "app/ObjectManager.h"
 #include "platform/DialogUnits.h"
-#include "platform/WindowPlacement.h"
 #include "plugins/DllManager.h"
 
 #include <QGroupBox>
@@ -110,13 +109,8 @@ TPz4InfoDlg::TPz4InfoDlg(QWidget* parent, cObjectManager* objectManager)
     exit->setGeometry(du.rect(131, 128, 50, 14));
     connect(exit, &QPushButton::clicked, this, &ToolDialog::Close);
 
-    tracker_ = new PositionTracker(this);
-}
-
-TPz4InfoDlg::~TPz4InfoDlg() {
-    // A window closed earlier stored its position then; a later one may have stored since.
-    if (!closed())
-        storePosition();
+    // The main window places it.
+    keepPositionIn(objectManager_->InX, objectManager_->InY, false);
 }
 
 void TPz4InfoDlg::FillPluginList() {
@@ -138,10 +132,4 @@ void TPz4InfoDlg::ShowPlugin() {
     authorText_->setText(textOrEmpty(plugins->PluginAuthor(i)));
     versionText_->setText(textOrEmpty(plugins->PluginVersion(i)));
     supportsText_->setText(textOrEmpty(plugins->PluginDescription(i)));
-}
-
-void TPz4InfoDlg::storePosition() {
-    const QPoint p = tracker_->position();
-    objectManager_->InX = p.x();
-    objectManager_->InY = p.y();
 }
