@@ -8,7 +8,6 @@
 #include "platform/ZoomControl.h"
 
 #include <QCloseEvent>
-#include <QIcon>
 #include <QImage>
 #include <QKeyEvent>
 #include <QPaintEvent>
@@ -19,12 +18,8 @@
 
 TPz4AnimWin::TPz4AnimWin(QWidget* parent, cObjectManager* objectManager,
                          std::unique_ptr<cFrameList> frames)
-    : ToolDialog(parent, closing::AnimClosed,
-                 Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                     Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                     Qt::WindowCloseButtonHint),
+    : ToolDialog(parent, closing::AnimClosed, QStringLiteral("Player")),
       objectManager_(objectManager), timer_(new WindowTimer(this, [this](int id) { Tick(id); })) {
-    setWindowTitle(QStringLiteral("Player"));
     // Steps paint over what the earlier ones left: nothing is cleared first.
     setAttribute(Qt::WA_OpaquePaintEvent);
     SetFrames(std::move(frames));
@@ -35,7 +30,6 @@ TPz4AnimWin::TPz4AnimWin(QWidget* parent, cObjectManager* objectManager,
     keepPositionIn(objectManager_->AnWX, objectManager_->AnWY, objectManager_->restorePositions);
     zoomControl_ = new ZoomControl(this, zoom_, [this](int factor) { setZoom(factor); });
     setFocusPolicy(Qt::StrongFocus);
-    setWindowIcon(QIcon(QStringLiteral(":/icons/800.png")));
     paused_ = false;
 }
 

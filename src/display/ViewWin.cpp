@@ -6,7 +6,6 @@
 #include "platform/ZoomControl.h"
 
 #include <QCloseEvent>
-#include <QIcon>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScreen>
@@ -18,14 +17,9 @@
 
 TPz4ViewWin::TPz4ViewWin(QWidget* parent, cObjectManager* objectManager,
                          std::unique_ptr<cFrameList> frames)
-    : ToolDialog(parent, closing::ViewClosed,
-                 // A sizing border and a minimise box, but no maximise box.
-                 Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                     Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                     Qt::WindowCloseButtonHint),
+    // A sizing border and a minimise box, but no maximise box.
+    : ToolDialog(parent, closing::ViewClosed, QStringLiteral("Viewer...")),
       objectManager_(objectManager), frames_(std::move(frames)) {
-    setWindowTitle(QStringLiteral("Viewer..."));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/800.png")));
     zoom_ = zoom::clamp(objectManager_->ViZoom);
     MeasureStrip();
 

@@ -1,16 +1,9 @@
 #include "platform/FramedToolWindow.h"
 
-#include <QIcon>
 #include <QVBoxLayout>
 
 FramedToolWindow::FramedToolWindow(QWidget* parent, int closingMessage, const QString& title)
-    : ToolDialog(parent, closingMessage,
-                 Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                     Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                     Qt::WindowCloseButtonHint) {
-    setWindowTitle(title);
-    setWindowIcon(QIcon(QStringLiteral(":/icons/800.png")));
-}
+    : ToolDialog(parent, closingMessage, title) {}
 
 void FramedToolWindow::setClient(QWidget* client) {
     auto* layout = new QVBoxLayout(this);

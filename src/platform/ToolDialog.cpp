@@ -3,10 +3,20 @@
 #include "platform/WindowPlacement.h"
 
 #include <QCloseEvent>
+#include <QIcon>
 
 ToolDialog::ToolDialog(QWidget* parent, int closingMessage, Qt::WindowFlags flags)
     : QDialog(parent, flags), closingMessage_(closingMessage) {
     setAttribute(Qt::WA_DeleteOnClose);
+}
+
+ToolDialog::ToolDialog(QWidget* parent, int closingMessage, const QString& title)
+    : ToolDialog(parent, closingMessage,
+                 Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                     Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                     Qt::WindowCloseButtonHint) {
+    setWindowTitle(title);
+    setWindowIcon(QIcon(QStringLiteral(":/icons/800.png")));
 }
 
 ToolDialog::~ToolDialog() {

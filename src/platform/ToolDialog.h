@@ -34,6 +34,9 @@ public:
     enum class OpenAtEnd { StoresPosition, KeepsSavedPosition };
 
     ToolDialog(QWidget* parent, int closingMessage, Qt::WindowFlags flags);
+    // A top-level window titled `title` with the program's icon, a system menu
+    // and minimise and close boxes, but no maximise box.
+    ToolDialog(QWidget* parent, int closingMessage, const QString& title);
     ~ToolDialog() override;
 
     void accept() override {}
