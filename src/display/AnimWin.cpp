@@ -24,9 +24,7 @@ TPz4AnimWin::TPz4AnimWin(QWidget* parent, cObjectManager* objectManager,
     setAttribute(Qt::WA_OpaquePaintEvent);
     SetFrames(std::move(frames));
     zoom_ = zoom::clamp(objectManager_->AnZoom);
-    outerSize_ = outerSizeForZoom();
-    // Until the window system has framed it, the client takes the whole outer size.
-    resize(outerSize_);
+    setOuterSize(outerSizeForZoom());
     keepPositionIn(objectManager_->AnWX, objectManager_->AnWY, objectManager_->restorePositions);
     zoomControl_ = new ZoomControl(this, zoom_, [this](int factor) { setZoom(factor); });
     setFocusPolicy(Qt::StrongFocus);
@@ -54,9 +52,7 @@ void TPz4AnimWin::setZoom(int factor) {
     zoomControl_->setFactor(factor);
     pixmaps_.assign(images_.size(), QPixmap());
     cachedBytes_ = 0;
-    outerSize_ = outerSizeForZoom();
-    const QSize frame = fitted_ ? frameGeometry().size() - size() : QSize(0, 0);
-    resize((outerSize_ - frame).expandedTo(QSize(1, 1)));
+    setOuterSize(outerSizeForZoom());
     if (paused_) {
         // Nothing else would redraw the picture on screen at its new size.
         stepWhilePaused(0);
@@ -122,26 +118,6 @@ void TPz4AnimWin::BuildImages() {
     for (const cFrameList* node = frames_.get(); node != nullptr; node = node->next.get())
         images_.push_back(builder.build(*node, node->mirror));
     pixmaps_.resize(images_.size());
-}
-
-void TPz4AnimWin::fitToFrame() {
-    // The size is an outer size, frame and caption included; the frame is known
-    // only once the window system has put one around the window.
-    const QSize frame = frameGeometry().size() - size();
-    if (fitted_ || frame.isEmpty())
-        return;
-    fitted_ = true;
-    resize((outerSize_ - frame).expandedTo(QSize(1, 1)));
-}
-
-void TPz4AnimWin::showEvent(QShowEvent* event) {
-    ToolDialog::showEvent(event);
-    fitToFrame();
-}
-
-void TPz4AnimWin::moveEvent(QMoveEvent* event) {
-    ToolDialog::moveEvent(event);
-    fitToFrame();
 }
 
 void TPz4AnimWin::setTimer(int id, int periodMs) {

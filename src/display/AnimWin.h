@@ -79,8 +79,6 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void moveEvent(QMoveEvent* event) override;
     // Space asks to pause or continue; Right and Left step while paused.
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -102,7 +100,6 @@ private:
     // The screen picture of frame i as it is cached: made for the zoom and the
     // screen's density.
     QPixmap makePixmap(const QImage& picture) const;
-    void fitToFrame();
 
     cObjectManager* objectManager_;
     std::unique_ptr<cFrameList> frames_;
@@ -118,11 +115,9 @@ private:
     int64_t cachedBytes_ = 0;
     int64_t pixmapBudget_ = kPixmapCacheBytes;
     bool stepPainted_ = false;
-    QSize outerSize_;
     int zoom_ = 1;
     BlockScale scale_;        // the cached pixmaps were made for this
     bool stepForced_ = false; // the next paint draws even while paused
-    bool fitted_ = false;
     WindowTimer* timer_;
     ZoomControl* zoomControl_;
 };

@@ -10,7 +10,6 @@
 #include <QPainter>
 #include <QScreen>
 #include <QScrollBar>
-#include <QTimer>
 #include <algorithm>
 #include <climits>
 #include <numeric>
@@ -33,8 +32,7 @@ TPz4ViewWin::TPz4ViewWin(QWidget* parent, cObjectManager* objectManager,
     connect(scrollBar_, &QScrollBar::valueChanged, this, [this] { update(); });
 
     outerWidth_ = static_cast<int>(std::min<int64_t>(layout_.stripWidth(), WidestWindow));
-    outerSize_ = QSize(outerWidth_, outerHeight());
-    resize(outerSize_);
+    setOuterSize(QSize(outerWidth_, outerHeight()));
     placeScrollBar();
     // Only Close stores the place: one still open at the end keeps the saved one.
     keepPositionIn(objectManager_->ViWX, objectManager_->ViWY, true, OpenAtEnd::KeepsSavedPosition);
@@ -114,9 +112,7 @@ void TPz4ViewWin::setZoom(int factor) {
     zoomControl_->setFactor(factor);
     layout_ = StripLayout(frames_.get(), zoom_);
     scrollBar_->setSingleStep(lineStep());
-    outerSize_.setHeight(outerHeight());
-    const int frameHeight = fitted_ ? frameGeometry().height() - height() : 0;
-    resize(width(), std::max(1, outerSize_.height() - frameHeight));
+    setOuterHeight(outerHeight());
     placeScrollBar();
     const int64_t target =
         std::clamp<int64_t>(layout_.left(k) + into * zoom_ / before, 0, scale_.excess);
@@ -163,26 +159,6 @@ void TPz4ViewWin::placeScrollBar() {
     scrollBar_->setGeometry(0, height() - ScrollBarHeight, width(), ScrollBarHeight);
 }
 
-void TPz4ViewWin::fitToFrame() {
-    // The sizes are outer sizes, frame and caption included; the frame is known
-    // only once the window system has put one around the window.
-    const QSize frame = frameGeometry().size() - size();
-    if (fitted_ || frame.isEmpty())
-        return;
-    fitted_ = true;
-    resize(outerSize_ - frame);
-}
-
-void TPz4ViewWin::showEvent(QShowEvent* event) {
-    ToolDialog::showEvent(event);
-    fitToFrame();
-}
-
-void TPz4ViewWin::moveEvent(QMoveEvent* event) {
-    ToolDialog::moveEvent(event);
-    fitToFrame();
-}
-
 void TPz4ViewWin::resizeEvent(QResizeEvent* event) {
     ToolDialog::resizeEvent(event);
     if (!isMinimized())
@@ -196,12 +172,7 @@ void TPz4ViewWin::paintEvent(QPaintEvent*) {
     busy_ = true;
     PaintStrip();
     busy_ = false;
-    // Some window managers report the frame only after the window is mapped and
-    // send no move: the first paints look again, outside the paint.
-    if (!fitted_ && fitChecks_ < kFitChecks) {
-        ++fitChecks_;
-        QTimer::singleShot(0, this, &TPz4ViewWin::fitToFrame);
-    }
+    checkFrameAfterPaint();
 }
 
 void TPz4ViewWin::PaintStrip() {

@@ -4,6 +4,8 @@
 
 #include <QCloseEvent>
 #include <QIcon>
+#include <QTimer>
+#include <algorithm>
 
 ToolDialog::ToolDialog(QWidget* parent, int closingMessage, Qt::WindowFlags flags)
     : QDialog(parent, flags), closingMessage_(closingMessage) {
@@ -46,6 +48,45 @@ void ToolDialog::storePosition() {
 
 void ToolDialog::Close() {
     close();
+}
+
+void ToolDialog::setOuterSize(QSize outer) {
+    outerSize_ = outer;
+    resize((outer - frameSize()).expandedTo(QSize(1, 1)));
+}
+
+void ToolDialog::setOuterHeight(int height) {
+    outerSize_.setHeight(height);
+    resize(width(), std::max(1, height - frameSize().height()));
+}
+
+QSize ToolDialog::frameSize() const {
+    return fitted_ ? frameGeometry().size() - size() : QSize(0, 0);
+}
+
+void ToolDialog::fitToFrame() {
+    const QSize frame = frameGeometry().size() - size();
+    if (fitted_ || !outerSize_.isValid() || frame.isEmpty())
+        return;
+    fitted_ = true;
+    resize((outerSize_ - frame).expandedTo(QSize(1, 1)));
+}
+
+void ToolDialog::checkFrameAfterPaint() {
+    if (!fitted_ && fitChecks_ < kFitChecks) {
+        ++fitChecks_;
+        QTimer::singleShot(0, this, &ToolDialog::fitToFrame);
+    }
+}
+
+void ToolDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    fitToFrame();
+}
+
+void ToolDialog::moveEvent(QMoveEvent* event) {
+    QDialog::moveEvent(event);
+    fitToFrame();
 }
 
 void ToolDialog::closeEvent(QCloseEvent* event) {

@@ -50,6 +50,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     // Copies the window's position into the shared context: by default into the
     // fields given to keepPositionIn.
     virtual void storePosition();
@@ -59,11 +61,31 @@ protected:
     void keepPositionIn(int& x, int& y, bool placeThere,
                         OpenAtEnd atEnd = OpenAtEnd::StoresPosition);
 
+    // Sizes the window by its outer size, frame and caption included. The frame
+    // is known only once the window system has put one around the window: until
+    // then the client takes the whole outer size, and it is fitted to the frame
+    // the first time the window is shown or moved with one.
+    void setOuterSize(QSize outer);
+    // The same, keeping the width the window has.
+    void setOuterHeight(int height);
+    // Some window managers report the frame only after the window is mapped and
+    // send no move: a window called here from its first paints looks again, just
+    // after the paint.
+    void checkFrameAfterPaint();
+
 private:
+    void fitToFrame();
+    // The frame's share of the outer size, once known.
+    QSize frameSize() const;
+
     int closingMessage_;
     bool closeNotified_ = false;
     PositionTracker* tracker_ = nullptr;
     int* keptX_ = nullptr;
     int* keptY_ = nullptr;
     OpenAtEnd atEnd_ = OpenAtEnd::StoresPosition;
+    QSize outerSize_; // invalid: the window is sized by its client area
+    bool fitted_ = false;
+    static constexpr int kFitChecks = 3;
+    int fitChecks_ = 0;
 };
