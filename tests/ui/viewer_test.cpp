@@ -534,26 +534,16 @@ TEST(FramePixmapCache, APixmapLargerThanTheBoundIsStillDrawn) {
 
 // The View command through the main window, frames from the ui fixture plug-in:
 // frame k is (1 + k % 4) x 2 pixels of value k, odd frames with their own palette.
-class ViewCommandTest : public ::testing::Test {
+class ViewCommandTest : public pz4test::MainWindowFixture {
 protected:
-    void SetUp() override { pz4test::app(); }
-    void TearDown() override {
-        frame.reset();
-        pz4test::runDeferredDeletes();
-    }
-
     void start(const std::string& cfg) {
         dir.addFixture("pzuifix");
         dir.write("pzuifix.cfg", cfg);
-        auto p = std::make_unique<ScriptedPrompts>();
-        prompts = p.get();
-        frame = std::make_unique<TSDIDecFrame>(std::move(p));
-        TPz4App::ShowNormalised(frame.get());
+        MainWindowFixture::start();
     }
-    TPz4MainDlg* dlg() const { return frame->client(); }
     void load(const std::string& name) {
         dir.write(name, std::string());
-        prompts->answer((dir.path() / name).string());
+        prompts->answer(path(name));
         dlg()->CmLoad();
     }
     void select(std::initializer_list<int> rows) {
@@ -575,16 +565,6 @@ protected:
             indices.push_back(n->index);
         return indices;
     }
-    std::vector<std::string> messages() const {
-        std::vector<std::string> m;
-        for (const auto& msg : prompts->messages)
-            m.push_back(msg.caption + ": " + msg.text);
-        return m;
-    }
-
-    pz4test::TempWorkDir dir;
-    ScriptedPrompts* prompts = nullptr;
-    std::unique_ptr<TSDIDecFrame> frame;
 };
 
 TEST_F(ViewCommandTest, RefusalsBeforeAnyViewer) {
