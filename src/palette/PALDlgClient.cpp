@@ -4,13 +4,16 @@
 #include "palette/ColourGrid.h"
 #include "palette/PalManager.h"
 
-#include <QLabel>
+#include <QFrame>
 #include <QPushButton>
 
 namespace {
 
-constexpr int kNoticeId = 417;
-constexpr int kCaptionId = 415;
+constexpr TextPlace kTexts[] = {
+    {417, "This Palette will be used if no one is defined in the loaded frames !!!", 5, 4, 259, 8},
+    {415, "Current Palette:", 4, 16, 56, 8},
+};
+
 constexpr int kLineId = 418;
 
 } // namespace
@@ -21,16 +24,7 @@ TPz4PALDlgClient::TPz4PALDlgClient(QWidget* parent, cObjectManager* objectManage
       objectManager_(objectManager) {
     const DialogUnits& du = units();
 
-    auto* notice = new QLabel(
-        QStringLiteral("This Palette will be used if no one is defined in the loaded frames !!!"),
-        this);
-    notice->setObjectName(QString::number(kNoticeId));
-    notice->setGeometry(du.rect(5, 4, 259, 8));
-
-    auto* caption = new QLabel(QStringLiteral("Current Palette:"), this);
-    caption->setObjectName(QString::number(kCaptionId));
-    caption->setGeometry(du.rect(4, 16, 56, 8));
-
+    PlaceTexts(this, du, kTexts);
     addNameLine(NameId, QRect(60, 16, 168, 8));
 
     auto* line = new QFrame(this);

@@ -5,16 +5,10 @@
 #include "palette/PalManager.h"
 #include "palette/TRNManager.h"
 
-#include <QLabel>
+#include <QFrame>
 #include <QPushButton>
 
 namespace {
-
-struct TextPlace {
-    int id;
-    const char* text;
-    int x, y, width, height;
-};
 
 constexpr TextPlace kTexts[] = {
     {415, "Current TRN:", 4, 4, 56, 8},
@@ -38,11 +32,7 @@ TPz4TRNDlgClient::TPz4TRNDlgClient(QWidget* parent, cObjectManager* objectManage
       objectManager_(objectManager) {
     const DialogUnits& du = units();
 
-    for (const TextPlace& t : kTexts) {
-        auto* label = new QLabel(QString::fromLatin1(t.text), this);
-        label->setObjectName(QString::number(t.id));
-        label->setGeometry(du.rect(t.x, t.y, t.width, t.height));
-    }
+    PlaceTexts(this, du, kTexts);
     for (const LinePlace& l : kLines) {
         auto* line = new QFrame(this);
         line->setObjectName(QString::number(l.id));

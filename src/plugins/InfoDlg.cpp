@@ -12,12 +12,6 @@
 
 namespace {
 
-struct TextPlace {
-    int id;
-    const char* text;
-    int x, y, width, height;
-};
-
 // The about text: fixed, never changed while the window is open.
 constexpr TextPlace kAbout[] = {
     {414, "Sprite frame viewer and animator", 32, 20, 112, 8},
@@ -67,11 +61,7 @@ TPz4InfoDlg::TPz4InfoDlg(QWidget* parent, cObjectManager* objectManager)
     aboutFrame->setFrameStyle(QFrame::Box | QFrame::Sunken);
     aboutFrame->setGeometry(du.rect(152, 4, 156, 52));
 
-    for (const TextPlace& t : kAbout) {
-        auto* label = new QLabel(QString::fromLatin1(t.text), this);
-        label->setObjectName(QString::number(t.id));
-        label->setGeometry(du.rect(t.x, t.y, t.width, t.height));
-    }
+    PlaceTexts(this, du, kAbout);
 
     auto* group = new QGroupBox(QStringLiteral("DLL Info"), this);
     group->setObjectName(QStringLiteral("401"));
@@ -84,11 +74,7 @@ TPz4InfoDlg::TPz4InfoDlg(QWidget* parent, cObjectManager* objectManager)
     pluginList_->setSelectionMode(QAbstractItemView::SingleSelection);
     connect(pluginList_, &QListWidget::itemSelectionChanged, this, &TPz4InfoDlg::ShowPlugin);
 
-    for (const TextPlace& t : kLabels) {
-        auto* label = new QLabel(QString::fromLatin1(t.text), this);
-        label->setObjectName(QString::number(t.id));
-        label->setGeometry(du.rect(t.x, t.y, t.width, t.height));
-    }
+    PlaceTexts(this, du, kLabels);
     const auto makeValue = [&](int id, int y, int width) {
         auto* label = new QLabel(this);
         label->setObjectName(QString::number(id));
