@@ -5,6 +5,7 @@
 #include "app/Pz4App.h"
 #include "app/SDIDecFrame.h"
 #include "platform/ScriptedPrompts.h"
+#include "platform/ToolDialog.h"
 
 #include <QCoreApplication>
 #include <QDropEvent>
@@ -29,6 +30,13 @@ inline TPz4App& app() {
     static TPz4App* instance = new TPz4App(argc, argv);
     return *instance;
 }
+
+// A parent window that records the closing messages its tool windows send it.
+class ClosingRecorder : public QWidget, public ClosingReceiver {
+public:
+    void closingNotification(int message) override { messages.push_back(message); }
+    std::vector<int> messages;
+};
 
 // Runs the deletions windows asked for (closed tool windows, Exit).
 inline void runDeferredDeletes() {

@@ -29,12 +29,6 @@
 namespace {
 
 // Stands in for the main window: records the closing messages it is sent.
-class Receiver : public QWidget, public ClosingReceiver {
-public:
-    void closingNotification(int message) override { received.push_back(message); }
-    std::vector<int> received;
-};
-
 // Colour of palette entry k in the frames' own palettes: every entry distinct.
 QRgb ownColour(int k) {
     return qRgb(k, 255 - k, (k * 3) & 0xFF);
@@ -44,7 +38,7 @@ class ViewerWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         pz4test::app();
-        receiver = std::make_unique<Receiver>();
+        receiver = std::make_unique<pz4test::ClosingRecorder>();
         om = std::make_unique<cObjectManager>();
         for (int k = 0; k < 256; ++k) {
             ownPalette[size_t(3 * k)] = static_cast<unsigned char>(qRed(ownColour(k)));
@@ -92,7 +86,7 @@ protected:
     std::deque<std::vector<unsigned char>> buffers;
     std::unique_ptr<cFrameList> first;
     cFrameList* last = nullptr;
-    std::unique_ptr<Receiver> receiver;
+    std::unique_ptr<pz4test::ClosingRecorder> receiver;
     QPointer<TPz4ViewWin> window;
 };
 
@@ -296,7 +290,7 @@ TEST_F(ViewerWindowTest, CloseStoresThePositionNotifiesOnceAndDropsTheChain) {
     window->move(33, 44);
     window->Close();
     window->Close();
-    EXPECT_EQ(receiver->received, std::vector<int>{closing::ViewClosed});
+    EXPECT_EQ(receiver->messages, std::vector<int>{closing::ViewClosed});
     EXPECT_EQ(om->ViWX, 33);
     EXPECT_EQ(om->ViWY, 44);
     ASSERT_TRUE(window);
