@@ -73,7 +73,9 @@ private:
 //
 //   class MyCodec {
 //   public:
-//       using Screen = ...;  // copyable; all that frame k + 1 needs of frames 0..k
+//       // Copyable; all that frame k + 1 needs of frames 0..k. A step may be given a
+//       // copy of any earlier screen, so nothing drawn may live in the codec itself.
+//       using Screen = ...;
 //       int frameCount() const;              // fixed once made
 //       size_t screenBytes() const;          // bytes one Screen holds, at most
 //       size_t frameBytes(int index) const;  // bytes frame `index` holds once handed out

@@ -8,6 +8,7 @@
 #include "GifTestColours.h"
 #include "GifTestFile.h"
 #include "TempWorkDir.h"
+#include "plugins/DllManager.h"
 
 #include <gtest/gtest.h>
 
@@ -340,6 +341,45 @@ TEST(GifOnDemand, AFileThatCannotOpenSaysWhy) {
     EXPECT_EQ(why, "the image data of frame 0 is damaged");
     EXPECT_FALSE(pz4gif::decodeGif(nullptr, 0, image, pz4fmt::kMaxHeldBytes, &why));
     EXPECT_EQ(why, "the file is empty");
+}
+
+// The same through the built plug-in, as the program drives it: every frame counted,
+// frames handed out in any order as they would be all at once, each buffer in place
+// until the file is closed.
+TEST(GifOnDemandPlugin, ALongFileLocksInReverseAsItWouldInOrder) {
+    pz4test::TempWorkDir dir;
+    dir.addFormat("pzgif");
+    const std::vector<uint8_t> bytes = screenRecording(300, 64, 48);
+    dir.write("long.gif", bytes);
+    const pz4fmt::Image all = decodeAll(bytes);
+    ASSERT_EQ(all.frames.size(), 300u);
+
+    cDllManager plugins;
+    ASSERT_TRUE(plugins.OpenObject("long.gif"));
+    ASSERT_EQ(plugins.FrameCount(), 300);
+    std::vector<unsigned char*> handedOut(300, nullptr);
+    for (int k = 299; k >= 0; --k) {
+        unsigned char *pixels = nullptr, *palette = nullptr;
+        int width = 0, height = 0, colours = 0, tag = 0;
+        ASSERT_TRUE(plugins.LockFrame(k, &pixels, &palette, &width, &height, &colours, &tag));
+        const pz4fmt::Frame& want = all.frames[static_cast<size_t>(k)];
+        ASSERT_EQ(width, want.width);
+        ASSERT_EQ(height, want.height);
+        ASSERT_NE(palette, nullptr);
+        EXPECT_TRUE(std::equal(want.pixels.begin(), want.pixels.end(), pixels)) << "frame " << k;
+        EXPECT_TRUE(std::equal(want.palette.begin(), want.palette.end(), palette)) << "frame " << k;
+        EXPECT_EQ(tag, want.tag);
+        handedOut[static_cast<size_t>(k)] = pixels;
+    }
+    for (int k = 0; k < 300; ++k) {
+        unsigned char *pixels = nullptr, *palette = nullptr;
+        int width = 0, height = 0, colours = 0, tag = 0;
+        ASSERT_TRUE(plugins.LockFrame(k, &pixels, &palette, &width, &height, &colours, &tag));
+        EXPECT_EQ(pixels, handedOut[static_cast<size_t>(k)]) << "frame " << k;
+        const pz4fmt::Frame& want = all.frames[static_cast<size_t>(k)];
+        EXPECT_TRUE(std::equal(want.pixels.begin(), want.pixels.end(), pixels)) << "frame " << k;
+    }
+    plugins.CloseObject();
 }
 
 } // namespace
