@@ -52,15 +52,15 @@ void ToolDialog::Close() {
 
 void ToolDialog::setOuterSize(QSize outer) {
     outerSize_ = outer;
-    resize((outer - frameSize()).expandedTo(QSize(1, 1)));
+    resize((outer - knownFrame()).expandedTo(QSize(1, 1)));
 }
 
 void ToolDialog::setOuterHeight(int height) {
     outerSize_.setHeight(height);
-    resize(width(), std::max(1, height - frameSize().height()));
+    resize(width(), std::max(1, height - knownFrame().height()));
 }
 
-QSize ToolDialog::frameSize() const {
+QSize ToolDialog::knownFrame() const {
     return fitted_ ? frameGeometry().size() - size() : QSize(0, 0);
 }
 

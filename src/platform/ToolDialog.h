@@ -75,8 +75,8 @@ protected:
 
 private:
     void fitToFrame();
-    // The frame's share of the outer size, once known.
-    QSize frameSize() const;
+    // The frame's share of the outer size once fitted, none before.
+    QSize knownFrame() const;
 
     int closingMessage_;
     bool closeNotified_ = false;
