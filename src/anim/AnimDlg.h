@@ -11,15 +11,12 @@ class TPz4AnimDlg : public FramedToolWindow {
     Q_OBJECT
 public:
     TPz4AnimDlg(QWidget* parent, cObjectManager* objectManager, AnimatorPrompts prompts);
-    ~TPz4AnimDlg() override;
 
     TPz4AnimDlgClient* client() const { return client_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    void storePosition() override;
 
 private:
-    cObjectManager* objectManager_;
     TPz4AnimDlgClient* client_;
 };

@@ -4,12 +4,10 @@
 #include "display/FramePixmapCache.h"
 #include "frames/FrameList.h"
 #include "palette/TRNManager.h"
-#include "platform/WindowPlacement.h"
 #include "platform/WindowTimer.h"
 #include "platform/ZoomControl.h"
 
 #include <QCloseEvent>
-#include <QIcon>
 #include <QImage>
 #include <QKeyEvent>
 #include <QPaintEvent>
@@ -20,25 +18,16 @@
 
 TPz4AnimWin::TPz4AnimWin(QWidget* parent, cObjectManager* objectManager,
                          std::unique_ptr<cFrameList> frames)
-    : ToolDialog(parent, closing::AnimClosed,
-                 Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                     Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                     Qt::WindowCloseButtonHint),
+    : ToolDialog(parent, closing::AnimClosed, QStringLiteral("Player")),
       objectManager_(objectManager), timer_(new WindowTimer(this, [this](int id) { Tick(id); })) {
-    setWindowTitle(QStringLiteral("Player"));
     // Steps paint over what the earlier ones left: nothing is cleared first.
     setAttribute(Qt::WA_OpaquePaintEvent);
     SetFrames(std::move(frames));
     zoom_ = zoom::clamp(objectManager_->AnZoom);
-    outerSize_ = outerSizeForZoom();
-    // Until the window system has framed it, the client takes the whole outer size.
-    resize(outerSize_);
-    if (objectManager_->restorePositions)
-        PlaceWindow(this, QPoint(objectManager_->AnWX, objectManager_->AnWY));
-    tracker_ = new PositionTracker(this);
+    setOuterSize(outerSizeForZoom());
+    keepPositionIn(objectManager_->AnWX, objectManager_->AnWY, objectManager_->restorePositions);
     zoomControl_ = new ZoomControl(this, zoom_, [this](int factor) { setZoom(factor); });
     setFocusPolicy(Qt::StrongFocus);
-    setWindowIcon(QIcon(QStringLiteral(":/icons/800.png")));
     paused_ = false;
 }
 
@@ -63,9 +52,7 @@ void TPz4AnimWin::setZoom(int factor) {
     zoomControl_->setFactor(factor);
     pixmaps_.assign(images_.size(), QPixmap());
     cachedBytes_ = 0;
-    outerSize_ = outerSizeForZoom();
-    const QSize frame = fitted_ ? frameGeometry().size() - size() : QSize(0, 0);
-    resize((outerSize_ - frame).expandedTo(QSize(1, 1)));
+    setOuterSize(outerSizeForZoom());
     if (paused_) {
         // Nothing else would redraw the picture on screen at its new size.
         stepWhilePaused(0);
@@ -103,11 +90,7 @@ void TPz4AnimWin::keyPressEvent(QKeyEvent* event) {
     event->accept();
 }
 
-TPz4AnimWin::~TPz4AnimWin() {
-    // Closed windows stored their place when closing; a newer player may have moved since.
-    if (!closed())
-        storePosition();
-}
+TPz4AnimWin::~TPz4AnimWin() = default;
 
 void TPz4AnimWin::SetFrames(std::unique_ptr<cFrameList> frames) {
     busy_ = true;
@@ -135,26 +118,6 @@ void TPz4AnimWin::BuildImages() {
     for (const cFrameList* node = frames_.get(); node != nullptr; node = node->next.get())
         images_.push_back(builder.build(*node, node->mirror));
     pixmaps_.resize(images_.size());
-}
-
-void TPz4AnimWin::fitToFrame() {
-    // The size is an outer size, frame and caption included; the frame is known
-    // only once the window system has put one around the window.
-    const QSize frame = frameGeometry().size() - size();
-    if (fitted_ || frame.isEmpty())
-        return;
-    fitted_ = true;
-    resize((outerSize_ - frame).expandedTo(QSize(1, 1)));
-}
-
-void TPz4AnimWin::showEvent(QShowEvent* event) {
-    ToolDialog::showEvent(event);
-    fitToFrame();
-}
-
-void TPz4AnimWin::moveEvent(QMoveEvent* event) {
-    ToolDialog::moveEvent(event);
-    fitToFrame();
 }
 
 void TPz4AnimWin::setTimer(int id, int periodMs) {
@@ -271,10 +234,4 @@ void TPz4AnimWin::closeEvent(QCloseEvent* event) {
     // The chain points into the plug-in's buffers, which may go with the file
     // before this window is disposed of; the pictures are all a step needs.
     frames_.reset();
-}
-
-void TPz4AnimWin::storePosition() {
-    const QPoint p = tracker_->position();
-    objectManager_->AnWX = p.x();
-    objectManager_->AnWY = p.y();
 }

@@ -13,7 +13,6 @@ class QImage;
 class QPainter;
 class cFrameList;
 class cObjectManager;
-class PositionTracker;
 class WindowTimer;
 class ZoomControl;
 
@@ -80,12 +79,9 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void moveEvent(QMoveEvent* event) override;
     // Space asks to pause or continue; Right and Left step while paused.
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void storePosition() override;
 
 private:
     void SetFrames(std::unique_ptr<cFrameList> frames);
@@ -104,7 +100,6 @@ private:
     // The screen picture of frame i as it is cached: made for the zoom and the
     // screen's density.
     QPixmap makePixmap(const QImage& picture) const;
-    void fitToFrame();
 
     cObjectManager* objectManager_;
     std::unique_ptr<cFrameList> frames_;
@@ -120,12 +115,9 @@ private:
     int64_t cachedBytes_ = 0;
     int64_t pixmapBudget_ = kPixmapCacheBytes;
     bool stepPainted_ = false;
-    QSize outerSize_;
     int zoom_ = 1;
     BlockScale scale_;        // the cached pixmaps were made for this
     bool stepForced_ = false; // the next paint draws even while paused
-    bool fitted_ = false;
     WindowTimer* timer_;
-    PositionTracker* tracker_;
     ZoomControl* zoomControl_;
 };

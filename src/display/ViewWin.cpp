@@ -3,30 +3,22 @@
 #include "app/ObjectManager.h"
 #include "frames/FrameList.h"
 #include "palette/TRNManager.h"
-#include "platform/WindowPlacement.h"
 #include "platform/ZoomControl.h"
 
 #include <QCloseEvent>
-#include <QIcon>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QScrollBar>
-#include <QTimer>
 #include <algorithm>
 #include <climits>
 #include <numeric>
 
 TPz4ViewWin::TPz4ViewWin(QWidget* parent, cObjectManager* objectManager,
                          std::unique_ptr<cFrameList> frames)
-    : ToolDialog(parent, closing::ViewClosed,
-                 // A sizing border and a minimise box, but no maximise box.
-                 Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                     Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                     Qt::WindowCloseButtonHint),
+    // A sizing border and a minimise box, but no maximise box.
+    : ToolDialog(parent, closing::ViewClosed, QStringLiteral("Viewer...")),
       objectManager_(objectManager), frames_(std::move(frames)) {
-    setWindowTitle(QStringLiteral("Viewer..."));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/800.png")));
     zoom_ = zoom::clamp(objectManager_->ViZoom);
     MeasureStrip();
 
@@ -40,12 +32,11 @@ TPz4ViewWin::TPz4ViewWin(QWidget* parent, cObjectManager* objectManager,
     connect(scrollBar_, &QScrollBar::valueChanged, this, [this] { update(); });
 
     outerWidth_ = static_cast<int>(std::min<int64_t>(layout_.stripWidth(), WidestWindow));
-    outerSize_ = QSize(outerWidth_, outerHeight());
-    resize(outerSize_);
+    setOuterSize(QSize(outerWidth_, outerHeight()));
     placeScrollBar();
-    PlaceWindow(this, QPoint(objectManager_->ViWX, objectManager_->ViWY));
+    // Only Close stores the place: one still open at the end keeps the saved one.
+    keepPositionIn(objectManager_->ViWX, objectManager_->ViWY, true, OpenAtEnd::KeepsSavedPosition);
 
-    tracker_ = new PositionTracker(this);
     zoomControl_ = new ZoomControl(this, zoom_, [this](int factor) { setZoom(factor); });
     zoomControl_->watchWheel(scrollBar_);
     BuildImages();
@@ -121,9 +112,7 @@ void TPz4ViewWin::setZoom(int factor) {
     zoomControl_->setFactor(factor);
     layout_ = StripLayout(frames_.get(), zoom_);
     scrollBar_->setSingleStep(lineStep());
-    outerSize_.setHeight(outerHeight());
-    const int frameHeight = fitted_ ? frameGeometry().height() - height() : 0;
-    resize(width(), std::max(1, outerSize_.height() - frameHeight));
+    setOuterHeight(outerHeight());
     placeScrollBar();
     const int64_t target =
         std::clamp<int64_t>(layout_.left(k) + into * zoom_ / before, 0, scale_.excess);
@@ -170,26 +159,6 @@ void TPz4ViewWin::placeScrollBar() {
     scrollBar_->setGeometry(0, height() - ScrollBarHeight, width(), ScrollBarHeight);
 }
 
-void TPz4ViewWin::fitToFrame() {
-    // The sizes are outer sizes, frame and caption included; the frame is known
-    // only once the window system has put one around the window.
-    const QSize frame = frameGeometry().size() - size();
-    if (fitted_ || frame.isEmpty())
-        return;
-    fitted_ = true;
-    resize(outerSize_ - frame);
-}
-
-void TPz4ViewWin::showEvent(QShowEvent* event) {
-    ToolDialog::showEvent(event);
-    fitToFrame();
-}
-
-void TPz4ViewWin::moveEvent(QMoveEvent* event) {
-    ToolDialog::moveEvent(event);
-    fitToFrame();
-}
-
 void TPz4ViewWin::resizeEvent(QResizeEvent* event) {
     ToolDialog::resizeEvent(event);
     if (!isMinimized())
@@ -203,12 +172,7 @@ void TPz4ViewWin::paintEvent(QPaintEvent*) {
     busy_ = true;
     PaintStrip();
     busy_ = false;
-    // Some window managers report the frame only after the window is mapped and
-    // send no move: the first paints look again, outside the paint.
-    if (!fitted_ && fitChecks_ < kFitChecks) {
-        ++fitChecks_;
-        QTimer::singleShot(0, this, &TPz4ViewWin::fitToFrame);
-    }
+    checkFrameAfterPaint();
 }
 
 void TPz4ViewWin::PaintStrip() {
@@ -245,12 +209,6 @@ void TPz4ViewWin::PaintStrip() {
                          QString::fromStdString(FrameLabel(node.index)));
         x += w + StripLayout::kGap;
     }
-}
-
-void TPz4ViewWin::storePosition() {
-    const QPoint p = tracker_->position();
-    objectManager_->ViWX = p.x();
-    objectManager_->ViWY = p.y();
 }
 
 void TPz4ViewWin::closeEvent(QCloseEvent* event) {

@@ -13,7 +13,6 @@
 class QScrollBar;
 class cFrameList;
 class cObjectManager;
-class PositionTracker;
 class ZoomControl;
 
 // The viewer: the frames of a chain side by side on one horizontal strip, each
@@ -55,12 +54,9 @@ public:
     const cFrameList* frames() const { return frames_.get(); }
 
 protected:
-    void storePosition() override;
     void closeEvent(QCloseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void moveEvent(QMoveEvent* event) override;
     // Left/Right by the scroll bar's line step, Page Up/Down by the window's
     // width, Home/End to the ends of the strip.
     void keyPressEvent(QKeyEvent* event) override;
@@ -71,7 +67,6 @@ private:
     void PaintStrip();
     void placeScrollBar();
     void releaseFrames();
-    void fitToFrame();
     // Outer height for the current zoom: the tallest frame zoomed plus the room
     // around it, within the screen once zoomed (zoom 1 keeps the plain rule).
     int outerHeight() const;
@@ -88,12 +83,7 @@ private:
     FramePixmapCache pixmaps_;
     ScrollScale scale_{0, 0};
     int outerWidth_ = 0;
-    QSize outerSize_;     // asked for at opening
-    bool fitted_ = false; // the frame has been taken off outerSize_
-    static constexpr int kFitChecks = 3;
-    int fitChecks_ = 0;
     int zoom_ = 1;
     QScrollBar* scrollBar_;
-    PositionTracker* tracker_;
     ZoomControl* zoomControl_;
 };

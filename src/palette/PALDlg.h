@@ -14,14 +14,9 @@ class TPz4PALDlg : public FramedToolWindow {
 public:
     TPz4PALDlg(QWidget* parent, cObjectManager* objectManager, Prompts& prompts,
                FileDialogState& loadState);
-    ~TPz4PALDlg() override;
 
     TPz4PALDlgClient* client() const { return client_; }
 
-protected:
-    void storePosition() override;
-
 private:
-    cObjectManager* objectManager_;
     TPz4PALDlgClient* client_;
 };

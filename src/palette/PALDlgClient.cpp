@@ -3,41 +3,29 @@
 #include "app/ObjectManager.h"
 #include "palette/ColourGrid.h"
 #include "palette/PalManager.h"
-#include "platform/DialogUnits.h"
-#include "platform/FileDrop.h"
-#include "platform/Prompts.h"
 
-#include <QLabel>
+#include <QFrame>
 #include <QPushButton>
 
 namespace {
 
-constexpr int kNoticeId = 417;
-constexpr int kCaptionId = 415;
+constexpr TextPlace kTexts[] = {
+    {417, "This Palette will be used if no one is defined in the loaded frames !!!", 5, 4, 259, 8},
+    {415, "Current Palette:", 4, 16, 56, 8},
+};
+
 constexpr int kLineId = 418;
 
 } // namespace
 
 TPz4PALDlgClient::TPz4PALDlgClient(QWidget* parent, cObjectManager* objectManager, Prompts& prompts,
                                    FileDialogState& loadState)
-    : QWidget(parent), objectManager_(objectManager), prompts_(prompts), loadState_(loadState) {
-    setFont(QFont(QStringLiteral("Arial"), 8));
-    const DialogUnits du(font());
-    setFixedSize(du.size(233, 159));
+    : LoadingDlgClient(parent, prompts, loadState, Filter, QSize(233, 159)),
+      objectManager_(objectManager) {
+    const DialogUnits& du = units();
 
-    auto* notice = new QLabel(
-        QStringLiteral("This Palette will be used if no one is defined in the loaded frames !!!"),
-        this);
-    notice->setObjectName(QString::number(kNoticeId));
-    notice->setGeometry(du.rect(5, 4, 259, 8));
-
-    auto* caption = new QLabel(QStringLiteral("Current Palette:"), this);
-    caption->setObjectName(QString::number(kCaptionId));
-    caption->setGeometry(du.rect(4, 16, 56, 8));
-
-    name_ = new QLabel(this);
-    name_->setObjectName(QString::number(NameId));
-    name_->setGeometry(du.rect(60, 16, 168, 8));
+    PlaceTexts(this, du, kTexts);
+    addNameLine(NameId, QRect(60, 16, 168, 8));
 
     auto* line = new QFrame(this);
     line->setObjectName(QString::number(kLineId));
@@ -57,17 +45,9 @@ TPz4PALDlgClient::TPz4PALDlgClient(QWidget* parent, cObjectManager* objectManage
     auto* exit = new QPushButton(QStringLiteral("Exit"), this);
     exit->setObjectName(QString::number(ExitId));
     exit->setGeometry(du.rect(184, 144, 44, 12));
-    // The frame's close request: position stored, main window told once.
-    connect(exit, &QPushButton::clicked, this, [this] { window()->close(); });
+    connect(exit, &QPushButton::clicked, this, &TPz4PALDlgClient::closeWindow);
 
-    new FileDropTarget(this, &loadState_, [this](const std::string& path) { loadPath(path); });
     showPalette();
-}
-
-void TPz4PALDlgClient::Load() {
-    const std::optional<FileChoice> choice = prompts_.openFile(this, Filter, loadState_);
-    if (choice)
-        loadPath(choice->path);
 }
 
 void TPz4PALDlgClient::loadPath(const std::string& path) {
@@ -79,7 +59,6 @@ void TPz4PALDlgClient::loadPath(const std::string& path) {
 
 void TPz4PALDlgClient::showPalette() {
     const cPalManager* palette = objectManager_->palManager.get();
-    const char* name = palette ? palette->GetName() : nullptr;
-    name_->setText(name ? QString::fromLocal8Bit(name) : QStringLiteral("none Loaded..."));
+    showName(palette ? palette->GetName() : nullptr);
     grid_->update();
 }

@@ -15,14 +15,9 @@ class TPz4TRNDlg : public FramedToolWindow {
 public:
     TPz4TRNDlg(QWidget* parent, cObjectManager* objectManager, Prompts& prompts,
                FileDialogState& loadState);
-    ~TPz4TRNDlg() override;
 
     TPz4TRNDlgClient* client() const { return client_; }
 
-protected:
-    void storePosition() override;
-
 private:
-    cObjectManager* objectManager_;
     TPz4TRNDlgClient* client_;
 };

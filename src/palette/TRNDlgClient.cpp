@@ -4,20 +4,11 @@
 #include "palette/ColourGrid.h"
 #include "palette/PalManager.h"
 #include "palette/TRNManager.h"
-#include "platform/DialogUnits.h"
-#include "platform/FileDrop.h"
-#include "platform/Prompts.h"
 
-#include <QLabel>
+#include <QFrame>
 #include <QPushButton>
 
 namespace {
-
-struct TextPlace {
-    int id;
-    const char* text;
-    int x, y, width, height;
-};
 
 constexpr TextPlace kTexts[] = {
     {415, "Current TRN:", 4, 4, 56, 8},
@@ -37,16 +28,11 @@ constexpr LinePlace kLines[] = {{418, 16}, {102, 156}};
 
 TPz4TRNDlgClient::TPz4TRNDlgClient(QWidget* parent, cObjectManager* objectManager, Prompts& prompts,
                                    FileDialogState& loadState)
-    : QWidget(parent), objectManager_(objectManager), prompts_(prompts), loadState_(loadState) {
-    setFont(QFont(QStringLiteral("Arial"), 8));
-    const DialogUnits du(font());
-    setFixedSize(du.size(313, 182));
+    : LoadingDlgClient(parent, prompts, loadState, Filter, QSize(313, 182)),
+      objectManager_(objectManager) {
+    const DialogUnits& du = units();
 
-    for (const TextPlace& t : kTexts) {
-        auto* label = new QLabel(QString::fromLatin1(t.text), this);
-        label->setObjectName(QString::number(t.id));
-        label->setGeometry(du.rect(t.x, t.y, t.width, t.height));
-    }
+    PlaceTexts(this, du, kTexts);
     for (const LinePlace& l : kLines) {
         auto* line = new QFrame(this);
         line->setObjectName(QString::number(l.id));
@@ -54,9 +40,7 @@ TPz4TRNDlgClient::TPz4TRNDlgClient(QWidget* parent, cObjectManager* objectManage
         line->setGeometry(du.rect(4, l.y, 304, 1));
     }
 
-    name_ = new QLabel(this);
-    name_->setObjectName(QString::number(NameId));
-    name_->setGeometry(du.rect(60, 4, 168, 8));
+    addNameLine(NameId, QRect(60, 4, 168, 8));
 
     // The untranslated palette, drawn only while it has a name.
     left_ = new ColourGrid(
@@ -85,26 +69,16 @@ TPz4TRNDlgClient::TPz4TRNDlgClient(QWidget* parent, cObjectManager* objectManage
     const ButtonPlace buttons[] = {
         {LoadId, "Load", 5, &TPz4TRNDlgClient::Load},
         {ResetId, "Reset", 134, &TPz4TRNDlgClient::Reset},
-        {ExitId, "Exit", 265, nullptr},
+        {ExitId, "Exit", 265, &TPz4TRNDlgClient::closeWindow},
     };
     for (const ButtonPlace& b : buttons) {
         auto* button = new QPushButton(QString::fromLatin1(b.text), this);
         button->setObjectName(QString::number(b.id));
         button->setGeometry(du.rect(b.x, 164, 44, 12));
-        if (b.action)
-            connect(button, &QPushButton::clicked, this, b.action);
-        else // the frame's close request: position stored, main window told once
-            connect(button, &QPushButton::clicked, this, [this] { window()->close(); });
+        connect(button, &QPushButton::clicked, this, b.action);
     }
 
-    new FileDropTarget(this, &loadState_, [this](const std::string& path) { loadPath(path); });
     showTable();
-}
-
-void TPz4TRNDlgClient::Load() {
-    const std::optional<FileChoice> choice = prompts_.openFile(this, Filter, loadState_);
-    if (choice)
-        loadPath(choice->path);
 }
 
 void TPz4TRNDlgClient::loadPath(const std::string& path) {
@@ -119,8 +93,7 @@ void TPz4TRNDlgClient::Reset() {
 
 void TPz4TRNDlgClient::showTable() {
     const cTRNManager* table = objectManager_->trnManager.get();
-    const char* name = table ? table->GetName() : nullptr;
-    name_->setText(name ? QString::fromLocal8Bit(name) : QStringLiteral("none Loaded..."));
+    showName(table ? table->GetName() : nullptr);
     left_->update();
     right_->update();
 }

@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <QLabel>
 
 namespace {
 
@@ -36,4 +37,12 @@ QRect DialogUnits::rect(int x, int y, int width, int height) const {
 
 QSize DialogUnits::size(int width, int height) const {
     return QSize(x(width), y(height));
+}
+
+void PlaceTexts(QWidget* dialog, const DialogUnits& units, std::span<const TextPlace> texts) {
+    for (const TextPlace& t : texts) {
+        auto* label = new QLabel(QString::fromLatin1(t.text), dialog);
+        label->setObjectName(QString::number(t.id));
+        label->setGeometry(units.rect(t.x, t.y, t.width, t.height));
+    }
 }

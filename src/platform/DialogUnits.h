@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QRect>
+#include <span>
 
 class QFont;
+class QWidget;
 
 // Converts the dialog units the window layouts are given in to pixels, from
 // the dialog font's base units: baseX is the font's average character width
@@ -24,3 +26,14 @@ private:
     int baseX_;
     int baseY_;
 };
+
+// A dialog's static text: its control id, which is its object name, its text
+// and its place in dialog units.
+struct TextPlace {
+    int id;
+    const char* text;
+    int x, y, width, height;
+};
+
+// Puts a label for each text on `dialog`, at its place.
+void PlaceTexts(QWidget* dialog, const DialogUnits& units, std::span<const TextPlace> texts);

@@ -2,8 +2,6 @@
 
 #include "platform/ToolDialog.h"
 
-class PositionTracker;
-
 // A tool window made of a caption frame around one client dialog: the frame
 // takes the client's size and cannot be resized or maximised; it has the system
 // menu, minimise and close boxes and the program's icon. The client does the
@@ -16,9 +14,4 @@ public:
 protected:
     // Puts the client in place, filling the frame.
     void setClient(QWidget* client);
-    // The position last recorded while the frame was in its normal state.
-    QPoint recordedPosition() const;
-
-private:
-    PositionTracker* tracker_;
 };

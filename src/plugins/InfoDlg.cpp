@@ -2,7 +2,6 @@
 
 #include "app/ObjectManager.h"
 #include "platform/DialogUnits.h"
-#include "platform/WindowPlacement.h"
 #include "plugins/DllManager.h"
 
 #include <QGroupBox>
@@ -12,12 +11,6 @@
 #include <QPushButton>
 
 namespace {
-
-struct TextPlace {
-    int id;
-    const char* text;
-    int x, y, width, height;
-};
 
 // The about text: fixed, never changed while the window is open.
 constexpr TextPlace kAbout[] = {
@@ -68,11 +61,7 @@ TPz4InfoDlg::TPz4InfoDlg(QWidget* parent, cObjectManager* objectManager)
     aboutFrame->setFrameStyle(QFrame::Box | QFrame::Sunken);
     aboutFrame->setGeometry(du.rect(152, 4, 156, 52));
 
-    for (const TextPlace& t : kAbout) {
-        auto* label = new QLabel(QString::fromLatin1(t.text), this);
-        label->setObjectName(QString::number(t.id));
-        label->setGeometry(du.rect(t.x, t.y, t.width, t.height));
-    }
+    PlaceTexts(this, du, kAbout);
 
     auto* group = new QGroupBox(QStringLiteral("DLL Info"), this);
     group->setObjectName(QStringLiteral("401"));
@@ -85,11 +74,7 @@ TPz4InfoDlg::TPz4InfoDlg(QWidget* parent, cObjectManager* objectManager)
     pluginList_->setSelectionMode(QAbstractItemView::SingleSelection);
     connect(pluginList_, &QListWidget::itemSelectionChanged, this, &TPz4InfoDlg::ShowPlugin);
 
-    for (const TextPlace& t : kLabels) {
-        auto* label = new QLabel(QString::fromLatin1(t.text), this);
-        label->setObjectName(QString::number(t.id));
-        label->setGeometry(du.rect(t.x, t.y, t.width, t.height));
-    }
+    PlaceTexts(this, du, kLabels);
     const auto makeValue = [&](int id, int y, int width) {
         auto* label = new QLabel(this);
         label->setObjectName(QString::number(id));
@@ -110,13 +95,8 @@ TPz4InfoDlg::TPz4InfoDlg(QWidget* parent, cObjectManager* objectManager)
     exit->setGeometry(du.rect(131, 128, 50, 14));
     connect(exit, &QPushButton::clicked, this, &ToolDialog::Close);
 
-    tracker_ = new PositionTracker(this);
-}
-
-TPz4InfoDlg::~TPz4InfoDlg() {
-    // A window closed earlier stored its position then; a later one may have stored since.
-    if (!closed())
-        storePosition();
+    // The main window places it.
+    keepPositionIn(objectManager_->InX, objectManager_->InY, false);
 }
 
 void TPz4InfoDlg::FillPluginList() {
@@ -138,10 +118,4 @@ void TPz4InfoDlg::ShowPlugin() {
     authorText_->setText(textOrEmpty(plugins->PluginAuthor(i)));
     versionText_->setText(textOrEmpty(plugins->PluginVersion(i)));
     supportsText_->setText(textOrEmpty(plugins->PluginDescription(i)));
-}
-
-void TPz4InfoDlg::storePosition() {
-    const QPoint p = tracker_->position();
-    objectManager_->InX = p.x();
-    objectManager_->InY = p.y();
 }

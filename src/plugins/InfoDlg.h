@@ -4,7 +4,6 @@
 
 class QLabel;
 class QListWidget;
-class PositionTracker;
 class cObjectManager;
 
 // The information window: the program's title line and about text, and the
@@ -22,13 +21,9 @@ public:
     static constexpr int TitleId = 412;
 
     TPz4InfoDlg(QWidget* parent, cObjectManager* objectManager);
-    ~TPz4InfoDlg() override;
 
     // One line per plug-in, in the plug-in manager's order.
     void FillPluginList();
-
-protected:
-    void storePosition() override;
 
 private:
     void ShowPlugin();
@@ -38,5 +33,4 @@ private:
     QLabel* authorText_;
     QLabel* versionText_;
     QLabel* supportsText_;
-    PositionTracker* tracker_;
 };

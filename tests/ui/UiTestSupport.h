@@ -1,6 +1,11 @@
 #pragma once
 
+#include "TempWorkDir.h"
+#include "app/MainDlg.h"
 #include "app/Pz4App.h"
+#include "app/SDIDecFrame.h"
+#include "platform/ScriptedPrompts.h"
+#include "platform/ToolDialog.h"
 
 #include <QCoreApplication>
 #include <QDropEvent>
@@ -9,6 +14,8 @@
 #include <QUrl>
 #include <QWidget>
 #include <fstream>
+#include <gtest/gtest.h>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,6 +30,13 @@ inline TPz4App& app() {
     static TPz4App* instance = new TPz4App(argc, argv);
     return *instance;
 }
+
+// A parent window that records the closing messages its tool windows send it.
+class ClosingRecorder : public QWidget, public ClosingReceiver {
+public:
+    void closingNotification(int message) override { messages.push_back(message); }
+    std::vector<int> messages;
+};
 
 // Runs the deletions windows asked for (closed tool windows, Exit).
 inline void runDeferredDeletes() {
@@ -70,5 +84,45 @@ inline std::vector<std::string> readLines(const std::string& path) {
     }
     return lines;
 }
+
+// The program driven through its main window, started on a scripted prompter
+// in a working directory of its own.
+class MainWindowFixture : public ::testing::Test {
+protected:
+    void SetUp() override { app(); }
+    void TearDown() override {
+        frame.reset();
+        runDeferredDeletes();
+    }
+
+    // Opens the main window as the program starts, in `dir`.
+    void start() {
+        auto p = std::make_unique<ScriptedPrompts>();
+        prompts = p.get();
+        frame = std::make_unique<TSDIDecFrame>(std::move(p));
+        TPz4App::ShowNormalised(frame.get());
+    }
+    TPz4MainDlg* dlg() const { return frame->client(); }
+    std::string path(const std::string& name) const { return (dir.path() / name).string(); }
+    // The messages shown so far, each as "caption: text".
+    std::vector<std::string> messages() const {
+        std::vector<std::string> m;
+        for (const auto& msg : prompts->messages)
+            m.push_back(msg.caption + ": " + msg.text);
+        return m;
+    }
+    // What the fixture plug-in `stem` logged, less its loading and unloading.
+    std::vector<std::string> saveLog(const std::string& stem = "pzuifix") const {
+        std::vector<std::string> lines;
+        for (const std::string& l : readLines(path(stem + ".log")))
+            if (l.rfind("Load", 0) != 0 && l != "UnloadObject")
+                lines.push_back(l);
+        return lines;
+    }
+
+    TempWorkDir dir;
+    ScriptedPrompts* prompts = nullptr;
+    std::unique_ptr<TSDIDecFrame> frame;
+};
 
 } // namespace pz4test

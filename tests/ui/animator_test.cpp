@@ -29,27 +29,13 @@ namespace {
 using pz4test::readLines;
 using Client = TPz4AnimDlgClient;
 
-class AnimatorTest : public ::testing::Test {
+class AnimatorTest : public pz4test::MainWindowFixture {
 protected:
-    void SetUp() override { pz4test::app(); }
-    void TearDown() override {
-        frame.reset();
-        pz4test::runDeferredDeletes();
-    }
-
     void plugin(const std::string& cfg = {}) {
         dir.addFixture("pzuifix");
         dir.write("pzuifix.cfg", cfg);
     }
-    void start() {
-        auto p = std::make_unique<ScriptedPrompts>();
-        prompts = p.get();
-        frame = std::make_unique<TSDIDecFrame>(std::move(p));
-        TPz4App::ShowNormalised(frame.get());
-    }
-    TPz4MainDlg* dlg() const { return frame->client(); }
     cObjectManager& objects() const { return *dlg()->objectManager(); }
-    std::string path(const std::string& name) const { return (dir.path() / name).string(); }
     void load(const std::string& name) {
         if (!dir.exists(name))
             dir.write(name, std::string());
@@ -99,22 +85,6 @@ protected:
         prompts->answer(path(name));
         press(Client::LoadScriptId);
     }
-    std::vector<std::string> messages() const {
-        std::vector<std::string> m;
-        for (const auto& msg : prompts->messages)
-            m.push_back(msg.caption + ": " + msg.text);
-        return m;
-    }
-    std::vector<std::string> saveLog() const {
-        std::vector<std::string> lines;
-        for (const std::string& l : readLines(path("pzuifix.log")))
-            if (l.rfind("Load", 0) != 0 && l != "UnloadObject")
-                lines.push_back(l);
-        return lines;
-    }
-    pz4test::TempWorkDir dir;
-    ScriptedPrompts* prompts = nullptr;
-    std::unique_ptr<TSDIDecFrame> frame;
 };
 
 TEST_F(AnimatorTest, ControlsStandAtTheirPlacesWithTheirTexts) {

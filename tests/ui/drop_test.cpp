@@ -122,24 +122,15 @@ TEST_F(FileDropTest, AWindowGoneBeforeTheQueuedLoadLoadsNothing) {
     EXPECT_EQ(loads, 0);
 }
 
-class MainWindowDropTest : public ::testing::Test {
+class MainWindowDropTest : public pz4test::MainWindowFixture {
 protected:
     void SetUp() override {
-        pz4test::app();
+        MainWindowFixture::SetUp();
         dir.addFixture("pzuifix");
         dir.write("pzuifix.cfg", std::string());
-        auto p = std::make_unique<ScriptedPrompts>();
-        prompts = p.get();
-        frame = std::make_unique<TSDIDecFrame>(std::move(p));
-        TPz4App::ShowNormalised(frame.get());
-    }
-    void TearDown() override {
-        frame.reset();
-        pz4test::runDeferredDeletes();
+        start();
     }
 
-    TPz4MainDlg* dlg() const { return frame->client(); }
-    std::string path(const std::string& name) const { return (dir.path() / name).string(); }
     QUrl file(const std::string& name) const {
         dir.write(name, std::string());
         return fileUrl(dir.path() / name);
@@ -157,16 +148,6 @@ protected:
             ->model()
             ->rowCount();
     }
-    std::vector<std::string> messages() const {
-        std::vector<std::string> m;
-        for (const auto& msg : prompts->messages)
-            m.push_back(msg.caption + ": " + msg.text);
-        return m;
-    }
-
-    pz4test::TempWorkDir dir;
-    ScriptedPrompts* prompts = nullptr;
-    std::unique_ptr<TSDIDecFrame> frame;
 };
 
 TEST_F(MainWindowDropTest, ADroppedFileIsLoadedAsTheLoadDialogWouldLoadIt) {

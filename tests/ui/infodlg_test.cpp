@@ -18,17 +18,11 @@ namespace {
 using pz4test::libraryFileName;
 
 // Stands in for the main window: records the closing notifications it receives.
-class Receiver : public QWidget, public ClosingReceiver {
-public:
-    void closingNotification(int message) override { messages.push_back(message); }
-    std::vector<int> messages;
-};
-
 class InfoDlgTest : public ::testing::Test {
 protected:
     void SetUp() override {
         pz4test::app();
-        parent = std::make_unique<Receiver>();
+        parent = std::make_unique<pz4test::ClosingRecorder>();
     }
     void TearDown() override {
         delete dlg.data();
@@ -64,7 +58,7 @@ protected:
     }
 
     pz4test::TempWorkDir dir;
-    std::unique_ptr<Receiver> parent;
+    std::unique_ptr<pz4test::ClosingRecorder> parent;
     std::unique_ptr<cObjectManager> objects;
     QPointer<TPz4InfoDlg> dlg;
 };

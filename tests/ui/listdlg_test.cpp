@@ -15,17 +15,11 @@
 namespace {
 
 // Stands in for the main window: records the closing notifications it receives.
-class Receiver : public QWidget, public ClosingReceiver {
-public:
-    void closingNotification(int message) override { messages.push_back(message); }
-    std::vector<int> messages;
-};
-
 class ListDlgTest : public ::testing::Test {
 protected:
     void SetUp() override {
         pz4test::app();
-        parent = std::make_unique<Receiver>();
+        parent = std::make_unique<pz4test::ClosingRecorder>();
         objects = std::make_unique<cObjectManager>();
         dlg = new TPz4ListDlg(parent.get(), objects.get());
         dlg->show();
@@ -60,7 +54,7 @@ protected:
     }
 
     pz4test::TempWorkDir dir; // no plug-ins, no pz.ini
-    std::unique_ptr<Receiver> parent;
+    std::unique_ptr<pz4test::ClosingRecorder> parent;
     std::unique_ptr<cObjectManager> objects;
     QPointer<TPz4ListDlg> dlg;
 };

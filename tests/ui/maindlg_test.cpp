@@ -20,30 +20,16 @@ namespace {
 
 using pz4test::readLines;
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public pz4test::MainWindowFixture {
 protected:
-    void SetUp() override { pz4test::app(); }
-    void TearDown() override {
-        frame.reset();
-        pz4test::runDeferredDeletes();
-    }
-
     void plugin(const std::string& stem, const std::string& cfg = {}) {
         dir.addFixture("pzuifix", pz4test::libraryFileName(stem));
         dir.write(stem + ".cfg", cfg);
     }
-    void start() {
-        auto p = std::make_unique<ScriptedPrompts>();
-        prompts = p.get();
-        frame = std::make_unique<TSDIDecFrame>(std::move(p));
-        TPz4App::ShowNormalised(frame.get());
-    }
-    TPz4MainDlg* dlg() const { return frame->client(); }
     QPushButton* button(int id) const {
         return frame->findChild<QPushButton*>(QString::number(id));
     }
     void click(int id) { QTest::mouseClick(button(id), Qt::LeftButton); }
-    std::string path(const std::string& name) const { return (dir.path() / name).string(); }
 
     // Loads `name` (created empty) through the Load button.
     void load(const std::string& name) {
@@ -60,23 +46,6 @@ protected:
             list()->selectionModel()->select(list()->model()->index(r, 0),
                                              QItemSelectionModel::Select);
     }
-    std::vector<std::string> messages() const {
-        std::vector<std::string> m;
-        for (const auto& msg : prompts->messages)
-            m.push_back(msg.caption + ": " + msg.text);
-        return m;
-    }
-    std::vector<std::string> saveLog(const std::string& stem = "pzuifix") const {
-        std::vector<std::string> lines;
-        for (const std::string& l : readLines(path(stem + ".log")))
-            if (l.rfind("Load", 0) != 0 && l != "UnloadObject")
-                lines.push_back(l);
-        return lines;
-    }
-
-    pz4test::TempWorkDir dir;
-    ScriptedPrompts* prompts = nullptr;
-    std::unique_ptr<TSDIDecFrame> frame;
 };
 
 TEST_F(MainWindowTest, StartsAsAFixedFrameAroundTheButtonBar) {

@@ -26,12 +26,6 @@ namespace {
 using Cells = std::vector<QRgb>; // the 256 colours a grid should show, entry 0 first
 
 // Stands in for the main window: records the closing notifications it receives.
-class Receiver : public QWidget, public ClosingReceiver {
-public:
-    void closingNotification(int message) override { messages.push_back(message); }
-    std::vector<int> messages;
-};
-
 // A palette whose 256 entries all differ: entry k is (k, 3k mod 256, 255 - k).
 std::vector<unsigned char> rampPalette() {
     std::vector<unsigned char> bytes;
@@ -127,7 +121,7 @@ protected:
     void SetUp() override {
         pz4test::app();
         dir.write("ramp.pal", rampPalette());
-        parent = std::make_unique<Receiver>();
+        parent = std::make_unique<pz4test::ClosingRecorder>();
     }
     void TearDown() override {
         delete pal.data();
@@ -161,7 +155,7 @@ protected:
     ScriptedPrompts prompts;
     FileDialogState paletteState;
     FileDialogState trnState;
-    std::unique_ptr<Receiver> parent;
+    std::unique_ptr<pz4test::ClosingRecorder> parent;
     std::unique_ptr<cObjectManager> objects;
     QPointer<TPz4PALDlg> pal;
     QPointer<TPz4TRNDlg> trn;

@@ -2,12 +2,14 @@
 
 #include "platform/DialogUnits.h"
 #include "platform/QtPrompts.h"
+#include "platform/ToolDialog.h"
 #include "platform/WindowPlacement.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -194,6 +196,53 @@ TEST(WindowPlacement, ASizeGivenAfterPlacingStands) {
     QCoreApplication::processEvents();
     EXPECT_EQ(window.size(), QSize(300, 250));
     EXPECT_EQ(window.pos(), QPoint(40, 30));
+}
+
+// A tool window whose position lives in two fields of its owner.
+class KeptWindow : public ToolDialog {
+public:
+    KeptWindow(QWidget* parent, int& x, int& y, bool placeThere, OpenAtEnd atEnd)
+        : ToolDialog(parent, closing::ListClosed, QStringLiteral("kept")) {
+        resize(100, 60);
+        keepPositionIn(x, y, placeThere, atEnd);
+    }
+};
+
+TEST(ToolDialog, KeepsItsPositionInItsOwnersFields) {
+    pz4test::app();
+    using End = ToolDialog::OpenAtEnd;
+    struct Case {
+        const char* what;
+        bool placeThere;
+        End atEnd;
+        bool closeFirst;
+        QPoint opensAt; // where the window stands before it is moved
+        QPoint kept;    // the fields once the window is gone
+    } const cases[] = {
+        {"closed", true, End::StoresPosition, true, QPoint(30, 40), QPoint(150, 160)},
+        {"destroyed open", true, End::StoresPosition, false, QPoint(30, 40), QPoint(150, 160)},
+        {"destroyed open, keeping the saved place", true, End::KeepsSavedPosition, false,
+         QPoint(30, 40), QPoint(30, 40)},
+        {"closed, keeping the saved place when open at the end", true, End::KeepsSavedPosition,
+         true, QPoint(30, 40), QPoint(150, 160)},
+        {"not placed", false, End::StoresPosition, true, QPoint(0, 0), QPoint(150, 160)},
+    };
+    for (const Case& c : cases) {
+        pz4test::ClosingRecorder owner;
+        int x = 30, y = 40;
+        QPointer<KeptWindow> window = new KeptWindow(&owner, x, y, c.placeThere, c.atEnd);
+        EXPECT_EQ(window->pos(), c.opensAt) << c.what;
+        window->show();
+        window->move(150, 160);
+        QCoreApplication::processEvents();
+        if (c.closeFirst) {
+            window->Close();
+            EXPECT_EQ(owner.messages, std::vector<int>{closing::ListClosed}) << c.what;
+        }
+        delete window.data();
+        pz4test::runDeferredDeletes();
+        EXPECT_EQ(QPoint(x, y), c.kept) << c.what;
+    }
 }
 
 } // namespace

@@ -16,11 +16,6 @@
 namespace {
 
 // Stands in for the animator: records the closing messages it is sent.
-struct Receiver : QWidget, ClosingReceiver {
-    void closingNotification(int m) override { messages.push_back(m); }
-    std::vector<int> messages;
-};
-
 // Pixel value v is shown as (v, 100, 200), so a grabbed colour names its value.
 std::vector<unsigned char> valuePalette() {
     std::vector<unsigned char> p(768);
@@ -57,7 +52,7 @@ protected:
     void SetUp() override {
         pz4test::app();
         objects = std::make_unique<cObjectManager>();
-        parent = std::make_unique<Receiver>();
+        parent = std::make_unique<pz4test::ClosingRecorder>();
     }
     void TearDown() override {
         delete player;
@@ -109,7 +104,7 @@ protected:
     std::unique_ptr<cObjectManager> objects;
     std::vector<unsigned char> palette = valuePalette();
     std::vector<Frame> frames;
-    std::unique_ptr<Receiver> parent;
+    std::unique_ptr<pz4test::ClosingRecorder> parent;
     QPointer<TPz4AnimWin> player;
     std::vector<int> drawn;
 };

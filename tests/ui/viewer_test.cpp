@@ -29,12 +29,6 @@
 namespace {
 
 // Stands in for the main window: records the closing messages it is sent.
-class Receiver : public QWidget, public ClosingReceiver {
-public:
-    void closingNotification(int message) override { received.push_back(message); }
-    std::vector<int> received;
-};
-
 // Colour of palette entry k in the frames' own palettes: every entry distinct.
 QRgb ownColour(int k) {
     return qRgb(k, 255 - k, (k * 3) & 0xFF);
@@ -44,7 +38,7 @@ class ViewerWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         pz4test::app();
-        receiver = std::make_unique<Receiver>();
+        receiver = std::make_unique<pz4test::ClosingRecorder>();
         om = std::make_unique<cObjectManager>();
         for (int k = 0; k < 256; ++k) {
             ownPalette[size_t(3 * k)] = static_cast<unsigned char>(qRed(ownColour(k)));
@@ -92,7 +86,7 @@ protected:
     std::deque<std::vector<unsigned char>> buffers;
     std::unique_ptr<cFrameList> first;
     cFrameList* last = nullptr;
-    std::unique_ptr<Receiver> receiver;
+    std::unique_ptr<pz4test::ClosingRecorder> receiver;
     QPointer<TPz4ViewWin> window;
 };
 
@@ -296,7 +290,7 @@ TEST_F(ViewerWindowTest, CloseStoresThePositionNotifiesOnceAndDropsTheChain) {
     window->move(33, 44);
     window->Close();
     window->Close();
-    EXPECT_EQ(receiver->received, std::vector<int>{closing::ViewClosed});
+    EXPECT_EQ(receiver->messages, std::vector<int>{closing::ViewClosed});
     EXPECT_EQ(om->ViWX, 33);
     EXPECT_EQ(om->ViWY, 44);
     ASSERT_TRUE(window);
@@ -534,26 +528,16 @@ TEST(FramePixmapCache, APixmapLargerThanTheBoundIsStillDrawn) {
 
 // The View command through the main window, frames from the ui fixture plug-in:
 // frame k is (1 + k % 4) x 2 pixels of value k, odd frames with their own palette.
-class ViewCommandTest : public ::testing::Test {
+class ViewCommandTest : public pz4test::MainWindowFixture {
 protected:
-    void SetUp() override { pz4test::app(); }
-    void TearDown() override {
-        frame.reset();
-        pz4test::runDeferredDeletes();
-    }
-
     void start(const std::string& cfg) {
         dir.addFixture("pzuifix");
         dir.write("pzuifix.cfg", cfg);
-        auto p = std::make_unique<ScriptedPrompts>();
-        prompts = p.get();
-        frame = std::make_unique<TSDIDecFrame>(std::move(p));
-        TPz4App::ShowNormalised(frame.get());
+        MainWindowFixture::start();
     }
-    TPz4MainDlg* dlg() const { return frame->client(); }
     void load(const std::string& name) {
         dir.write(name, std::string());
-        prompts->answer((dir.path() / name).string());
+        prompts->answer(path(name));
         dlg()->CmLoad();
     }
     void select(std::initializer_list<int> rows) {
@@ -575,16 +559,6 @@ protected:
             indices.push_back(n->index);
         return indices;
     }
-    std::vector<std::string> messages() const {
-        std::vector<std::string> m;
-        for (const auto& msg : prompts->messages)
-            m.push_back(msg.caption + ": " + msg.text);
-        return m;
-    }
-
-    pz4test::TempWorkDir dir;
-    ScriptedPrompts* prompts = nullptr;
-    std::unique_ptr<TSDIDecFrame> frame;
 };
 
 TEST_F(ViewCommandTest, RefusalsBeforeAnyViewer) {
