@@ -226,6 +226,9 @@ void TPz4AnimWin::paintEvent(QPaintEvent* event) {
     const QRegion rest = event->region().subtracted(drawn);
     for (const QRect& r : rest)
         painter.fillRect(r, palette().window());
+    // Some window managers report the frame only after the first paints, with
+    // no move to tell of it; the outer size is fitted then, as the viewer's is.
+    checkFrameAfterPaint();
 }
 
 void TPz4AnimWin::closeEvent(QCloseEvent* event) {
