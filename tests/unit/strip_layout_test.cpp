@@ -133,14 +133,12 @@ TEST(StripLayout, StripsWiderThan32BitsStayExact) {
     EXPECT_EQ(scale.position(1), scale.unit);
 }
 
+// The window-sized ranges are checked on the viewer itself; here the ends of the int range.
 TEST(ScrollScale, RangeOfTheScrollBar) {
     struct {
         int64_t strip, window;
         int maximum;
-    } const cases[] = {
-        {365, 365, 0},   {1000, 600, 400}, {1000, 800, 200},
-        {1000, 1000, 0}, {1000, 1200, 0},  {int64_t(INT_MAX) + 600, 600, INT_MAX},
-    };
+    } const cases[] = {{1000, 1200, 0}, {int64_t(INT_MAX) + 600, 600, INT_MAX}};
     for (const auto& c : cases) {
         const ScrollScale s(c.strip, c.window);
         EXPECT_EQ(s.maximum, c.maximum) << c.strip << " in " << c.window;
