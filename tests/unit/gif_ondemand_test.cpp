@@ -2,7 +2,6 @@
 // alone, any lock order giving what decoding everything gives, memory that follows
 // what is locked, and damage found late.
 
-#include "ExternalTools.h"
 #include "GifCodec.h"
 #include "GifRecording.h"
 #include "GifTestColours.h"
@@ -54,50 +53,6 @@ TEST(GifOnDemand, NineHundredFrameRecordingOpensWithEveryFrameAndHoldsOnlyWhatIs
     EXPECT_GE(source->heldBytes(), 3 * screen);
     EXPECT_LT(source->heldBytes(), 4 * screen);
     EXPECT_EQ(source->frameCount(), 900);
-}
-
-// As above, written by Pillow, where it is installed: a writer other than ours, with
-// its own choice of frame rectangles and disposal.
-TEST(GifOnDemand, PillowRecordingOpensWithEveryFrame) {
-    const std::string python = pz4test::pillowPython();
-    if (python.empty())
-        GTEST_SKIP() << "Pillow is not installed";
-    pz4test::TempWorkDir dir;
-    dir.write("record.py", std::string(R"(
-import sys
-from PIL import Image, ImageDraw
-n, w, h, out = int(sys.argv[1]), int(sys.argv[2]), int(sys.argv[3]), sys.argv[4]
-base = Image.new('P', (w, h), 0)
-base.putpalette([0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255] + [128] * (252 * 3))
-draw = ImageDraw.Draw(base)
-for y in range(0, h, 8):
-    draw.rectangle([0, y, w - 1, y + 3], fill=1 + (y // 8) % 3)
-def frames():
-    for k in range(1, n):
-        im = base.copy()
-        x, y = (k * 7) % (w - 16), (k * 5) % (h - 16)
-        ImageDraw.Draw(im).rectangle([x, y, x + 15, y + 15], fill=1 + k % 3)
-        yield im
-base.save(out, save_all=True, append_images=frames(), duration=33, loop=0)
-im = Image.open(out)
-open(out + '.count', 'w').write(str(im.n_frames))
-im.seek(n - 1)
-open(out + '.last', 'wb').write(im.convert('RGB').tobytes())
-)"));
-    ASSERT_TRUE(pz4test::succeeds(python + " record.py 900 640 480 pillow.gif"));
-    ASSERT_EQ(dir.read("pillow.gif.count"), "900");
-    auto source = open(pz4test::readFileBytes(dir.path() / "pillow.gif"));
-    ASSERT_NE(source, nullptr);
-    EXPECT_EQ(source->frameCount(), 900);
-    const pz4fmt::Frame* last = source->lock(899);
-    ASSERT_NE(last, nullptr);
-    std::vector<uint8_t> rgb; // top row first, as Pillow lists it
-    for (int y = 0; y < last->height; ++y)
-        for (int x = 0; x < last->width; ++x) {
-            const Rgb c = colourAt(*last, x, y);
-            rgb.insert(rgb.end(), {c.r, c.g, c.b});
-        }
-    EXPECT_EQ(rgb, pz4test::readFileBytes(dir.path() / "pillow.gif.last"));
 }
 
 // Every drawing feature at random: frames of any size, partly off screen, all four
