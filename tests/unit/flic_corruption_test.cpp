@@ -15,22 +15,18 @@ namespace {
 
 // A written animation: palette changes, deltas of both kinds, a repeated frame.
 Bytes writtenSample() {
-    std::vector<Bytes> pixels;
+    std::vector<Bytes> pixels(5, Bytes(7 * 5));
     std::vector<pz4fmt::Palette> palettes(5);
-    for (int k = 0; k < 5; ++k) {
-        Bytes p(7 * 5);
-        for (size_t i = 0; i < p.size(); ++i)
-            p[i] =
-                static_cast<uint8_t>(k == 3 ? (i * 37 + 11) % 256 : (i / 4 + (k == 1 ? i % 2 : 0)));
-        pixels.push_back(k == 2 ? pixels[1] : p);
-        for (size_t i = 0; i < 768; ++i)
-            palettes[static_cast<size_t>(k)][i] =
-                static_cast<uint8_t>(k >= 3 && i < 30 ? 255 - i : i);
-    }
     std::vector<pz4fmt::SaveInput> in;
-    for (size_t k = 0; k < 5; ++k)
-        in.push_back(
-            {"x", pixels[k].data(), palettes[k].data(), 7, 5, 256, static_cast<int>(k) + 3});
+    for (size_t k = 0; k < 5; ++k) {
+        for (size_t i = 0; i < pixels[k].size(); ++i)
+            pixels[k][i] = uint8_t(k == 3 ? (i * 37 + 11) % 256 : i / 4 + (k == 1 ? i % 2 : 0));
+        if (k == 2)
+            pixels[2] = pixels[1];
+        for (size_t i = 0; i < 768; ++i)
+            palettes[k][i] = uint8_t(k >= 3 && i < 30 ? 255 - i : i);
+        in.push_back({"x", pixels[k].data(), palettes[k].data(), 7, 5, 256, int(k) + 3});
+    }
     Bytes out;
     EXPECT_TRUE(pz4flic::encodeFlc(in, out));
     return out;
