@@ -13,6 +13,7 @@
 #include <QMimeData>
 #include <QUrl>
 #include <QWidget>
+#include <algorithm>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
@@ -84,6 +85,26 @@ inline std::vector<std::string> readLines(const std::string& path) {
     }
     return lines;
 }
+
+// Whether the file at `path` holds the line `line`.
+inline bool hasLine(const std::string& path, const std::string& line) {
+    const std::vector<std::string> lines = readLines(path);
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+// A tool window tested on its own: a working directory and a parent recording
+// the closing messages, made after the application object.
+class ToolWindowFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        app();
+        parent = std::make_unique<ClosingRecorder>();
+    }
+    std::string path(const std::string& name) const { return (dir.path() / name).string(); }
+
+    TempWorkDir dir;
+    std::unique_ptr<ClosingRecorder> parent;
+};
 
 // The program driven through its main window, started on a scripted prompter
 // in a working directory of its own.
