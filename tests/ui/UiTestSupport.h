@@ -124,6 +124,18 @@ protected:
         TPz4App::ShowNormalised(frame.get());
     }
     TPz4MainDlg* dlg() const { return frame->client(); }
+    // The ui fixture plug-in, configured by `cfg`.
+    void plugin(const std::string& cfg = {}) {
+        dir.addFixture("pzuifix");
+        dir.write("pzuifix.cfg", cfg);
+    }
+    // Loads `name`, made empty if missing, through the Load dialog.
+    void load(const std::string& name) {
+        if (!dir.exists(name))
+            dir.write(name, std::string());
+        prompts->answer(path(name));
+        dlg()->CmLoad();
+    }
     std::string path(const std::string& name) const { return (dir.path() / name).string(); }
     // The messages shown so far, each as "caption: text".
     std::vector<std::string> messages() const {

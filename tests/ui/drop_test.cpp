@@ -116,8 +116,7 @@ class MainWindowDropTest : public pz4test::MainWindowFixture {
 protected:
     void SetUp() override {
         MainWindowFixture::SetUp();
-        dir.addFixture("pzuifix");
-        dir.write("pzuifix.cfg", std::string());
+        plugin();
         start();
     }
 

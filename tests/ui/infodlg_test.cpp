@@ -1,6 +1,5 @@
 #include "UiTestSupport.h"
 
-#include "TempWorkDir.h"
 #include "app/ObjectManager.h"
 #include "platform/DialogUnits.h"
 #include "plugins/InfoDlg.h"
@@ -11,19 +10,13 @@
 #include <QPushButton>
 #include <QTest>
 #include <QWindow>
-#include <gtest/gtest.h>
 
 namespace {
 
 using pz4test::libraryFileName;
 
-// Stands in for the main window: records the closing notifications it receives.
-class InfoDlgTest : public ::testing::Test {
+class InfoDlgTest : public pz4test::ToolWindowFixture {
 protected:
-    void SetUp() override {
-        pz4test::app();
-        parent = std::make_unique<pz4test::ClosingRecorder>();
-    }
     void TearDown() override {
         delete dlg.data();
         objects.reset();
@@ -57,8 +50,6 @@ protected:
         QTest::mouseClick(dlg->findChild<QPushButton*>(QString::number(id)), Qt::LeftButton);
     }
 
-    pz4test::TempWorkDir dir;
-    std::unique_ptr<pz4test::ClosingRecorder> parent;
     std::unique_ptr<cObjectManager> objects;
     QPointer<TPz4InfoDlg> dlg;
 };

