@@ -148,21 +148,15 @@ protected:
     QPointer<TPz4TRNDlg> trn;
 };
 
-TEST_F(PaletteWindowsTest, PaletteWindowIsAFixedFrameAroundItsDialog) {
-    start();
-    openPalette();
-    EXPECT_EQ(pal->windowTitle(), QStringLiteral("Palette"));
-    EXPECT_EQ(pal->minimumSize(), pal->maximumSize());
-    const DialogUnits du(QFont(QStringLiteral("Arial"), 8));
-    EXPECT_EQ(pal->client()->size(), du.size(233, 159));
-    EXPECT_EQ(pal->size(), pal->client()->size());
-}
-
 TEST_F(PaletteWindowsTest, PaletteWindowShowsTheCurrentPalette) {
     dir.write("short.pal", std::vector<unsigned char>{255, 0, 0, 0, 0, 255});
     start();
     openPalette();
     TPz4PALDlgClient* client = pal->client();
+    EXPECT_EQ(pal->windowTitle(), QStringLiteral("Palette"));
+    EXPECT_EQ(pal->minimumSize(), pal->maximumSize());
+    EXPECT_EQ(client->size(), DialogUnits(QFont(QStringLiteral("Arial"), 8)).size(233, 159));
+    EXPECT_EQ(pal->size(), client->size());
     Cells shortCells = greyCells();
     shortCells[0] = qRgb(255, 0, 0);
     shortCells[1] = qRgb(0, 0, 255);
