@@ -74,31 +74,6 @@ TEST_F(FileDropTest, TheFirstExistingLocalFileOfADropIsTheDroppedFile) {
     EXPECT_EQ(DroppedFile(nullptr), std::nullopt);
 }
 
-TEST_F(FileDropTest, ADropLoadsAfterTheDropAndPointsTheLoadDialogAtTheFile) {
-    dir.write("walk.pal", std::string(768, '\1'));
-    QWidget window;
-    FileDialogState state{"/old/place.pal", "/old", 2};
-    std::vector<std::string> loaded;
-    new FileDropTarget(&window, &state, [&](const std::string& p) { loaded.push_back(p); });
-    EXPECT_TRUE(window.acceptDrops());
-
-    const std::string path = (dir.path() / "walk.pal").string();
-    const DropResult r = dropFiles(&window, {path});
-    EXPECT_TRUE(r.enterAccepted);
-    EXPECT_TRUE(r.dropAccepted);
-    EXPECT_EQ(loaded, std::vector<std::string>{path});
-    EXPECT_EQ(state.path, path);
-    EXPECT_EQ(state.folder, dir.path().string());
-    EXPECT_EQ(state.entry, 2) << "the filter the user chose stays chosen";
-
-    // Refused drops neither load nor move the dialog.
-    const DropResult refused = dropFiles(&window, {(dir.path() / "gone.pal").string()});
-    EXPECT_FALSE(refused.enterAccepted);
-    EXPECT_FALSE(refused.dropAccepted);
-    EXPECT_EQ(loaded.size(), 1u);
-    EXPECT_EQ(state.path, path);
-}
-
 TEST_F(FileDropTest, AWindowGoneBeforeTheQueuedLoadLoadsNothing) {
     dir.write("walk.pal", std::string(768, '\1'));
     int loads = 0;
@@ -260,13 +235,18 @@ TEST_F(PaletteDropTest, ATableDroppedOnTheTranslationWindowBecomesCurrent) {
     trn = new TPz4TRNDlg(parent.get(), objects.get(), prompts, trnState);
     trn->show();
     TPz4TRNDlgClient* client = trn->client();
+    trnState.entry = 2;
 
-    EXPECT_TRUE(dropFiles(client, {path("all255.trn")}).dropAccepted);
+    const DropResult r = dropFiles(client, {path("all255.trn")});
+    EXPECT_TRUE(r.enterAccepted);
+    EXPECT_TRUE(r.dropAccepted);
     ASSERT_NE(objects->trnManager->GetName(), nullptr);
     EXPECT_EQ(std::string(objects->trnManager->GetName()), path("all255.trn"));
     EXPECT_EQ(objects->trnManager->Translate(3), 255);
     EXPECT_EQ(name(client, TPz4TRNDlgClient::NameId), QString::fromStdString(path("all255.trn")));
     EXPECT_EQ(trnState.path, path("all255.trn"));
+    EXPECT_EQ(trnState.folder, dir.path().string());
+    EXPECT_EQ(trnState.entry, 2) << "the filter the user chose stays chosen";
     EXPECT_TRUE(paletteState.path.empty());
 
     QMimeData text;
