@@ -546,7 +546,8 @@ TEST_F(ViewCommandTest, AViewerOpenAtTheEndKeepsTheSavedPlace) {
     EXPECT_TRUE(pz4test::hasLine(path("pz.ini"), "ViWY=00034"));
 }
 
-TEST_F(ViewCommandTest, ViewReplacesTheOpenViewer) {
+// View replaces an open viewer; Load and the close box close it.
+TEST_F(ViewCommandTest, ViewLoadAndTheCloseBoxCloseTheOpenViewer) {
     start("frames=10\n");
     load("walk.uif");
     select({1, 2});
@@ -565,32 +566,26 @@ TEST_F(ViewCommandTest, ViewReplacesTheOpenViewer) {
     pz4test::runDeferredDeletes();
     EXPECT_FALSE(first);
 
-    // With nothing selected the old viewer still closes first.
-    select({});
-    view();
-    EXPECT_EQ(dlg()->viewManager(), nullptr);
-    EXPECT_EQ(messages(), std::vector<std::string>{"Error: No Frames selected !"});
-}
-
-TEST_F(ViewCommandTest, LoadClosesTheViewerBeforeTheFileGoes) {
-    start("frames=10\n");
-    load("walk.uif");
-    select({1, 2});
-    view();
     QPointer<TPz4ViewWin> old = viewer();
-    ASSERT_TRUE(old);
     load("run.uif");
     EXPECT_EQ(dlg()->viewManager(), nullptr);
     ASSERT_TRUE(old);
     EXPECT_TRUE(old->closed());
     EXPECT_EQ(old->frames(), nullptr); // nothing left pointing into the unloaded file
 
-    // The close box deletes the manager too.
     select({0});
     view();
     ASSERT_TRUE(viewer());
     viewer()->close();
     EXPECT_EQ(dlg()->viewManager(), nullptr);
+
+    // With nothing selected the old viewer still closes first.
+    view();
+    ASSERT_TRUE(viewer());
+    select({});
+    view();
+    EXPECT_EQ(dlg()->viewManager(), nullptr);
+    EXPECT_EQ(messages(), std::vector<std::string>{"Error: No Frames selected !"});
 }
 
 // An even frame brings no palette: it is shown, and keeps being shown, in the
