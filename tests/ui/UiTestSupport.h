@@ -13,6 +13,7 @@
 #include <QMimeData>
 #include <QUrl>
 #include <QWidget>
+#include <algorithm>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
@@ -85,6 +86,26 @@ inline std::vector<std::string> readLines(const std::string& path) {
     return lines;
 }
 
+// Whether the file at `path` holds the line `line`.
+inline bool hasLine(const std::string& path, const std::string& line) {
+    const std::vector<std::string> lines = readLines(path);
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+// A tool window tested on its own: a working directory and a parent recording
+// the closing messages, made after the application object.
+class ToolWindowFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        app();
+        parent = std::make_unique<ClosingRecorder>();
+    }
+    std::string path(const std::string& name) const { return (dir.path() / name).string(); }
+
+    TempWorkDir dir;
+    std::unique_ptr<ClosingRecorder> parent;
+};
+
 // The program driven through its main window, started on a scripted prompter
 // in a working directory of its own.
 class MainWindowFixture : public ::testing::Test {
@@ -103,6 +124,18 @@ protected:
         TPz4App::ShowNormalised(frame.get());
     }
     TPz4MainDlg* dlg() const { return frame->client(); }
+    // The ui fixture plug-in, configured by `cfg`.
+    void plugin(const std::string& cfg = {}) {
+        dir.addFixture("pzuifix");
+        dir.write("pzuifix.cfg", cfg);
+    }
+    // Loads `name`, made empty if missing, through the Load dialog.
+    void load(const std::string& name) {
+        if (!dir.exists(name))
+            dir.write(name, std::string());
+        prompts->answer(path(name));
+        dlg()->CmLoad();
+    }
     std::string path(const std::string& name) const { return (dir.path() / name).string(); }
     // The messages shown so far, each as "caption: text".
     std::vector<std::string> messages() const {

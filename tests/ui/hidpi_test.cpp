@@ -2,7 +2,6 @@
 // frames keep their logical size and every frame pixel is a sharp 2 x 2 block.
 #include "UiTestSupport.h"
 
-#include "TempWorkDir.h"
 #include "app/ObjectManager.h"
 #include "display/AnimWin.h"
 #include "display/ViewWin.h"
@@ -10,11 +9,8 @@
 #include "palette/ColourGrid.h"
 #include "palette/PALDlg.h"
 #include "palette/PALDlgClient.h"
-#include "platform/ScriptedPrompts.h"
 
 #include <QTest>
-#include <QWidget>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -102,46 +98,36 @@ void expectPictureBlocks(const QImage& shot, QPoint origin, int block, bool skip
                 }
 }
 
-TEST_F(HiDpiTest, TheViewerShowsFramesAsBlocksAtTheirLogicalSize) {
+TEST_F(HiDpiTest, ViewerAndPlayerShowFramesAsBlocksAtTheirLogicalSize) {
     pz4test::TempWorkDir dir;
-    for (const int zoom : {1, 3}) {
+    const struct {
+        bool viewer;
+        int zoom;
+    } cases[] = {{true, 1}, {true, 3}, {false, 1}, {false, 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << (c.viewer ? "viewer" : "player") << " zoom " << c.zoom);
         cObjectManager objects;
-        objects.ViZoom = zoom;
+        objects.ViZoom = objects.AnZoom = c.zoom;
         SixPixels frame;
         QWidget parent;
-        auto* viewer = new TPz4ViewWin(&parent, &objects, frame.chain());
-        viewer->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(viewer));
-        const QImage shot = viewer->grab().toImage().convertToFormat(QImage::Format_RGB32);
-        ASSERT_EQ(shot.size(), viewer->size() * 2);
-        expectPictureBlocks(shot, QPoint(0, TPz4ViewWin::PictureTop), 2 * zoom, true);
-        // The dark line right of the picture is one logical pixel wide.
-        for (int dx : {0, 1})
-            EXPECT_EQ(shot.pixel(2 * 3 * zoom + dx, 2 * TPz4ViewWin::PictureTop + 2),
-                      TPz4ViewWin::DarkLine)
-                << zoom;
-        EXPECT_NE(shot.pixel(2 * 3 * zoom + 2, 2 * TPz4ViewWin::PictureTop + 2),
-                  TPz4ViewWin::DarkLine)
-            << zoom;
-        delete viewer;
-    }
-}
-
-TEST_F(HiDpiTest, ThePlayerShowsFramesAsBlocksAtTheirLogicalSize) {
-    pz4test::TempWorkDir dir;
-    for (const int zoom : {1, 2}) {
-        cObjectManager objects;
-        objects.AnZoom = zoom;
-        SixPixels frame;
-        QWidget parent;
-        auto* player = new TPz4AnimWin(&parent, &objects, frame.chain());
-        player->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(player));
-        // Rendered afresh: with one frame every paint shows that frame.
-        const QImage shot = player->grab().toImage().convertToFormat(QImage::Format_RGB32);
-        ASSERT_EQ(shot.size(), player->size() * 2);
-        expectPictureBlocks(shot, QPoint(0, 0), 2 * zoom, false);
-        delete player;
+        QWidget* window =
+            c.viewer ? static_cast<QWidget*>(new TPz4ViewWin(&parent, &objects, frame.chain()))
+                     : new TPz4AnimWin(&parent, &objects, frame.chain());
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        // Rendered afresh: with one frame every paint of the player shows that frame.
+        const QImage shot = window->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(shot.size(), window->size() * 2);
+        const int top = c.viewer ? TPz4ViewWin::PictureTop : 0;
+        expectPictureBlocks(shot, QPoint(0, top), 2 * c.zoom, c.viewer);
+        if (c.viewer) {
+            // The dark line right of the picture is one logical pixel wide.
+            const int x = 2 * 3 * c.zoom, y = 2 * top + 2;
+            EXPECT_EQ(shot.pixel(x, y), TPz4ViewWin::DarkLine);
+            EXPECT_EQ(shot.pixel(x + 1, y), TPz4ViewWin::DarkLine);
+            EXPECT_NE(shot.pixel(x + 2, y), TPz4ViewWin::DarkLine);
+        }
+        delete window;
     }
 }
 

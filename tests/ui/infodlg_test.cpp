@@ -1,6 +1,5 @@
 #include "UiTestSupport.h"
 
-#include "TempWorkDir.h"
 #include "app/ObjectManager.h"
 #include "platform/DialogUnits.h"
 #include "plugins/InfoDlg.h"
@@ -11,19 +10,13 @@
 #include <QPushButton>
 #include <QTest>
 #include <QWindow>
-#include <gtest/gtest.h>
 
 namespace {
 
 using pz4test::libraryFileName;
 
-// Stands in for the main window: records the closing notifications it receives.
-class InfoDlgTest : public ::testing::Test {
+class InfoDlgTest : public pz4test::ToolWindowFixture {
 protected:
-    void SetUp() override {
-        pz4test::app();
-        parent = std::make_unique<pz4test::ClosingRecorder>();
-    }
     void TearDown() override {
         delete dlg.data();
         objects.reset();
@@ -57,23 +50,9 @@ protected:
         QTest::mouseClick(dlg->findChild<QPushButton*>(QString::number(id)), Qt::LeftButton);
     }
 
-    pz4test::TempWorkDir dir;
-    std::unique_ptr<pz4test::ClosingRecorder> parent;
     std::unique_ptr<cObjectManager> objects;
     QPointer<TPz4InfoDlg> dlg;
 };
-
-TEST_F(InfoDlgTest, IsAFixedAboutBoxKeptOnTop) {
-    open();
-    EXPECT_EQ(dlg->windowTitle(), QStringLiteral("some specs..."));
-    EXPECT_TRUE(dlg->windowFlags() & Qt::WindowStaysOnTopHint);
-    EXPECT_FALSE(dlg->windowFlags() & Qt::WindowSystemMenuHint);
-    const DialogUnits du(QFont(QStringLiteral("Arial"), 8));
-    EXPECT_EQ(dlg->size(), du.size(312, 146));
-    EXPECT_FALSE(dlg->findChild<QLabel*>("800")->pixmap().isNull());
-    EXPECT_TRUE(lines().isEmpty()); // no plug-ins in the working directory
-    EXPECT_EQ(details(), QStringList({"", "", ""}));
-}
 
 // Lines follow the start-up scan, which orders names as a case-insensitive file
 // system lists them: "pzC" comes between "pzb" and "pzd", not first.
@@ -83,6 +62,11 @@ TEST_F(InfoDlgTest, ListsPlugInsInScanOrderAndShowsWhatTheSelectedOneReported) {
     dir.addFixture("pznoinfo", libraryFileName("pzC"));
     dir.write(libraryFileName("pzd"), "not a library");
     open();
+    EXPECT_EQ(dlg->windowTitle(), QStringLiteral("some specs..."));
+    EXPECT_TRUE(dlg->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_FALSE(dlg->windowFlags() & Qt::WindowSystemMenuHint);
+    EXPECT_EQ(dlg->size(), DialogUnits(QFont(QStringLiteral("Arial"), 8)).size(312, 146));
+    EXPECT_FALSE(dlg->findChild<QLabel*>("800")->pixmap().isNull());
     ASSERT_EQ(lines(), QStringList({QString::fromStdString(libraryFileName("pzb")),
                                     QString::fromStdString(libraryFileName("pzC")),
                                     QString::fromStdString(libraryFileName("pzd"))}));

@@ -1,6 +1,5 @@
 #include "UiTestSupport.h"
 
-#include "TempWorkDir.h"
 #include "app/ObjectManager.h"
 #include "palette/ColourGrid.h"
 #include "palette/PALDlg.h"
@@ -10,22 +9,18 @@
 #include "palette/TRNDlgClient.h"
 #include "palette/TRNManager.h"
 #include "platform/DialogUnits.h"
-#include "platform/ScriptedPrompts.h"
 
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QWindow>
-#include <functional>
-#include <gtest/gtest.h>
 #include <optional>
 
 namespace {
 
 using Cells = std::vector<QRgb>; // the 256 colours a grid should show, entry 0 first
 
-// Stands in for the main window: records the closing notifications it receives.
 // A palette whose 256 entries all differ: entry k is (k, 3k mod 256, 255 - k).
 std::vector<unsigned char> rampPalette() {
     std::vector<unsigned char> bytes;
@@ -50,14 +45,10 @@ Cells greyCells() {
     return Cells(256, qRgb(64, 64, 64));
 }
 
-// Where entry k's cell lies in a swatch area at `area` (dialog coordinates):
-// spacing (W - 4) / 16 by (H - 4) / 16, centred, one pixel short either way.
+// Where entry k's cell lies in a swatch area at `area` (dialog coordinates), as
+// GridGeometry's own table test pins it down.
 QRect expectedCell(const QRect& area, int k) {
-    const int cw = (area.width() - 4) / 16;
-    const int ch = (area.height() - 4) / 16;
-    const int x0 = area.x() + 2 + (area.width() - 16 * cw) / 2;
-    const int y0 = area.y() + 2 + (area.height() - 16 * ch) / 2;
-    return QRect(x0 + cw * (k % 16), y0 + ch * (k / 16), cw - 1, ch - 1);
+    return GridGeometry::of(area.size()).cell(k).translated(area.topLeft());
 }
 
 // Checks the grid a dialog shows in its swatch area `areaId`: every cell's colour,
@@ -116,12 +107,11 @@ TEST(GridGeometry, PlacesCellsInsideTheArea) {
         EXPECT_EQ(GridGeometry::of(c.area).cell(c.k), c.cell) << c.area.width() << " " << c.k;
 }
 
-class PaletteWindowsTest : public ::testing::Test {
+class PaletteWindowsTest : public pz4test::ToolWindowFixture {
 protected:
     void SetUp() override {
-        pz4test::app();
+        ToolWindowFixture::SetUp();
         dir.write("ramp.pal", rampPalette());
-        parent = std::make_unique<pz4test::ClosingRecorder>();
     }
     void TearDown() override {
         delete pal.data();
@@ -148,37 +138,25 @@ protected:
     void click(QWidget* dialog, int id) {
         QTest::mouseClick(dialog->findChild<QPushButton*>(QString::number(id)), Qt::LeftButton);
     }
-    std::string path(const std::string& name) const { return (dir.path() / name).string(); }
     QString qpath(const std::string& name) const { return QString::fromStdString(path(name)); }
 
-    pz4test::TempWorkDir dir; // no plug-ins
     ScriptedPrompts prompts;
     FileDialogState paletteState;
     FileDialogState trnState;
-    std::unique_ptr<pz4test::ClosingRecorder> parent;
     std::unique_ptr<cObjectManager> objects;
     QPointer<TPz4PALDlg> pal;
     QPointer<TPz4TRNDlg> trn;
 };
-
-TEST_F(PaletteWindowsTest, PaletteWindowIsAFixedFrameAroundItsDialog) {
-    start();
-    openPalette();
-    EXPECT_EQ(pal->windowTitle(), QStringLiteral("Palette"));
-    EXPECT_FALSE(pal->windowIcon().isNull());
-    EXPECT_TRUE(pal->windowFlags() & Qt::WindowMinimizeButtonHint);
-    EXPECT_FALSE(pal->windowFlags() & Qt::WindowMaximizeButtonHint);
-    EXPECT_EQ(pal->minimumSize(), pal->maximumSize());
-    const DialogUnits du(QFont(QStringLiteral("Arial"), 8));
-    EXPECT_EQ(pal->client()->size(), du.size(233, 159));
-    EXPECT_EQ(pal->size(), pal->client()->size());
-}
 
 TEST_F(PaletteWindowsTest, PaletteWindowShowsTheCurrentPalette) {
     dir.write("short.pal", std::vector<unsigned char>{255, 0, 0, 0, 0, 255});
     start();
     openPalette();
     TPz4PALDlgClient* client = pal->client();
+    EXPECT_EQ(pal->windowTitle(), QStringLiteral("Palette"));
+    EXPECT_EQ(pal->minimumSize(), pal->maximumSize());
+    EXPECT_EQ(client->size(), DialogUnits(QFont(QStringLiteral("Arial"), 8)).size(233, 159));
+    EXPECT_EQ(pal->size(), client->size());
     Cells shortCells = greyCells();
     shortCells[0] = qRgb(255, 0, 0);
     shortCells[1] = qRgb(0, 0, 255);
@@ -226,11 +204,10 @@ TEST_F(PaletteWindowsTest, APaletteNamedAtStartIsShownAtOnce) {
 }
 
 TEST_F(PaletteWindowsTest, TranslationWindowShowsPaletteAndTable) {
-    std::vector<int> reversed(256), all255(256, 255), identity(256);
+    std::vector<int> reversed(256), all255(256, 255);
     std::vector<unsigned char> reversedBytes;
     for (int k = 0; k < 256; ++k) {
         reversed[k] = 255 - k;
-        identity[k] = k;
         reversedBytes.push_back(static_cast<unsigned char>(255 - k));
     }
     dir.write("reversed.trn", reversedBytes);

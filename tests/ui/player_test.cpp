@@ -1,6 +1,5 @@
 #include "UiTestSupport.h"
 
-#include "TempWorkDir.h"
 #include "app/ObjectManager.h"
 #include "display/AnimWin.h"
 #include "frames/FrameList.h"
@@ -10,12 +9,10 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTest>
-#include <gtest/gtest.h>
 #include <sstream>
 
 namespace {
 
-// Stands in for the animator: records the closing messages it is sent.
 // Pixel value v is shown as (v, 100, 200), so a grabbed colour names its value.
 std::vector<unsigned char> valuePalette() {
     std::vector<unsigned char> p(768);
@@ -47,16 +44,16 @@ std::string joined(const std::vector<int>& v) {
     return out.str();
 }
 
-class PlayerTest : public ::testing::Test {
+using Rows = std::vector<std::vector<int>>;
+
+class PlayerTest : public pz4test::ToolWindowFixture {
 protected:
     void SetUp() override {
-        pz4test::app();
+        ToolWindowFixture::SetUp();
         objects = std::make_unique<cObjectManager>();
-        parent = std::make_unique<pz4test::ClosingRecorder>();
     }
     void TearDown() override {
         delete player;
-        parent.reset();
         pz4test::runDeferredDeletes();
     }
 
@@ -86,9 +83,9 @@ protected:
     }
     // The colours on screen, row by row from the top, as pixel values (the red
     // component), or -1 where the colour is not one of the palette's.
-    std::vector<std::vector<int>> screen(int width, int height) const {
+    Rows screen(int width, int height) const {
         const QImage shot = QGuiApplication::primaryScreen()->grabWindow(player->winId()).toImage();
-        std::vector<std::vector<int>> rows;
+        Rows rows;
         for (int y = 0; y < height; ++y) {
             std::vector<int> row;
             for (int x = 0; x < width; ++x) {
@@ -100,11 +97,9 @@ protected:
         return rows;
     }
 
-    pz4test::TempWorkDir dir;
     std::unique_ptr<cObjectManager> objects;
     std::vector<unsigned char> palette = valuePalette();
     std::vector<Frame> frames;
-    std::unique_ptr<pz4test::ClosingRecorder> parent;
     QPointer<TPz4AnimWin> player;
     std::vector<int> drawn;
 };
@@ -177,26 +172,14 @@ TEST_F(PlayerTest, EveryPaintIsAStepOfItsOwn) {
     EXPECT_EQ(player->nextFrame(), 2);
 }
 
-TEST_F(PlayerTest, PausedPlayerKeepsItsPicture) {
-    show({plain(2, 2, 1), plain(2, 2, 2)});
-    player->SetPaused(true);
-    player->Tick(TPz4AnimWin::TimerId);
-    EXPECT_EQ(screen(2, 2), (std::vector<std::vector<int>>{{1, 1}, {1, 1}}));
-    player->SetPaused(false);
-    player->Tick(TPz4AnimWin::TimerId);
-    EXPECT_EQ(screen(2, 2), (std::vector<std::vector<int>>{{2, 2}, {2, 2}}));
-}
-
 TEST_F(PlayerTest, MirrorModesPlaceTheBufferRows) {
     // Buffer row 0 is 1 2 3, row 1 is 4 5 6; the screen is read from the top.
-    using Rows = std::vector<std::vector<int>>;
     const struct {
         int mirror;
         Rows shown;
     } cases[] = {
         {0, {{4, 5, 6}, {1, 2, 3}}}, {1, {{6, 5, 4}, {3, 2, 1}}}, {2, {{1, 2, 3}, {4, 5, 6}}},
-        {3, {{3, 2, 1}, {6, 5, 4}}}, {7, {{4, 5, 6}, {1, 2, 3}}}, // an unknown mode shows the frame
-                                                                  // as it is
+        {3, {{3, 2, 1}, {6, 5, 4}}}, {7, {{4, 5, 6}, {1, 2, 3}}}, // unknown: as it is
     };
     for (const auto& c : cases) {
         show({Frame{{1, 2, 3, 4, 5, 6}, 3, 2, c.mirror}});
@@ -208,7 +191,6 @@ TEST_F(PlayerTest, MirrorModesPlaceTheBufferRows) {
 TEST_F(PlayerTest, TheSameFrameStraightAndMirroredAlternates) {
     const std::vector<unsigned char> px = {1, 2, 3, 4, 5, 6};
     show({Frame{px, 3, 2, 0}, Frame{px, 3, 2, 1}});
-    using Rows = std::vector<std::vector<int>>;
     const Rows straight = {{4, 5, 6}, {1, 2, 3}};
     const Rows reversed = {{6, 5, 4}, {3, 2, 1}};
     EXPECT_EQ(screen(3, 2), straight);
@@ -221,8 +203,7 @@ TEST_F(PlayerTest, TheSameFrameStraightAndMirroredAlternates) {
 TEST_F(PlayerTest, ASmallerFrameLeavesTheEarlierPictureAroundIt) {
     show({plain(4, 3, 9), plain(2, 1, 5)});
     player->Tick(TPz4AnimWin::TimerId);
-    EXPECT_EQ(screen(4, 3),
-              (std::vector<std::vector<int>>{{5, 5, 9, 9}, {9, 9, 9, 9}, {9, 9, 9, 9}}));
+    EXPECT_EQ(screen(4, 3), (Rows{{5, 5, 9, 9}, {9, 9, 9, 9}, {9, 9, 9, 9}}));
 }
 
 TEST_F(PlayerTest, PicturesAreMadeWithTheTableOfTheirTime) {
@@ -230,7 +211,7 @@ TEST_F(PlayerTest, PicturesAreMadeWithTheTableOfTheirTime) {
     show({plain(2, 2, 1), plain(2, 2, 1)});
     objects->trnManager->SetTranslation(1, 50);
     player->Tick(TPz4AnimWin::TimerId);
-    EXPECT_EQ(screen(2, 2), (std::vector<std::vector<int>>{{40, 40}, {40, 40}}));
+    EXPECT_EQ(screen(2, 2), (Rows{{40, 40}, {40, 40}}));
 }
 
 TEST_F(PlayerTest, PastTheCacheBoundFramesAreConvertedAsTheyAreDrawn) {
@@ -239,7 +220,6 @@ TEST_F(PlayerTest, PastTheCacheBoundFramesAreConvertedAsTheyAreDrawn) {
     player->setPixmapBudget(2 * 4 * 4 * 4);
     player->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(player));
-    using Rows = std::vector<std::vector<int>>;
     for (int value : {2, 3, 1, 2, 3}) {
         player->Tick(TPz4AnimWin::TimerId);
         EXPECT_EQ(screen(4, 4), Rows(4, std::vector<int>(4, value)));
@@ -262,13 +242,15 @@ TEST_F(PlayerTest, OuterSizeFollowsTheLargestFrame) {
             list.push_back(plain(w, h, 1));
         show(std::move(list));
         EXPECT_EQ(player->frameGeometry().size(), c.outer);
+        EXPECT_EQ(player->windowTitle(), QStringLiteral("Player"));
+        EXPECT_NE(player->minimumSize(), player->maximumSize()) << "the user may resize it";
         delete player;
     }
 }
 
 // Rows of `frame` (values as shown from the top) blown up to `zoom` x `zoom` blocks.
-std::vector<std::vector<int>> blocks(const std::vector<std::vector<int>>& rows, int zoom) {
-    std::vector<std::vector<int>> out;
+Rows blocks(const Rows& rows, int zoom) {
+    Rows out;
     for (const auto& row : rows) {
         std::vector<int> wide;
         for (int v : row)
@@ -301,18 +283,13 @@ TEST_F(PlayerTest, ZoomedFramesAreBlocksInAWindowSizedToThem) {
 }
 
 TEST_F(PlayerTest, ZoomedSizeStaysOnTheScreenAndZoomOneKeepsTheWidthCap) {
-    const QSize room =
-        player.isNull() ? QGuiApplication::primaryScreen()->availableSize() : QSize();
+    const QSize room = QGuiApplication::primaryScreen()->availableSize();
     show({plain(401, 30, 1)});
-    EXPECT_EQ(player->frameGeometry().size(), QSize(400, 65));
-    player->setZoom(2);
-    EXPECT_EQ(player->frameGeometry().size(),
-              QSize(std::min(2 * 401 + 6, room.width()), std::min(2 * 30 + 35, room.height())));
-    player->setZoom(8);
-    EXPECT_EQ(player->frameGeometry().size(),
-              QSize(std::min(8 * 401 + 6, room.width()), std::min(8 * 30 + 35, room.height())));
-    player->setZoom(1);
-    EXPECT_EQ(player->frameGeometry().size(), QSize(400, 65));
+    for (int z : {1, 2, 8, 1}) {
+        player->setZoom(z);
+        const QSize wanted = z == 1 ? QSize(400, 65) : QSize(z * 401 + 6, z * 30 + 35);
+        EXPECT_EQ(player->frameGeometry().size(), wanted.boundedTo(room)) << z;
+    }
 }
 
 // Right and Left look at a paused animation frame by frame, wrapping at both ends;
@@ -327,25 +304,13 @@ TEST_F(PlayerTest, RightAndLeftStepAPausedPlayer) {
                     Qt::Key_Left, Qt::Key_Left})
         QTest::keyClick(player, static_cast<Qt::Key>(key));
     EXPECT_EQ(joined(drawn), "0 1 2 0 2 1 0 2");
-    EXPECT_EQ(screen(2, 2), (std::vector<std::vector<int>>{{3, 3}, {3, 3}}));
+    EXPECT_EQ(screen(2, 2), (Rows{{3, 3}, {3, 3}}));
     // Zooming a paused player shows the same frame at the new size.
     player->setZoom(2);
     EXPECT_EQ(screen(4, 4), blocks({{3, 3}, {3, 3}}, 2));
     player->SetPaused(false);
     player->Tick(TPz4AnimWin::TimerId);
     EXPECT_EQ(joined(drawn), "0 1 2 0 2 1 0 2 2 0");
-}
-
-TEST_F(PlayerTest, OpensAtItsSavedPlaceAsAResizableWindow) {
-    objects->AnWX = 130;
-    objects->AnWY = 70;
-    show({plain(2, 2, 1)});
-    EXPECT_EQ(player->windowTitle(), QStringLiteral("Player"));
-    EXPECT_EQ(player->frameGeometry().topLeft(), QPoint(130, 70));
-    EXPECT_TRUE(player->windowFlags() & Qt::WindowMinimizeButtonHint);
-    EXPECT_FALSE(player->windowFlags() & Qt::WindowMaximizeButtonHint);
-    EXPECT_NE(player->minimumSize(), player->maximumSize());
-    EXPECT_FALSE(player->windowIcon().isNull());
 }
 
 TEST_F(PlayerTest, TheTimerRunsAtThePlatformFloorAndStepsThePlayer) {
