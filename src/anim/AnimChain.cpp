@@ -1,6 +1,7 @@
 #include "anim/AnimChain.h"
 
 #include "anim/ScriptList.h"
+#include "frames/IntList.h"
 #include "plugins/DllManager.h"
 #include "plugins/SaveChain.h"
 
@@ -41,6 +42,16 @@ private:
 };
 
 } // namespace
+
+std::unique_ptr<cFrameList> LockFrameList(cDllManager& plugins,
+                                          const std::shared_ptr<unsigned char[]>& palette,
+                                          const cIntList* indices) {
+    ChainBuilder builder(plugins, palette);
+    // Walked node by node: Get(i) would start from the head for every frame.
+    for (const cIntList* at = indices; at; at = at->next.get())
+        builder.add(at->value, at->value, 0);
+    return builder.take();
+}
 
 std::unique_ptr<cFrameList> LockFrameRange(cDllManager& plugins,
                                            const std::shared_ptr<unsigned char[]>& palette,

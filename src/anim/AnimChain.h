@@ -6,6 +6,7 @@
 #include <memory>
 
 class cDllManager;
+class cIntList;
 class cScriptList;
 
 // The frame chains the animator plays and saves, locked from the open file.
@@ -13,6 +14,12 @@ class cScriptList;
 // no frame at all could be locked. `palette` (768 bytes) is shown for frames
 // that bring none; the nodes share it, so replacing the program's palette later
 // leaves them intact.
+
+// The frames of `indices` in their order, each node numbered with its frame
+// number, unmirrored.
+std::unique_ptr<cFrameList> LockFrameList(cDllManager& plugins,
+                                          const std::shared_ptr<unsigned char[]>& palette,
+                                          const cIntList* indices);
 
 // Frames `from` to `to`, each node numbered with its frame number, unmirrored.
 std::unique_ptr<cFrameList> LockFrameRange(cDllManager& plugins,

@@ -37,7 +37,4 @@ public:
 
 private:
     QPointer<TPz4ViewWin> window_;
-    cObjectManager* objectManager_;
-    std::unique_ptr<cIntList> indices_;
-    QWidget* parent_;
 };
