@@ -11,6 +11,7 @@
 #include "platform/FileDrop.h"
 #include "platform/Prompts.h"
 #include "plugins/DllManager.h"
+#include "plugins/SaveNames.h"
 #include "plugins/SaveObjectHandler.h"
 
 #include <QCheckBox>
@@ -28,15 +29,6 @@ constexpr const char* kScriptFilter = "all Files (*.*)|*.*|Script Files (*.scp)|
 // ReadNumber looks at no more of an edit's text than this.
 constexpr int kReadLimit = 254;
 
-int digitsOf(int n) {
-    int digits = 1;
-    while (n >= 10) {
-        n /= 10;
-        ++digits;
-    }
-    return digits;
-}
-
 QString numberText(int value, int digits) {
     return QString::fromLatin1(JqString(value, digits).c_str());
 }
@@ -46,7 +38,7 @@ QString numberText(int value, int digits) {
 TPz4AnimDlgClient::TPz4AnimDlgClient(QWidget* parent, cObjectManager* objectManager,
                                      AnimatorPrompts prompts)
     : QWidget(parent), objectManager_(objectManager), prompts_(prompts),
-      frameDigits_(std::max(MinFrameDigits, digitsOf(objectManager->frameCount - 1))) {
+      frameDigits_(std::max(MinFrameDigits, decimalDigits(objectManager->frameCount - 1))) {
     setFont(QFont(QStringLiteral("Arial"), 8));
     const DialogUnits du(font());
     setFixedSize(du.size(161, 77));

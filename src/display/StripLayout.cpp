@@ -45,10 +45,3 @@ ScrollScale::ScrollScale(int64_t stripWidth, int64_t windowWidth) {
 int64_t ScrollScale::position(int value) const {
     return std::clamp<int64_t>(int64_t(value) * unit, 0, excess);
 }
-
-std::string FrameLabel(int32_t index) {
-    int32_t digits = 1;
-    for (int64_t n = index < 0 ? -int64_t(index) : index; n >= 10; n /= 10)
-        ++digits;
-    return JqString(index, std::max(3, digits)).c_str();
-}

@@ -56,7 +56,3 @@ struct ScrollScale {
     // The strip position of scroll bar value v: v * unit, at most excess.
     int64_t position(int value) const;
 };
-
-// The label under a frame: three digits with leading zeros ("007"), all of them
-// from 1000 on ("1234"), so no two frames of one file share a label.
-std::string FrameLabel(int32_t index);

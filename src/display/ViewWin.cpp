@@ -4,6 +4,7 @@
 #include "frames/FrameList.h"
 #include "palette/TRNManager.h"
 #include "platform/ZoomControl.h"
+#include "plugins/SaveNames.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -12,7 +13,6 @@
 #include <QScrollBar>
 #include <algorithm>
 #include <climits>
-#include <numeric>
 
 TPz4ViewWin::TPz4ViewWin(QWidget* parent, cObjectManager* objectManager,
                          std::unique_ptr<cFrameList> frames)
@@ -72,10 +72,8 @@ void TPz4ViewWin::BuildImages() {
     pixmaps_.clear();
     images_.clear();
     images_.reserve(nodes_.size());
-    std::array<unsigned char, 256> identity;
-    std::iota(identity.begin(), identity.end(), 0);
-    const cTRNManager* trn = objectManager_->trnManager.get();
-    FrameImageBuilder builder(trn ? trn->table : identity);
+    // The object manager holds a table from its start to its end.
+    FrameImageBuilder builder(objectManager_->trnManager->table);
     // The viewer shows every frame unmirrored.
     for (const cFrameList* node : nodes_)
         images_.push_back(builder.build(*node, 0));
@@ -206,7 +204,7 @@ void TPz4ViewWin::PaintStrip() {
         painter.fillRect(left + 1, PictureTop + h, w, 1, dark);
         painter.drawText(QRect(left, h + LabelBelow, std::max(w, 1) + 64, lineHeight),
                          Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip,
-                         QString::fromStdString(FrameLabel(node.index)));
+                         QString::fromStdString(frameNumberText(node.index)));
         x += w + StripLayout::kGap;
     }
 }

@@ -5,24 +5,12 @@
 #include "frames/JqString.h"
 #include "platform/DialogUnits.h"
 #include "platform/WindowPlacement.h"
+#include "plugins/SaveNames.h"
 
 #include <QAbstractListModel>
 #include <QLabel>
 #include <QListView>
 #include <algorithm>
-
-namespace {
-
-int digitsOf(int n) {
-    int digits = 1;
-    while (n >= 10) {
-        n /= 10;
-        ++digits;
-    }
-    return digits;
-}
-
-} // namespace
 
 // The entries, made when shown: a file of many thousand frames costs no memory
 // per entry. Rows are frame numbers, in order, so the list is sorted as built.
@@ -88,11 +76,11 @@ TPz4ListDlg::~TPz4ListDlg() {
 }
 
 void TPz4ListDlg::FillList(int count) {
-    const int countWidth = count > 999 ? digitsOf(count) : 3;
+    const int countWidth = count > 999 ? decimalDigits(count) : 3;
     countText_->setText(QString::fromLatin1(JqString(count, countWidth).c_str()));
 
     const int rows = std::min(std::max(count, 0), MaxListed);
-    labels_->reset(rows, rows > 0 ? std::max(3, digitsOf(rows - 1)) : 3);
+    labels_->reset(rows, rows > 0 ? std::max(3, decimalDigits(rows - 1)) : 3);
 }
 
 std::vector<int> TPz4ListDlg::SelectedFrames() const {

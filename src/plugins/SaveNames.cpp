@@ -7,6 +7,13 @@ std::string frameNumberText(int frame) {
     return digits.size() < 3 ? std::string(3 - digits.size(), '0') + digits : digits;
 }
 
+int decimalDigits(int n) {
+    int digits = 1;
+    for (; n >= 10; n /= 10)
+        ++digits;
+    return digits;
+}
+
 JqString frameOutputName(const char* path, int frame, int selectedCount, const char* ext) {
     std::string name = path != nullptr ? path : "";
     if (selectedCount > 1)

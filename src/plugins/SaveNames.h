@@ -12,6 +12,11 @@
 // 1005 the same file, and the later one would overwrite the earlier.
 JqString frameOutputName(const char* path, int frame, int selectedCount, const char* ext);
 
-// A frame's number as the saved files carry it: zero-padded to three digits,
-// longer numbers whole.
+// A frame's number as the saved files and the viewer's labels carry it:
+// zero-padded to three digits, longer numbers whole, so no two frames of one file
+// share a name.
 std::string frameNumberText(int frame);
+
+// How many decimal digits a non-negative number has: the width that frame
+// numbers and counts from 1000 on are written with.
+int decimalDigits(int n);

@@ -1,5 +1,6 @@
 #include "display/StripLayout.h"
 #include "frames/FrameList.h"
+#include "plugins/SaveNames.h"
 
 #include <gtest/gtest.h>
 
@@ -155,7 +156,7 @@ TEST(FrameLabel, ThreeDigitsBelowAThousandAllDigitsFrom) {
         {0, "000"},     {5, "005"},     {42, "042"},      {999, "999"},
         {1000, "1000"}, {1234, "1234"}, {65535, "65535"}, {2147483647, "2147483647"}};
     for (const auto& c : cases)
-        EXPECT_EQ(FrameLabel(c.index), c.label) << c.index;
+        EXPECT_EQ(frameNumberText(c.index), c.label) << c.index;
 }
 
 } // namespace
