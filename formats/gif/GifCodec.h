@@ -2,6 +2,7 @@
 
 // GIF reading and writing for the pzgif plug-in, usable (and tested) without it.
 
+#include "common/Failure.h"
 #include "common/FormatKit.h"
 #include "common/FrameSource.h"
 
@@ -30,13 +31,13 @@ inline constexpr size_t kMaxFrames = 65536;
 // screens kept to make them.
 std::unique_ptr<pz4fmt::FrameSource> openGif(std::vector<uint8_t> bytes,
                                              size_t maxHeldBytes = pz4fmt::kMaxHeldBytes,
-                                             std::string* why = nullptr);
+                                             pz4fmt::Failure* why = nullptr);
 
 // The same frames decoded all at once, in order, as a reader that stops at the first
 // damage sees them: the frames before it and the damaged one, as far as it decoded.
 // False (with the reason in `why` when given) when not even one frame could be read.
 bool decodeGif(const uint8_t* data, size_t size, pz4fmt::Image& out,
-               size_t maxHeldBytes = pz4fmt::kMaxHeldBytes, std::string* why = nullptr);
+               size_t maxHeldBytes = pz4fmt::kMaxHeldBytes, pz4fmt::Failure* why = nullptr);
 
 // One single-image GIF of `frame` (its tag, when positive, becomes the delay).
 bool encodeGifImage(const pz4fmt::SaveInput& frame, std::vector<uint8_t>& out);

@@ -749,25 +749,24 @@ std::optional<GifCodec> openCodec(std::vector<uint8_t> bytes, std::string& why) 
 } // namespace
 
 std::unique_ptr<pz4fmt::FrameSource> openGif(std::vector<uint8_t> bytes, size_t maxHeldBytes,
-                                             std::string* why) {
+                                             pz4fmt::Failure* why) {
     std::string reason;
     std::optional<GifCodec> codec = openCodec(std::move(bytes), reason);
     if (!codec) {
         if (why != nullptr)
-            *why = reason;
+            why->fail("%s", reason.c_str());
         return nullptr;
     }
     return std::make_unique<pz4fmt::SequentialFrames<GifCodec>>(std::move(*codec), maxHeldBytes);
 }
 
 bool decodeGif(const uint8_t* data, size_t size, pz4fmt::Image& out, size_t maxHeldBytes,
-               std::string* why) {
+               pz4fmt::Failure* why) {
     out.frames.clear();
     std::string reason;
-    auto fail = [&](std::string text) {
-        if (why != nullptr)
-            *why = std::move(text);
-        return false;
+    pz4fmt::Failure ignored;
+    auto fail = [&](const std::string& text) {
+        return (why != nullptr ? *why : ignored).fail("%s", text.c_str());
     };
     if (data == nullptr || size == 0)
         return fail("the file is empty");

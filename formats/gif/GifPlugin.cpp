@@ -15,11 +15,7 @@ struct GifFormat {
 
     static std::unique_ptr<pz4fmt::FrameSource> open(std::vector<uint8_t> bytes,
                                                      pz4fmt::Failure& why) {
-        std::string reason;
-        auto source = pz4gif::openGif(std::move(bytes), pz4fmt::kMaxHeldBytes, &reason);
-        if (source == nullptr && !reason.empty())
-            why.fail("%s", reason.c_str());
-        return source;
+        return pz4gif::openGif(std::move(bytes), pz4fmt::kMaxHeldBytes, &why);
     }
     static bool saveFrame(const pz4fmt::SaveInput& frame) { return pz4gif::saveGifImage(frame); }
     static bool saveAnim(const std::vector<pz4fmt::SaveInput>& frames) {

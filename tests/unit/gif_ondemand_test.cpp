@@ -273,23 +273,24 @@ TEST(GifOnDemand, AFileThatCannotOpenSaysWhy) {
         {GifFile().screen(1, 1, kFour).raw({0x99}).bytes(), "unknown block 0x99 before frame 0"},
     };
     for (const auto& c : cases) {
-        std::string why;
+        pz4fmt::Failure why;
         EXPECT_EQ(pz4gif::openGif(c.bytes, pz4fmt::kMaxHeldBytes, &why), nullptr) << c.reason;
-        EXPECT_EQ(why, c.reason);
+        EXPECT_EQ(why.reason(), c.reason);
         pz4fmt::Image image;
-        std::string whyAll;
+        pz4fmt::Failure whyAll;
         EXPECT_FALSE(pz4gif::decodeGif(c.bytes.data(), c.bytes.size(), image, pz4fmt::kMaxHeldBytes,
                                        &whyAll));
-        EXPECT_EQ(whyAll, c.reason);
+        EXPECT_EQ(whyAll.reason(), c.reason);
     }
     // Found only by decoding, so only by the reader that decodes everything.
-    std::string why;
+    pz4fmt::Failure why;
     pz4fmt::Image image;
     EXPECT_FALSE(pz4gif::decodeGif(badFirstImage.bytes().data(), badFirstImage.bytes().size(),
                                    image, pz4fmt::kMaxHeldBytes, &why));
-    EXPECT_EQ(why, "the image data of frame 0 is damaged");
+    EXPECT_EQ(why.reason(), "the image data of frame 0 is damaged");
+    why.clear();
     EXPECT_FALSE(pz4gif::decodeGif(nullptr, 0, image, pz4fmt::kMaxHeldBytes, &why));
-    EXPECT_EQ(why, "the file is empty");
+    EXPECT_EQ(why.reason(), "the file is empty");
 }
 
 // The same through the built plug-in, as the program drives it: frames locked in
