@@ -94,8 +94,9 @@ private:
     void advance();
     // Draws frame nextFrame now, paused or not, and moves on.
     void drawNow();
-    // Outer size: the Part's rule at zoom 1, the zoomed frames plus the border
-    // within the screen's available area above it.
+    // Outer size: at zoom 1 the widest frame plus the border, at most
+    // MaxOuterWidth wide; above it the zoomed frames plus the border, within the
+    // screen's available area.
     QSize outerSizeForZoom() const;
     // The screen picture of frame i as it is cached: made for the zoom and the
     // screen's density.

@@ -27,8 +27,6 @@ public:
     // Owned by `window`.
     FileDropTarget(QWidget* window, FileDialogState* state, Load load);
 
-    void setState(FileDialogState* state) { state_ = state; }
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -56,10 +56,12 @@ bool openInput(cDllManager& plugins, const std::string& path, std::ostream& err)
     if (plugins.OpenObject(path.c_str()))
         return true;
     const std::string ext = openingExtension(path.c_str());
-    const PluginRecord* reader = ext.empty() ? nullptr : plugins.FindByExtension(ext.c_str());
-    if (ext.empty())
+    if (ext.empty()) {
         err << "pzconv: '" << path << "' is too short to end in an extension\n";
-    else if (reader == nullptr)
+        return false;
+    }
+    const PluginRecord* reader = plugins.FindByExtension(ext.c_str());
+    if (reader == nullptr)
         err << "pzconv: no plug-in reads files ending in '" << ext << "' (see pzconv list)\n";
     else if (plugins.OpenFailure().empty())
         err << "pzconv: " << describePlugin(*reader) << " could not read '" << path << "'\n";
