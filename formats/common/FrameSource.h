@@ -87,8 +87,9 @@ private:
 //       void step(Screen& screen, int index, Frame* out);
 //   };
 //
-//   static std::unique_ptr<pz4fmt::FrameSource> open(std::vector<uint8_t> bytes) {
-//       ... read the structure; nullptr when the file is unusable ...
+//   static std::unique_ptr<pz4fmt::FrameSource> open(std::vector<uint8_t> bytes,
+//                                                    pz4fmt::Failure& why) {
+//       ... read the structure; nullptr, with why.fail(...), when the file is unusable ...
 //       return std::make_unique<pz4fmt::SequentialFrames<MyCodec>>(std::move(codec));
 //   }
 //

@@ -7,7 +7,7 @@
 //       static constexpr const char* author = ..., *version = ..., *extension = ...,
 //                                    *description = ...;
 //       static constexpr bool savesFrames = ..., savesAnims = ...;
-//       // One of the two shapes of FrameSource.h, `why` in either left out at will.
+//       // One of the two shapes of FrameSource.h; `why` takes the reason of a refusal.
 //       // Decoded when opened:
 //       static bool decode(const uint8_t* data, size_t size, pz4fmt::Image& out,
 //                          pz4fmt::Failure& why);
@@ -58,22 +58,12 @@ template <class Format> struct OpenFile {
 };
 
 template <class Format>
-bool decodeExplained(const uint8_t* data, size_t size, Image& out, Failure& why) {
-    if constexpr (requires { Format::decode(data, size, out, why); })
-        return Format::decode(data, size, out, why);
-    else
-        return Format::decode(data, size, out);
-}
-
-template <class Format>
 std::unique_ptr<FrameSource> openSource(std::vector<uint8_t>&& bytes, Failure& why) {
     if constexpr (requires { Format::open(std::move(bytes), why); }) {
         return Format::open(std::move(bytes), why);
-    } else if constexpr (requires { Format::open(std::move(bytes)); }) {
-        return Format::open(std::move(bytes));
     } else {
         Image decoded;
-        if (!decodeExplained<Format>(bytes.data(), bytes.size(), decoded, why))
+        if (!Format::decode(bytes.data(), bytes.size(), decoded, why))
             return nullptr;
         return std::make_unique<DecodedFrames>(std::move(decoded));
     }
