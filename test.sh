@@ -8,6 +8,9 @@ pz4_ensure_packages "${PZ4_BUILD_PACKAGES[@]}" "${PZ4_TEST_PACKAGES[@]}"
 runtime=$(pz4_clang_runtime_package)
 pz4_ensure_packages "$runtime"
 
+# No file may include a header of a level above its own (src/README.md).
+tools/check-levels.sh
+
 jobs=$(nproc 2>/dev/null || echo 2)
 build=build/test
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPZ4_SANITIZE=ON -DPZ4_WERROR=ON

@@ -11,8 +11,8 @@
 //                      64x64 animation plays: cpu_pct (aim at speed 10: under 5)
 
 #include "BenchKit.h"
-#include "app/ObjectManager.h"
-#include "display/AnimWin.h"
+#include "context/ObjectManager.h"
+#include "display/ui/AnimWin.h"
 #include "frames/FrameList.h"
 
 #include <QApplication>

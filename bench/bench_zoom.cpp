@@ -12,9 +12,9 @@
 //     x_zoom1     ns_per_px / the same case's ns_per_px at zoom 1
 
 #include "BenchKit.h"
-#include "app/ObjectManager.h"
-#include "display/AnimWin.h"
-#include "display/ViewWin.h"
+#include "context/ObjectManager.h"
+#include "display/ui/AnimWin.h"
+#include "display/ui/ViewWin.h"
 #include "frames/FrameList.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "frames/ListDlg.h"
+#include "frames/ui/ListDlg.h"
 #include "platform/Prompts.h"
 #include "platform/ToolDialog.h"
 

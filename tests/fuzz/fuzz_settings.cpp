@@ -1,6 +1,6 @@
 // Each input is a settings file: every key is read, then one is rewritten and
 // must read back as written.
-#include "app/IniManager.h"
+#include "context/IniManager.h"
 
 #include <cstdint>
 #include <cstdio>

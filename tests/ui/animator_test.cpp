@@ -1,9 +1,9 @@
 #include "UiTestSupport.h"
 
-#include "anim/AnimDlg.h"
+#include "anim/ui/AnimDlg.h"
 #include "anim/ScriptManager.h"
-#include "app/ObjectManager.h"
-#include "display/AnimWin.h"
+#include "context/ObjectManager.h"
+#include "display/ui/AnimWin.h"
 #include "platform/DialogUnits.h"
 #include "plugins/DllManager.h"
 #include "plugins/SaveChain.h"

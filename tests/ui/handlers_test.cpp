@@ -1,11 +1,11 @@
 #include "UiTestSupport.h"
 
 #include "TempWorkDir.h"
-#include "app/ObjectManager.h"
+#include "context/ObjectManager.h"
 #include "platform/ScriptedPrompts.h"
 #include "plugins/DllManager.h"
-#include "plugins/OpenObjectHandler.h"
-#include "plugins/SaveObjectHandler.h"
+#include "plugins/ui/OpenObjectHandler.h"
+#include "plugins/ui/SaveObjectHandler.h"
 
 #include <gtest/gtest.h>
 

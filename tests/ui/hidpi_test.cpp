@@ -2,13 +2,13 @@
 // frames keep their logical size and every frame pixel is a sharp 2 x 2 block.
 #include "UiTestSupport.h"
 
-#include "app/ObjectManager.h"
-#include "display/AnimWin.h"
-#include "display/ViewWin.h"
+#include "context/ObjectManager.h"
+#include "display/ui/AnimWin.h"
+#include "display/ui/ViewWin.h"
 #include "frames/FrameList.h"
-#include "palette/ColourGrid.h"
-#include "palette/PALDlg.h"
-#include "palette/PALDlgClient.h"
+#include "palette/ui/ColourGrid.h"
+#include "palette/ui/PALDlg.h"
+#include "palette/ui/PALDlgClient.h"
 
 #include <QTest>
 

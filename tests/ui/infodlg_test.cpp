@@ -1,8 +1,8 @@
 #include "UiTestSupport.h"
 
-#include "app/ObjectManager.h"
+#include "context/ObjectManager.h"
 #include "platform/DialogUnits.h"
-#include "plugins/InfoDlg.h"
+#include "plugins/ui/InfoDlg.h"
 
 #include <QLabel>
 #include <QListWidget>

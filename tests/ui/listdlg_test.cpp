@@ -1,9 +1,9 @@
 #include "UiTestSupport.h"
 
 #include "TempWorkDir.h"
-#include "app/ObjectManager.h"
+#include "context/ObjectManager.h"
 #include "frames/IntList.h"
-#include "frames/ListDlg.h"
+#include "frames/ui/ListDlg.h"
 #include "platform/DialogUnits.h"
 
 #include <QLabel>

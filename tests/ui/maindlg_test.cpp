@@ -2,9 +2,9 @@
 
 #include "TempWorkDir.h"
 #include "app/MainDlg.h"
-#include "app/ObjectManager.h"
+#include "context/ObjectManager.h"
 #include "app/SDIDecFrame.h"
-#include "frames/ListDlg.h"
+#include "frames/ui/ListDlg.h"
 #include "platform/DialogUnits.h"
 #include "platform/ScriptedPrompts.h"
 #include "plugins/FileTypes.h"

@@ -1,12 +1,12 @@
 #include "UiTestSupport.h"
 
-#include "app/ObjectManager.h"
-#include "palette/ColourGrid.h"
-#include "palette/PALDlg.h"
-#include "palette/PALDlgClient.h"
+#include "context/ObjectManager.h"
+#include "palette/ui/ColourGrid.h"
+#include "palette/ui/PALDlg.h"
+#include "palette/ui/PALDlgClient.h"
 #include "palette/PalManager.h"
-#include "palette/TRNDlg.h"
-#include "palette/TRNDlgClient.h"
+#include "palette/ui/TRNDlg.h"
+#include "palette/ui/TRNDlgClient.h"
 #include "palette/TRNManager.h"
 #include "platform/DialogUnits.h"
 

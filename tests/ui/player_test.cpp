@@ -1,7 +1,7 @@
 #include "UiTestSupport.h"
 
-#include "app/ObjectManager.h"
-#include "display/AnimWin.h"
+#include "context/ObjectManager.h"
+#include "display/ui/AnimWin.h"
 #include "frames/FrameList.h"
 #include "palette/TRNManager.h"
 #include "platform/WindowTimer.h"

@@ -1,12 +1,12 @@
 #include "UiTestSupport.h"
 
-#include "app/ObjectManager.h"
+#include "context/ObjectManager.h"
 #include "display/FrameImage.h"
-#include "display/FramePixmapCache.h"
-#include "display/ViewManager.h"
-#include "display/ViewWin.h"
+#include "display/ui/FramePixmapCache.h"
+#include "display/ui/ViewManager.h"
+#include "display/ui/ViewWin.h"
 #include "frames/FrameList.h"
-#include "frames/ListDlg.h"
+#include "frames/ui/ListDlg.h"
 #include "palette/PalManager.h"
 #include "palette/TRNManager.h"
 

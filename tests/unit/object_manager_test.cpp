@@ -1,5 +1,5 @@
-#include "app/IniManager.h"
-#include "app/ObjectManager.h"
+#include "context/IniManager.h"
+#include "context/ObjectManager.h"
 #include "palette/PalManager.h"
 #include "palette/TRNManager.h"
 #include "plugins/DllManager.h"

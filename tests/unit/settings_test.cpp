@@ -1,4 +1,4 @@
-#include "app/IniManager.h"
+#include "context/IniManager.h"
 
 #include <TempWorkDir.h>
 #include <gtest/gtest.h>

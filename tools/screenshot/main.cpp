@@ -15,18 +15,18 @@
 // Play and saves a picture of the main window, the animator and the player.
 // Files are answered with the names as given, relative to the working
 // directory, so the pictures show no folder of the machine that took them.
-#include "anim/AnimDlg.h"
+#include "anim/ui/AnimDlg.h"
 #include "app/MainDlg.h"
-#include "app/ObjectManager.h"
+#include "context/ObjectManager.h"
 #include "app/Pz4App.h"
 #include "app/SDIDecFrame.h"
-#include "display/ViewManager.h"
-#include "display/ViewWin.h"
-#include "frames/ListDlg.h"
-#include "palette/PALDlg.h"
-#include "palette/PALDlgClient.h"
-#include "palette/TRNDlg.h"
-#include "palette/TRNDlgClient.h"
+#include "display/ui/ViewManager.h"
+#include "display/ui/ViewWin.h"
+#include "frames/ui/ListDlg.h"
+#include "palette/ui/PALDlg.h"
+#include "palette/ui/PALDlgClient.h"
+#include "palette/ui/TRNDlg.h"
+#include "palette/ui/TRNDlgClient.h"
 #include "platform/ScriptedPrompts.h"
 
 #include <QCheckBox>

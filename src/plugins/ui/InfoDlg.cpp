@@ -1,6 +1,6 @@
-#include "plugins/InfoDlg.h"
+#include "plugins/ui/InfoDlg.h"
 
-#include "app/ObjectManager.h"
+#include "context/ObjectManager.h"
 #include "platform/DialogUnits.h"
 #include "plugins/DllManager.h"
 

@@ -1,6 +1,6 @@
-#include "plugins/OpenObjectHandler.h"
+#include "plugins/ui/OpenObjectHandler.h"
 
-#include "app/ObjectManager.h"
+#include "context/ObjectManager.h"
 #include "platform/Prompts.h"
 #include "plugins/FileTypes.h"
 

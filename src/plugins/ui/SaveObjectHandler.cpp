@@ -1,6 +1,6 @@
-#include "plugins/SaveObjectHandler.h"
+#include "plugins/ui/SaveObjectHandler.h"
 
-#include "app/ObjectManager.h"
+#include "context/ObjectManager.h"
 #include "platform/Prompts.h"
 
 cSaveObjectHandler::cSaveObjectHandler(QWidget* parent, cObjectManager* objectManager,

@@ -1,7 +1,7 @@
-#include "palette/PALDlg.h"
+#include "palette/ui/PALDlg.h"
 
-#include "app/ObjectManager.h"
-#include "palette/PALDlgClient.h"
+#include "context/ObjectManager.h"
+#include "palette/ui/PALDlgClient.h"
 
 TPz4PALDlg::TPz4PALDlg(QWidget* parent, cObjectManager* objectManager, Prompts& prompts,
                        FileDialogState& loadState)

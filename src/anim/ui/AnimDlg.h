@@ -1,6 +1,6 @@
 #pragma once
 
-#include "anim/AnimDlgClient.h"
+#include "anim/ui/AnimDlgClient.h"
 #include "platform/FramedToolWindow.h"
 
 class cObjectManager;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "display/FrameImage.h"
-#include "display/FramePixmapCache.h"
+#include "display/ui/FramePixmapCache.h"
 #include "display/StripLayout.h"
 #include "platform/ToolDialog.h"
 

@@ -1,8 +1,8 @@
-#include "display/ViewManager.h"
+#include "display/ui/ViewManager.h"
 
 #include "anim/AnimChain.h"
-#include "app/ObjectManager.h"
-#include "display/ViewWin.h"
+#include "context/ObjectManager.h"
+#include "display/ui/ViewWin.h"
 #include "frames/FrameList.h"
 #include "frames/IntList.h"
 #include "palette/PalManager.h"

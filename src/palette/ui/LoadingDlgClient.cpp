@@ -1,4 +1,4 @@
-#include "palette/LoadingDlgClient.h"
+#include "palette/ui/LoadingDlgClient.h"
 
 #include "platform/FileDrop.h"
 #include "platform/Prompts.h"

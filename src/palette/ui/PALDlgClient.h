@@ -1,6 +1,6 @@
 #pragma once
 
-#include "palette/LoadingDlgClient.h"
+#include "palette/ui/LoadingDlgClient.h"
 
 class ColourGrid;
 class cObjectManager;

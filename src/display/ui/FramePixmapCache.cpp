@@ -1,4 +1,4 @@
-#include "display/FramePixmapCache.h"
+#include "display/ui/FramePixmapCache.h"
 
 #include "display/FrameImage.h"
 

@@ -1,7 +1,7 @@
-#include "palette/TRNDlgClient.h"
+#include "palette/ui/TRNDlgClient.h"
 
-#include "app/ObjectManager.h"
-#include "palette/ColourGrid.h"
+#include "context/ObjectManager.h"
+#include "palette/ui/ColourGrid.h"
 #include "palette/PalManager.h"
 #include "palette/TRNManager.h"
 

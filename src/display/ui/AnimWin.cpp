@@ -1,7 +1,7 @@
-#include "display/AnimWin.h"
+#include "display/ui/AnimWin.h"
 
-#include "app/ObjectManager.h"
-#include "display/FramePixmapCache.h"
+#include "context/ObjectManager.h"
+#include "display/ui/FramePixmapCache.h"
 #include "frames/FrameList.h"
 #include "palette/TRNManager.h"
 #include "platform/WindowTimer.h"

@@ -1,4 +1,4 @@
-#include "app/IniManager.h"
+#include "context/IniManager.h"
 
 #include <io.h>
 #include <windows.h>

@@ -1,4 +1,4 @@
-#include "palette/ColourGrid.h"
+#include "palette/ui/ColourGrid.h"
 
 #include "palette/PalManager.h"
 #include "palette/TRNManager.h"

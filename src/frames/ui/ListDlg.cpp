@@ -1,6 +1,6 @@
-#include "frames/ListDlg.h"
+#include "frames/ui/ListDlg.h"
 
-#include "app/ObjectManager.h"
+#include "context/ObjectManager.h"
 #include "frames/IntList.h"
 #include "frames/JqString.h"
 #include "platform/DialogUnits.h"

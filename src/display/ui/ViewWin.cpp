@@ -1,6 +1,6 @@
-#include "display/ViewWin.h"
+#include "display/ui/ViewWin.h"
 
-#include "app/ObjectManager.h"
+#include "context/ObjectManager.h"
 #include "frames/FrameList.h"
 #include "palette/TRNManager.h"
 #include "platform/ZoomControl.h"

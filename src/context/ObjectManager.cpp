@@ -1,7 +1,7 @@
-#include "app/ObjectManager.h"
+#include "context/ObjectManager.h"
 
 #include "anim/ScriptManager.h"
-#include "app/IniManager.h"
+#include "context/IniManager.h"
 #include "palette/PalManager.h"
 #include "palette/TRNManager.h"
 #include "plugins/DllManager.h"

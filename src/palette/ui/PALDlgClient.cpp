@@ -1,7 +1,7 @@
-#include "palette/PALDlgClient.h"
+#include "palette/ui/PALDlgClient.h"
 
-#include "app/ObjectManager.h"
-#include "palette/ColourGrid.h"
+#include "context/ObjectManager.h"
+#include "palette/ui/ColourGrid.h"
 #include "palette/PalManager.h"
 
 #include <QFrame>

@@ -1,7 +1,7 @@
-#include "palette/TRNDlg.h"
+#include "palette/ui/TRNDlg.h"
 
-#include "app/ObjectManager.h"
-#include "palette/TRNDlgClient.h"
+#include "context/ObjectManager.h"
+#include "palette/ui/TRNDlgClient.h"
 
 TPz4TRNDlg::TPz4TRNDlg(QWidget* parent, cObjectManager* objectManager, Prompts& prompts,
                        FileDialogState& loadState)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "display/AnimWin.h"
+#include "display/ui/AnimWin.h"
 #include "platform/ToolDialog.h"
 
 #include <QPointer>

@@ -1,9 +1,9 @@
-#include "anim/AnimDlgClient.h"
+#include "anim/ui/AnimDlgClient.h"
 
 #include "anim/AnimChain.h"
 #include "anim/ScriptManager.h"
-#include "app/ObjectManager.h"
-#include "display/AnimWin.h"
+#include "context/ObjectManager.h"
+#include "display/ui/AnimWin.h"
 #include "frames/FrameList.h"
 #include "frames/JqString.h"
 #include "palette/PalManager.h"
@@ -12,7 +12,7 @@
 #include "platform/Prompts.h"
 #include "plugins/DllManager.h"
 #include "plugins/SaveNames.h"
-#include "plugins/SaveObjectHandler.h"
+#include "plugins/ui/SaveObjectHandler.h"
 
 #include <QCheckBox>
 #include <QEvent>

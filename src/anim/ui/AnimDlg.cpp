@@ -1,6 +1,6 @@
-#include "anim/AnimDlg.h"
+#include "anim/ui/AnimDlg.h"
 
-#include "app/ObjectManager.h"
+#include "context/ObjectManager.h"
 
 #include <QCloseEvent>
 
