@@ -1,7 +1,7 @@
 #include "UiTestSupport.h"
 
-#include "anim/ui/AnimDlg.h"
 #include "anim/ScriptManager.h"
+#include "anim/ui/AnimDlg.h"
 #include "context/ObjectManager.h"
 #include "display/ui/AnimWin.h"
 #include "platform/DialogUnits.h"

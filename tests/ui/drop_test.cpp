@@ -2,12 +2,12 @@
 
 #include "context/ObjectManager.h"
 #include "frames/ui/ListDlg.h"
+#include "palette/PalManager.h"
+#include "palette/TRNManager.h"
 #include "palette/ui/PALDlg.h"
 #include "palette/ui/PALDlgClient.h"
-#include "palette/PalManager.h"
 #include "palette/ui/TRNDlg.h"
 #include "palette/ui/TRNDlgClient.h"
-#include "palette/TRNManager.h"
 #include "platform/FileDrop.h"
 
 #include <QLabel>

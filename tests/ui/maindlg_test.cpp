@@ -2,8 +2,8 @@
 
 #include "TempWorkDir.h"
 #include "app/MainDlg.h"
-#include "context/ObjectManager.h"
 #include "app/SDIDecFrame.h"
+#include "context/ObjectManager.h"
 #include "frames/ui/ListDlg.h"
 #include "platform/DialogUnits.h"
 #include "platform/ScriptedPrompts.h"

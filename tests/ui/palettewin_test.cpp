@@ -1,13 +1,13 @@
 #include "UiTestSupport.h"
 
 #include "context/ObjectManager.h"
+#include "palette/PalManager.h"
+#include "palette/TRNManager.h"
 #include "palette/ui/ColourGrid.h"
 #include "palette/ui/PALDlg.h"
 #include "palette/ui/PALDlgClient.h"
-#include "palette/PalManager.h"
 #include "palette/ui/TRNDlg.h"
 #include "palette/ui/TRNDlgClient.h"
-#include "palette/TRNManager.h"
 #include "platform/DialogUnits.h"
 
 #include <QLabel>

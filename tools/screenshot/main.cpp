@@ -17,9 +17,9 @@
 // directory, so the pictures show no folder of the machine that took them.
 #include "anim/ui/AnimDlg.h"
 #include "app/MainDlg.h"
-#include "context/ObjectManager.h"
 #include "app/Pz4App.h"
 #include "app/SDIDecFrame.h"
+#include "context/ObjectManager.h"
 #include "display/ui/ViewManager.h"
 #include "display/ui/ViewWin.h"
 #include "frames/ui/ListDlg.h"

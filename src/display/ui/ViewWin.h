@@ -1,8 +1,8 @@
 #pragma once
 
 #include "display/FrameImage.h"
-#include "display/ui/FramePixmapCache.h"
 #include "display/StripLayout.h"
+#include "display/ui/FramePixmapCache.h"
 #include "platform/ToolDialog.h"
 
 #include <QColor>

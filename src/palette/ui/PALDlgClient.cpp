@@ -1,8 +1,8 @@
 #include "palette/ui/PALDlgClient.h"
 
 #include "context/ObjectManager.h"
-#include "palette/ui/ColourGrid.h"
 #include "palette/PalManager.h"
+#include "palette/ui/ColourGrid.h"
 
 #include <QFrame>
 #include <QPushButton>

@@ -1,9 +1,9 @@
 #include "palette/ui/TRNDlgClient.h"
 
 #include "context/ObjectManager.h"
-#include "palette/ui/ColourGrid.h"
 #include "palette/PalManager.h"
 #include "palette/TRNManager.h"
+#include "palette/ui/ColourGrid.h"
 
 #include <QFrame>
 #include <QPushButton>
