@@ -4,6 +4,7 @@
 #include "frames/IntList.h"
 #include "plugins/DllManager.h"
 #include "plugins/SaveChain.h"
+#include "plugins/SaveNames.h"
 
 #include <cstring>
 #include <utility>
@@ -106,4 +107,36 @@ bool SaveAnimation(cDllManager& plugins, const cFrameList& first, const char* fi
         chain.Append(fileName, pixels, node->palette, node->width, node->height, 256, node->tag);
     }
     return plugins.SaveAnimWith(extension, chain.First());
+}
+
+FrameSaveResult SaveFrames(cDllManager& plugins, cSaveChain::Kind kind, const cIntList* frames,
+                           const char* path, const char* extension,
+                           const unsigned char* fallbackPalette, LockFailure onLockFailure) {
+    FrameSaveResult result;
+    const bool animation = kind == cSaveChain::Kind::Animation;
+    // One frame, or an animation's one file, goes without a number.
+    const int named = animation || frames == nullptr ? 1 : frames->LastIndex() + 1;
+    cSaveChain chain(kind, fallbackPalette);
+    // Walked node by node: Get(i) would start from the head for every frame.
+    for (const cIntList* node = frames; node != nullptr; node = node->next.get()) {
+        const std::optional<LockedFrame> f = plugins.LockFrame(node->value);
+        if (!f) {
+            result.unlockedFrame = node->value;
+            if (onLockFailure == LockFailure::SaveThoseBefore)
+                break;
+            result.files.clear();
+            return result;
+        }
+        const JqString name = frameOutputName(path, node->value, named, extension);
+        if (!animation || result.files.empty())
+            result.files.push_back(name.str());
+        chain.Append(name.c_str(), f->pixels, f->palette, f->width, f->height, f->colorCount,
+                     f->tag);
+    }
+    if (chain.Count() == 0)
+        return result;
+    result.asked = true;
+    result.saved = animation ? plugins.SaveAnimWith(extension, chain.First())
+                             : plugins.SaveFramesWith(extension, chain.First());
+    return result;
 }

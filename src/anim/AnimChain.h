@@ -1,15 +1,19 @@
 #pragma once
 
 #include "frames/FrameList.h"
+#include "plugins/SaveChain.h"
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 class cDllManager;
 class cIntList;
 class cScriptList;
 
-// The frame chains the animator plays and saves, locked from the open file.
+// Frame chains locked from the open file: the ones the animator plays and saves,
+// and the saving of chosen frames that Save and pzconv share.
 // Frames the plug-in refuses are left out without a word; a chain is null when
 // no frame at all could be locked. `palette` (768 bytes) is shown for frames
 // that bring none; the nodes share it, so replacing the program's palette later
@@ -44,3 +48,25 @@ std::unique_ptr<unsigned char[]> MirroredCopy(const unsigned char* pixels, int32
 // palette go with `fallbackPalette`. False when the plug-in reports a failure.
 bool SaveAnimation(cDllManager& plugins, const cFrameList& first, const char* fileName,
                    const char* extension, const unsigned char* fallbackPalette);
+
+// What saving frames does when one of them cannot be locked.
+enum class LockFailure {
+    SaveThoseBefore, // the frames locked before it are saved all the same
+    SaveNothing,     // nothing is written: a partial conversion would pass for a whole one
+};
+
+struct FrameSaveResult {
+    int unlockedFrame = -1;         // the frame that could not be locked, or -1
+    bool asked = false;             // the plug-in was handed a chain
+    bool saved = false;             // and answered true
+    std::vector<std::string> files; // the names handed over, in order (an animation's: one)
+};
+
+// Locks each frame of `frames` in order and hands them to the plug-in saving
+// `extension`: as one file per frame, named as frameOutputName names them after
+// `path` (the output path without its extension), or, for an animation, as one
+// file `path`.`extension`. Frames without a palette go with `fallbackPalette`
+// (768 bytes). The locked buffers are the plug-in's and are only read.
+FrameSaveResult SaveFrames(cDllManager& plugins, cSaveChain::Kind kind, const cIntList* frames,
+                           const char* path, const char* extension,
+                           const unsigned char* fallbackPalette, LockFailure onLockFailure);

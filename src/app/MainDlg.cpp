@@ -1,5 +1,6 @@
 #include "app/MainDlg.h"
 
+#include "anim/AnimChain.h"
 #include "anim/ui/AnimDlg.h"
 #include "context/ObjectManager.h"
 #include "display/ui/ViewManager.h"
@@ -13,8 +14,6 @@
 #include "platform/QtPrompts.h"
 #include "platform/WindowPlacement.h"
 #include "plugins/DllManager.h"
-#include "plugins/SaveChain.h"
-#include "plugins/SaveNames.h"
 #include "plugins/ui/InfoDlg.h"
 #include "plugins/ui/OpenObjectHandler.h"
 #include "plugins/ui/SaveObjectHandler.h"
@@ -198,22 +197,12 @@ void TPz4MainDlg::CmSave() {
         return;
     }
 
-    const int n = selection->LastIndex() + 1;
-    cDllManager& plugins = *objectManager_->dllManager;
-    cSaveChain chain(cSaveChain::Kind::Frames, objectManager_->palManager->colors.get());
-    // Walked node by node: Get(i) would start from the head for every frame.
-    for (const cIntList* node = selection.get(); node; node = node->next.get()) {
-        const int frame = node->value;
-        const std::optional<LockedFrame> f = plugins.LockFrame(frame);
-        if (!f) {
-            message("Can't lock frames for saving. Giving up...", "Fatal Error");
-            break;
-        }
-        const JqString name = frameOutputName(path, frame, n, extension);
-        chain.Append(name.c_str(), f->pixels, f->palette, f->width, f->height, f->colorCount,
-                     f->tag);
-    }
-    if (chain.Count() > 0 && !plugins.SaveFramesWith(extension, chain.First()))
+    const FrameSaveResult result = SaveFrames(
+        *objectManager_->dllManager, cSaveChain::Kind::Frames, selection.get(), path, extension,
+        objectManager_->palManager->colors.get(), LockFailure::SaveThoseBefore);
+    if (result.unlockedFrame >= 0)
+        message("Can't lock frames for saving. Giving up...", "Fatal Error");
+    if (result.asked && !result.saved)
         message("Error saving frame(s) !");
 }
 

@@ -1,13 +1,16 @@
 // The chains the animator plays and saves: which frames go in, how they are
-// numbered and mirrored, and the mirrored copies made for saving.
+// numbered and mirrored, and the mirrored copies made for saving; and the saving
+// of chosen frames that Save and pzconv share.
 #include "TempWorkDir.h"
 #include "anim/AnimChain.h"
 #include "anim/ScriptList.h"
+#include "frames/IntList.h"
 #include "plugins/DllManager.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -110,6 +113,71 @@ TEST_F(AnimChainTest, ScriptStepsAreNumberedByTheirPlaceAndMirroredByTheirFlags)
 
     cScriptList refused(9, 1);
     EXPECT_EQ(LockScriptSteps(*plugins, palette, refused), nullptr);
+}
+
+// Frames 1, 2 and 3 saved with frame 2 refused: what the plug-in is handed and
+// what the caller learns, for each kind and each choice on a refused frame.
+TEST_F(AnimChainTest, SavingFramesStopsOrGoesOnAtARefusedFrameAsTheCallerChose) {
+    const struct {
+        cSaveChain::Kind kind;
+        LockFailure onFailure;
+        const char* cfg;
+        std::vector<std::string> files; // relative to the folder
+        bool asked, saved;
+        int unlocked;
+    } cases[] = {
+        {cSaveChain::Kind::Frames,
+         LockFailure::SaveThoseBefore,
+         "lockfail=2\n",
+         {"o001.uif"},
+         true,
+         true,
+         2},
+        {cSaveChain::Kind::Frames, LockFailure::SaveNothing, "lockfail=2\n", {}, false, false, 2},
+        {cSaveChain::Kind::Frames,
+         LockFailure::SaveNothing,
+         "",
+         {"o001.uif", "o002.uif", "o003.uif"},
+         true,
+         true,
+         -1},
+        {cSaveChain::Kind::Animation,
+         LockFailure::SaveNothing,
+         "savefail=1\n",
+         {"o.uif"},
+         true,
+         false,
+         -1},
+        {cSaveChain::Kind::Animation,
+         LockFailure::SaveThoseBefore,
+         "lockfail=1\n",
+         {},
+         false,
+         false,
+         1},
+    };
+    for (const auto& c : cases) {
+        open(std::string("frames=4\nsaveanims=1\n") + c.cfg);
+        cIntList frames(1);
+        frames.Append(2);
+        frames.Append(3);
+        const std::string stem = (dir.path() / "o").string();
+        const FrameSaveResult r =
+            SaveFrames(*plugins, c.kind, &frames, stem.c_str(), "uif", palette.get(), c.onFailure);
+        std::vector<std::string> files;
+        for (const std::string& f : r.files)
+            files.push_back(f.substr(dir.path().string().size() + 1));
+        const std::string label =
+            std::string(c.cfg) + (c.kind == cSaveChain::Kind::Frames ? "frames" : "anim");
+        EXPECT_EQ(files, c.files) << label;
+        EXPECT_EQ(r.asked, c.asked) << label;
+        EXPECT_EQ(r.saved, c.saved) << label;
+        EXPECT_EQ(r.unlockedFrame, c.unlocked) << label;
+        for (const std::string& f : c.files)
+            EXPECT_EQ(std::filesystem::exists(dir.path() / f), c.saved) << label << " " << f;
+        plugins->CloseObject();
+        std::filesystem::remove(dir.path() / "pzuifix.log");
+    }
 }
 
 } // namespace

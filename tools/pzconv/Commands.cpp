@@ -1,8 +1,9 @@
 #include "Commands.h"
 
+#include "anim/AnimChain.h"
+#include "frames/IntList.h"
 #include "palette/PalManager.h"
 #include "plugins/DllManager.h"
-#include "plugins/SaveChain.h"
 #include "plugins/SaveNames.h"
 
 #include <algorithm>
@@ -177,36 +178,27 @@ int runConvert(cDllManager& plugins, const Options& options, std::ostream& out, 
 
     // Frames without a palette are saved in the one pz4 starts with.
     const cPalManager startPalette;
-    cSaveChain chain(options.anim ? cSaveChain::Kind::Animation : cSaveChain::Kind::Frames,
-                     startPalette.colors.get());
-    const int selected = range.last - range.first + 1;
-    std::vector<std::string> written;
-    for (int f = range.first; f <= range.last; ++f) {
-        const std::optional<LockedFrame> frame = plugins.LockFrame(f);
-        if (!frame) {
-            // Nothing is written: a partial conversion would pass for a whole one.
-            err << "pzconv: cannot lock frame " << f << " of '" << options.input
-                << "'; nothing written\n";
-            return kExitFailed;
-        }
-        const std::string name =
-            options.anim ? options.output
-                         : frameOutputName(stem.c_str(), f, selected, ext.c_str()).str();
-        if (written.empty() || !options.anim)
-            written.push_back(name);
-        chain.Append(name.c_str(), frame->pixels, frame->palette, frame->width, frame->height,
-                     frame->colorCount, frame->tag);
+    cIntList frames(range.first);
+    cIntList* last = &frames;
+    for (int f = range.first + 1; f <= range.last; ++f) {
+        last->next = std::make_unique<cIntList>(f);
+        last = last->next.get();
     }
-
-    const bool saved = options.anim ? plugins.SaveAnimWith(ext.c_str(), chain.First())
-                                    : plugins.SaveFramesWith(ext.c_str(), chain.First());
-    if (!saved) {
-        err << "pzconv: " << describePlugin(*writer) << " failed to save "
-            << (options.anim ? "the animation " : "the frames to ") << written.front()
-            << (written.size() > 1 ? " ..." : "") << "\n";
+    const FrameSaveResult result = SaveFrames(
+        plugins, options.anim ? cSaveChain::Kind::Animation : cSaveChain::Kind::Frames, &frames,
+        stem.c_str(), ext.c_str(), startPalette.colors.get(), LockFailure::SaveNothing);
+    if (result.unlockedFrame >= 0) {
+        err << "pzconv: cannot lock frame " << result.unlockedFrame << " of '" << options.input
+            << "'; nothing written\n";
         return kExitFailed;
     }
-    for (const std::string& name : written)
+    if (!result.saved) {
+        err << "pzconv: " << describePlugin(*writer) << " failed to save "
+            << (options.anim ? "the animation " : "the frames to ") << result.files.front()
+            << (result.files.size() > 1 ? " ..." : "") << "\n";
+        return kExitFailed;
+    }
+    for (const std::string& name : result.files)
         out << "wrote " << name << "\n";
     return kExitOk;
 }
