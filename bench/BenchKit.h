@@ -3,10 +3,10 @@
 // What the benchmarks share: timing on a shared machine, the memcpy baseline,
 // heap and temporary files, and format plug-ins opened as the program opens them.
 
+#include "plugins/ExportLookup.h"
 #include "pz4/PluginContract.h"
 
 #include <benchmark/benchmark.h>
-#include <dlfcn.h>
 #include <malloc.h>
 #include <unistd.h>
 
@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -96,9 +97,10 @@ inline std::string pluginPath(const char* file) {
     return std::string(PZ4_PLUGIN_DIR "/") + file;
 }
 
-// A format plug-in opened from `path`, with the exports a benchmark drives.
+// A format plug-in opened from `path` as the program opens it, with the exports
+// a benchmark drives.
 struct Plugin {
-    void* handle = nullptr;
+    std::unique_ptr<DynamicLibrary> library;
     pz4::plugin::LoadObjectFn load = nullptr;
     pz4::plugin::UnloadObjectFn unload = nullptr;
     pz4::plugin::GetNumberOfFramesFn count = nullptr;
@@ -106,15 +108,18 @@ struct Plugin {
     pz4::plugin::SaveFn saveAnim = nullptr;
 
     explicit Plugin(const std::string& path) {
-        handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (handle == nullptr)
-            throw std::runtime_error(dlerror());
-        load = reinterpret_cast<pz4::plugin::LoadObjectFn>(dlsym(handle, "LoadObject"));
-        unload = reinterpret_cast<pz4::plugin::UnloadObjectFn>(dlsym(handle, "UnloadObject"));
-        count =
-            reinterpret_cast<pz4::plugin::GetNumberOfFramesFn>(dlsym(handle, "GetNumberOfFrames"));
-        lock = reinterpret_cast<pz4::plugin::LockFrameFn>(dlsym(handle, "LockFrame"));
-        saveAnim = reinterpret_cast<pz4::plugin::SaveFn>(dlsym(handle, "SaveAnim"));
+        std::string error;
+        library = DynamicLibrary::open(path, error);
+        if (library == nullptr)
+            throw std::runtime_error(error);
+        using pz4::plugin::Export;
+        load = findExport<pz4::plugin::LoadObjectFn>(*library, Export::LoadObject);
+        unload = findExport<pz4::plugin::UnloadObjectFn>(*library, Export::UnloadObject);
+        count = findExport<pz4::plugin::GetNumberOfFramesFn>(*library, Export::GetNumberOfFrames);
+        lock = findExport<pz4::plugin::LockFrameFn>(*library, Export::LockFrame);
+        saveAnim = findExport<pz4::plugin::SaveFn>(*library, Export::SaveAnim);
+        if (!load || !unload || !count || !lock)
+            throw std::runtime_error(path + " lacks a loading export");
     }
 
     // Load, lock every frame the plug-in reports in order, unload; the frames

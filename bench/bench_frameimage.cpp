@@ -25,7 +25,7 @@ constexpr size_t kBytes = size_t(kSide) * kSide;
 
 struct Input {
     std::vector<unsigned char> pixels = std::vector<unsigned char>(kBytes);
-    std::array<unsigned char, 768> palette{};
+    std::array<unsigned char, pz4::plugin::kPaletteBytes> palette{};
     std::array<unsigned char, 256> table{};
     Input() {
         std::mt19937 random(3);

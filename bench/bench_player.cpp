@@ -60,7 +60,7 @@ Environment& env() {
 // Frames as a plug-in would hold them, with a palette of their own.
 struct Frames {
     std::vector<std::vector<unsigned char>> pixels;
-    std::vector<unsigned char> palette = std::vector<unsigned char>(768, 90);
+    std::vector<unsigned char> palette = std::vector<unsigned char>(pz4::plugin::kPaletteBytes, 90);
 
     Frames(int count, int width, int height) {
         for (int f = 0; f < count; ++f) {

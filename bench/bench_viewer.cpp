@@ -69,7 +69,7 @@ TPz4App& app() {
 // plug-in's would be.
 struct Frames {
     std::vector<std::vector<unsigned char>> pixels;
-    std::array<unsigned char, 768> palette{};
+    std::array<unsigned char, pz4::plugin::kPaletteBytes> palette{};
 
     explicit Frames(size_t n) : pixels(n) {
         for (size_t i = 0; i < n; ++i) {

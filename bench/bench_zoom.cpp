@@ -66,7 +66,7 @@ void pump(int ms) {
 // 100 x 100 frames with their own palette, in buffers kept as a plug-in keeps them.
 struct Frames {
     std::vector<std::vector<unsigned char>> pixels;
-    std::vector<unsigned char> palette = std::vector<unsigned char>(768);
+    std::vector<unsigned char> palette = std::vector<unsigned char>(pz4::plugin::kPaletteBytes);
 
     explicit Frames(int count) {
         for (int f = 0; f < count; ++f) {

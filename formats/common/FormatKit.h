@@ -4,6 +4,7 @@
 // that keep a hostile file from exhausting memory, and file input and output.
 
 #include "common/Failure.h"
+#include "pz4/PluginContract.h"
 
 #include <array>
 #include <cstddef>
@@ -21,7 +22,7 @@ inline constexpr size_t kMaxFileBytes = size_t{256} << 20; // bytes read from a 
 // opens with all its frames, and only locking past the cap is refused.
 inline constexpr size_t kMaxHeldBytes = size_t{2} << 30;
 
-using Palette = std::array<uint8_t, 768>;
+using Palette = std::array<uint8_t, pz4::plugin::kPaletteBytes>;
 
 struct Frame {
     int width = 0;

@@ -11,7 +11,7 @@ namespace {
 
 constexpr size_t kHeaderSize = 128;
 constexpr uint8_t kPaletteMarker = 0x0C;
-constexpr size_t kTrailerSize = 1 + 768; // marker and 256 RGB entries
+constexpr size_t kTrailerSize = 1 + pz4::plugin::kPaletteBytes; // marker and the palette
 constexpr int kMaxRun = 63;
 
 // The sixteen colours of an EGA card: what files written without a header
@@ -221,7 +221,7 @@ std::vector<uint8_t> encodePcx(const pz4fmt::SaveInput& in) {
         }
     }
     out.push_back(kPaletteMarker);
-    out.insert(out.end(), in.palette, in.palette + 768);
+    out.insert(out.end(), in.palette, in.palette + pz4::plugin::kPaletteBytes);
     return out;
 }
 

@@ -34,6 +34,10 @@ static_assert(offsetof(SAVE_FRAME, tag) == 28);
 
 namespace pz4::plugin {
 
+// Bytes of a palette as plug-ins hand it out and take it back: 256 entries of
+// red, green and blue, each 0..255 and used unscaled.
+inline constexpr int kPaletteBytes = 768;
+
 // Signatures of the twelve exports. Truth values travel in the low byte of the
 // int result; the program never looks at the other bits.
 using GetTextFn = const char* (*)();

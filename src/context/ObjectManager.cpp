@@ -2,6 +2,7 @@
 
 #include "anim/ScriptManager.h"
 #include "context/IniManager.h"
+#include "display/ZoomRange.h"
 #include "palette/PalManager.h"
 #include "palette/TRNManager.h"
 #include "plugins/DllManager.h"
@@ -42,16 +43,16 @@ int ZoomFromText(const JqString& value) {
     while (!text.empty() && text.back() == ' ')
         text.remove_suffix(1);
     if (text.empty())
-        return cObjectManager::kMinZoom;
-    int zoom = 0;
+        return zoom::kMin;
+    int factor = 0;
     for (const char c : text) {
         if (c < '0' || c > '9')
-            return cObjectManager::kMinZoom;
-        zoom = zoom * 10 + (c - '0');
-        if (zoom > cObjectManager::kMaxZoom)
-            return cObjectManager::kMinZoom;
+            return zoom::kMin;
+        factor = factor * 10 + (c - '0');
+        if (factor > zoom::kMax)
+            return zoom::kMin;
     }
-    return zoom < cObjectManager::kMinZoom ? cObjectManager::kMinZoom : zoom;
+    return factor < zoom::kMin ? zoom::kMin : factor;
 }
 
 } // namespace
@@ -86,10 +87,10 @@ cObjectManager::~cObjectManager() {
         // A run that never zoomed leaves a file without zoom lines as it found it.
         JqString present;
         for (const auto& [key, field] : kZoomKeys) {
-            const int zoom = this->*field;
-            const bool valid = zoom >= kMinZoom && zoom <= kMaxZoom;
-            if ((valid && zoom != kMinZoom) || iniManager->GetString(key, present))
-                iniManager->SetUInt(key, valid ? zoom : kMinZoom);
+            const int factor = this->*field;
+            const bool valid = factor == zoom::clamp(factor);
+            if ((valid && factor != zoom::kMin) || iniManager->GetString(key, present))
+                iniManager->SetUInt(key, valid ? factor : zoom::kMin);
         }
     }
     iniManager.reset();

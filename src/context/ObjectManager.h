@@ -45,10 +45,9 @@ public:
     int MaX = 0, MaY = 0;   // main button bar
     int InX = 0, InY = 0;   // information
 
-    // Zoom factors of the viewer and the player windows, kept for the run and in
-    // the settings file. At the default the file gains no line for them.
-    static constexpr int kMinZoom = 1;
-    static constexpr int kMaxZoom = 8;
+    // Zoom factors of the viewer and the player windows (display/ZoomRange.h),
+    // kept for the run and in the settings file. At the default the file gains no
+    // line for them.
     int ViZoom = 1;
     int AnZoom = 1;
 

@@ -205,7 +205,7 @@ FrameImageBuilder::FrameImageBuilder(const std::array<unsigned char, 256>& trans
 std::shared_ptr<const FrameImage::ColorTable>
 FrameImageBuilder::colorsFor(const unsigned char* palette) {
     if (lastColors_ && (palette == nullptr) == lastWasNull_ &&
-        (palette == nullptr || std::memcmp(palette, lastPalette_.data(), 768) == 0))
+        (palette == nullptr || std::memcmp(palette, lastPalette_.data(), lastPalette_.size()) == 0))
         return lastColors_;
     auto colors = std::make_shared<FrameImage::ColorTable>();
     for (size_t k = 0; k < 256; ++k) {
@@ -217,7 +217,7 @@ FrameImageBuilder::colorsFor(const unsigned char* palette) {
     }
     lastWasNull_ = palette == nullptr;
     if (palette != nullptr)
-        std::memcpy(lastPalette_.data(), palette, 768);
+        std::memcpy(lastPalette_.data(), palette, lastPalette_.size());
     lastColors_ = std::move(colors);
     return lastColors_;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pz4/PluginContract.h"
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -81,7 +82,7 @@ private:
 
     std::array<unsigned char, 256> translation_;
     FrameImageKernel kernel_;
-    std::array<unsigned char, 768> lastPalette_{};
+    std::array<unsigned char, pz4::plugin::kPaletteBytes> lastPalette_{};
     bool lastWasNull_ = false;
     std::shared_ptr<const FrameImage::ColorTable> lastColors_;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "frames/JqString.h"
+#include "pz4/PluginContract.h"
 
 #include <cstdint>
 #include <memory>
@@ -9,7 +10,7 @@
 class cPalManager {
 public:
     static constexpr int kEntries = 256;
-    static constexpr int kBytes = 3 * kEntries;
+    static constexpr int kBytes = pz4::plugin::kPaletteBytes;
     // SetEntries reads its source as red, green, blue triples only with this layout.
     static constexpr int32_t kInterleaved = 16;
     static constexpr unsigned char kDefaultComponent = 64;

@@ -5,10 +5,6 @@
 #include <QWidget>
 #include <algorithm>
 
-int zoom::clamp(int factor) {
-    return std::clamp(factor, kMin, kMax);
-}
-
 std::optional<int> zoom::forKey(const QKeyEvent& event, int current) {
     const Qt::KeyboardModifiers mods = event.modifiers();
     // Shift is part of typing "+" on many layouts; Alt and Meta make other commands.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "display/ZoomRange.h"
+
 #include <QObject>
 #include <functional>
 #include <optional>
@@ -15,12 +17,9 @@ class QWidget;
 //   Ctrl + "-"            one factor out
 //   Ctrl + "0"            back to 1
 namespace zoom {
-inline constexpr int kMin = 1;
-inline constexpr int kMax = 8;
 // The notch of a mouse wheel in Qt's angle units (eighths of a degree).
 inline constexpr int kWheelNotch = 120;
 
-int clamp(int factor);
 // The factor a key press leads to from `current`, or nothing when the press is
 // not a zoom key (then the window handles it as it would anyway).
 std::optional<int> forKey(const QKeyEvent& event, int current);

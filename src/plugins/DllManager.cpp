@@ -1,5 +1,7 @@
 #include "plugins/DllManager.h"
 
+#include "plugins/ExportLookup.h"
+
 #include <cctype>
 #include <cstdint>
 #include <vector>
@@ -12,20 +14,9 @@ namespace {
 // caller copies or converts the whole buffer.
 constexpr int64_t kMaxFrameBytes = int64_t{1} << 28;
 
-template <class Fn> Fn lookup(const DynamicLibrary& library, const pz4::plugin::ExportName& name) {
-    void* address = library.symbol(name.decorated);
-    if (address == nullptr)
-        address = library.symbol(name.plain);
-    return reinterpret_cast<Fn>(address);
-}
-
-template <class Fn> Fn lookup(const DynamicLibrary& library, Export e) {
-    return lookup<Fn>(library, pz4::plugin::exportName(e));
-}
-
 // The plug-in's reason for refusing the file it was just asked to load.
 std::string askFailureReason(const DynamicLibrary& library) {
-    auto fn = lookup<pz4::plugin::GetFailureReasonFn>(library, pz4::plugin::kFailureReasonName);
+    auto fn = findExport<pz4::plugin::GetFailureReasonFn>(library, pz4::plugin::kFailureReasonName);
     if (fn == nullptr)
         return {};
     try {
@@ -38,7 +29,7 @@ std::string askFailureReason(const DynamicLibrary& library) {
 
 // The plug-in's text copied at once; a null answer is the empty text.
 JqString askText(const DynamicLibrary& library, Export e, const char* fallback) {
-    auto fn = lookup<pz4::plugin::GetTextFn>(library, e);
+    auto fn = findExport<pz4::plugin::GetTextFn>(library, e);
     if (fn == nullptr)
         return JqString(fallback);
     try {
@@ -49,7 +40,7 @@ JqString askText(const DynamicLibrary& library, Export e, const char* fallback) 
 }
 
 bool askTruth(const DynamicLibrary& library, Export e) {
-    auto fn = lookup<pz4::plugin::GetTruthFn>(library, e);
+    auto fn = findExport<pz4::plugin::GetTruthFn>(library, e);
     if (fn == nullptr)
         return false;
     try {
@@ -94,7 +85,7 @@ bool extensionsAgree(const char* a, const char* b) {
 bool save(PluginRecord* record, Export e, SAVE_FRAME* first) {
     if (record == nullptr || first == nullptr || !ensureModule(*record))
         return false;
-    auto fn = lookup<pz4::plugin::SaveFn>(*record->module, e);
+    auto fn = findExport<pz4::plugin::SaveFn>(*record->module, e);
     if (fn == nullptr)
         return false;
     try {
@@ -136,7 +127,8 @@ cDllManager::cDllManager() {
         r->description = askText(*library, Export::GetDescription, "unknown");
         r->savesFrames = askTruth(*library, Export::SupportsSaveFrames);
         r->savesAnims = askTruth(*library, Export::SupportsSaveAnims);
-        r->readsFiles = lookup<pz4::plugin::LoadObjectFn>(*library, Export::LoadObject) != nullptr;
+        r->readsFiles =
+            findExport<pz4::plugin::LoadObjectFn>(*library, Export::LoadObject) != nullptr;
         // Released here: only the open file's plug-in and a saving one are held.
     }
 }
@@ -225,7 +217,7 @@ bool cDllManager::OpenObject(const char* path) {
     current_ = r;
     if (!ensureModule(*r))
         return false;
-    auto load = lookup<pz4::plugin::LoadObjectFn>(*r->module, Export::LoadObject);
+    auto load = findExport<pz4::plugin::LoadObjectFn>(*r->module, Export::LoadObject);
     if (load == nullptr)
         return false;
     // The plug-in takes a writable text; it gets its own copy of the path.
@@ -245,7 +237,7 @@ void cDllManager::CloseObject() {
     openFailure_.clear();
     if (current_ != nullptr && current_->module != nullptr) {
         if (auto unload =
-                lookup<pz4::plugin::UnloadObjectFn>(*current_->module, Export::UnloadObject)) {
+                findExport<pz4::plugin::UnloadObjectFn>(*current_->module, Export::UnloadObject)) {
             try {
                 unload();
             } catch (...) {
@@ -261,7 +253,7 @@ int cDllManager::FrameCount() {
     if (current_ == nullptr || current_->module == nullptr)
         return -1;
     auto fn =
-        lookup<pz4::plugin::GetNumberOfFramesFn>(*current_->module, Export::GetNumberOfFrames);
+        findExport<pz4::plugin::GetNumberOfFramesFn>(*current_->module, Export::GetNumberOfFrames);
     if (fn == nullptr)
         return -1;
     try {
@@ -274,7 +266,7 @@ int cDllManager::FrameCount() {
 std::optional<LockedFrame> cDllManager::LockFrame(int index) {
     if (current_ == nullptr || current_->module == nullptr)
         return std::nullopt;
-    auto fn = lookup<pz4::plugin::LockFrameFn>(*current_->module, Export::LockFrame);
+    auto fn = findExport<pz4::plugin::LockFrameFn>(*current_->module, Export::LockFrame);
     if (fn == nullptr)
         return std::nullopt;
     // Fresh outputs: an output the plug-in leaves unwritten reads as "none"

@@ -34,7 +34,7 @@ public:
 
 private:
     Kind kind_;
-    std::array<unsigned char, 768> fallback_;
+    std::array<unsigned char, pz4::plugin::kPaletteBytes> fallback_;
     // Deques keep their elements in place as they grow, so the links stay valid.
     std::deque<SAVE_FRAME> records_;
     std::deque<std::string> names_;

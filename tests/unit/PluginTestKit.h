@@ -4,12 +4,13 @@
 // its own, and driven through its exports alone. Test fixtures derive from it
 // beside their gtest base and attach the plug-in in SetUp.
 
+#include "plugins/ExportLookup.h"
 #include "pz4/PluginContract.h"
 
 #include <TempWorkDir.h>
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 namespace plugintest {
@@ -23,35 +24,34 @@ public:
     ~PluginDriver() {
         if (unload)
             unload();
-        if (handle_)
-            dlclose(handle_);
+        library_.reset();
     }
 
     // Copies the built plug-in `name` into the folder, opens it and finds the
     // exports that load and save.
     ::testing::AssertionResult attach(const std::string& name) {
         dir_.addFormat(name);
-        handle_ =
-            dlopen((dir_.path() / pz4test::libraryFileName(name)).c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (handle_ == nullptr)
-            return ::testing::AssertionFailure() << dlerror();
-        load = fn<pz4::plugin::LoadObjectFn>("LoadObject");
-        unload = fn<pz4::plugin::UnloadObjectFn>("UnloadObject");
-        count = fn<pz4::plugin::GetNumberOfFramesFn>("GetNumberOfFrames");
-        lock = fn<pz4::plugin::LockFrameFn>("LockFrame");
-        saveObject = fn<pz4::plugin::SaveFn>("SaveObject");
-        saveAnim = fn<pz4::plugin::SaveFn>("SaveAnim");
+        std::string error;
+        library_ =
+            DynamicLibrary::open((dir_.path() / pz4test::libraryFileName(name)).string(), error);
+        if (library_ == nullptr)
+            return ::testing::AssertionFailure() << error;
+        using pz4::plugin::Export;
+        load = fn<pz4::plugin::LoadObjectFn>(Export::LoadObject);
+        unload = fn<pz4::plugin::UnloadObjectFn>(Export::UnloadObject);
+        count = fn<pz4::plugin::GetNumberOfFramesFn>(Export::GetNumberOfFrames);
+        lock = fn<pz4::plugin::LockFrameFn>(Export::LockFrame);
+        saveObject = fn<pz4::plugin::SaveFn>(Export::SaveObject);
+        saveAnim = fn<pz4::plugin::SaveFn>(Export::SaveAnim);
         if (!load || !unload || !count || !lock || !saveObject || !saveAnim)
             return ::testing::AssertionFailure() << name << " lacks a loading or saving export";
         return ::testing::AssertionSuccess();
     }
 
-    template <class F> F fn(const char* name) const {
-        return reinterpret_cast<F>(dlsym(handle_, name));
-    }
-    std::string text(const char* name) const { return fn<pz4::plugin::GetTextFn>(name)(); }
-    bool flag(const char* name) const {
-        return pz4::plugin::truth(fn<pz4::plugin::GetTruthFn>(name)());
+    template <class F, class Name> F fn(Name name) const { return findExport<F>(*library_, name); }
+    std::string text(pz4::plugin::Export e) const { return fn<pz4::plugin::GetTextFn>(e)(); }
+    bool flag(pz4::plugin::Export e) const {
+        return pz4::plugin::truth(fn<pz4::plugin::GetTruthFn>(e)());
     }
 
     struct Locked {
@@ -76,7 +76,7 @@ public:
 
 protected:
     pz4test::TempWorkDir dir_;
-    void* handle_ = nullptr;
+    std::unique_ptr<DynamicLibrary> library_;
     pz4::plugin::LoadObjectFn load = nullptr;
     pz4::plugin::UnloadObjectFn unload = nullptr;
     pz4::plugin::GetNumberOfFramesFn count = nullptr;

@@ -86,12 +86,12 @@ TEST_P(FlicPlugin, ReadsEitherVariantWhateverTheName) {
 }
 
 TEST_P(FlicPlugin, ReportsItselfAndSavesAsItSays) {
-    EXPECT_EQ(text("GetExtension"), GetParam().ext);
-    EXPECT_EQ(text("GetDescription"), GetParam().description);
-    EXPECT_FALSE(text("GetDllAuthor").empty());
-    EXPECT_FALSE(text("GetDllVersion").empty());
-    EXPECT_EQ(flag("SupportsSaveFrames"), GetParam().saves);
-    EXPECT_EQ(flag("SupportsSaveAnims"), GetParam().saves);
+    EXPECT_EQ(text(pz4::plugin::Export::GetExtension), GetParam().ext);
+    EXPECT_EQ(text(pz4::plugin::Export::GetDescription), GetParam().description);
+    EXPECT_FALSE(text(pz4::plugin::Export::GetDllAuthor).empty());
+    EXPECT_FALSE(text(pz4::plugin::Export::GetDllVersion).empty());
+    EXPECT_EQ(flag(pz4::plugin::Export::SupportsSaveFrames), GetParam().saves);
+    EXPECT_EQ(flag(pz4::plugin::Export::SupportsSaveAnims), GetParam().saves);
     EXPECT_FALSE(plugin::truth(saveObject(nullptr)));
     EXPECT_FALSE(plugin::truth(saveAnim(nullptr)));
 

@@ -23,12 +23,12 @@ protected:
 };
 
 TEST_F(GifPlugin, ReportsItselfAndBothSaveKinds) {
-    EXPECT_EQ(text("GetExtension"), "gif");
-    EXPECT_EQ(text("GetDescription"), "GIF Animation");
-    EXPECT_FALSE(text("GetDllAuthor").empty());
-    EXPECT_FALSE(text("GetDllVersion").empty());
-    EXPECT_TRUE(flag("SupportsSaveFrames"));
-    EXPECT_TRUE(flag("SupportsSaveAnims"));
+    EXPECT_EQ(text(pz4::plugin::Export::GetExtension), "gif");
+    EXPECT_EQ(text(pz4::plugin::Export::GetDescription), "GIF Animation");
+    EXPECT_FALSE(text(pz4::plugin::Export::GetDllAuthor).empty());
+    EXPECT_FALSE(text(pz4::plugin::Export::GetDllVersion).empty());
+    EXPECT_TRUE(flag(pz4::plugin::Export::SupportsSaveFrames));
+    EXPECT_TRUE(flag(pz4::plugin::Export::SupportsSaveAnims));
 }
 
 TEST_F(GifPlugin, SavedAnimationLoadsWithStableBuffers) {

@@ -4,13 +4,13 @@
 #include "RasterTestKit.h"
 #include "TempWorkDir.h"
 #include "plugins/DllManager.h"
+#include "plugins/ExportLookup.h"
 #include "pz4/PluginContract.h"
 
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
-
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -30,22 +30,20 @@ class Plugin {
 public:
     explicit Plugin(const char* name) {
         const std::string path = std::string(PZ4_PLUGIN_DIR) + "/" + pz4test::libraryFileName(name);
-        handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (handle_ == nullptr)
-            ADD_FAILURE() << dlerror();
+        std::string error;
+        library_ = DynamicLibrary::open(path, error);
+        if (library_ == nullptr)
+            ADD_FAILURE() << error;
     }
-    ~Plugin() {
-        if (handle_ != nullptr)
-            dlclose(handle_);
-    }
-    Plugin(const Plugin&) = delete;
-    Plugin& operator=(const Plugin&) = delete;
 
+    // Raw symbols, for checking what the library exports under which name.
     void* lookup(const char* name) const {
-        return handle_ == nullptr ? nullptr : dlsym(handle_, name);
+        return library_ == nullptr ? nullptr : library_->symbol(name);
     }
     void* symbol(plugin::Export e) const { return lookup(plugin::exportName(e).plain); }
-    template <class Fn> Fn fn(plugin::Export e) const { return reinterpret_cast<Fn>(symbol(e)); }
+    template <class Fn, class Name> Fn fn(Name name) const {
+        return library_ == nullptr ? nullptr : findExport<Fn>(*library_, name);
+    }
 
     const char* text(plugin::Export e) const { return fn<plugin::GetTextFn>(e)(); }
     bool truth(plugin::Export e) const { return plugin::truth(fn<plugin::GetTruthFn>(e)()); }
@@ -55,8 +53,7 @@ public:
     }
     void unload() const { fn<plugin::UnloadObjectFn>(plugin::Export::UnloadObject)(); }
     std::string failureReason() const {
-        auto why =
-            reinterpret_cast<plugin::GetFailureReasonFn>(lookup(plugin::kFailureReasonName.plain));
+        auto why = fn<plugin::GetFailureReasonFn>(plugin::kFailureReasonName);
         return why != nullptr ? why() : "(no GetFailureReason)";
     }
     int frames() const {
@@ -86,7 +83,7 @@ public:
     }
 
 private:
-    void* handle_ = nullptr;
+    std::unique_ptr<DynamicLibrary> library_;
 };
 
 SAVE_FRAME recordOf(Picture& p, std::string& name) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pz4/PluginContract.h"
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -24,7 +25,7 @@ inline constexpr int kLeather = 64;
 inline constexpr int kSky = 96;    // top of the sky to the horizon
 inline constexpr int kCloud = 112; // 4 shades
 
-using Palette = std::array<uint8_t, 768>;
+using Palette = std::array<uint8_t, pz4::plugin::kPaletteBytes>;
 using Table = std::array<uint8_t, 256>;
 
 // One picture, rows top to bottom as it is drawn and as GIF stores it.
