@@ -1,0 +1,367 @@
+#include "GifCanvas.h"
+
+#include <algorithm>
+#include <limits>
+#include <memory>
+#include <unordered_map>
+
+namespace pz4gif::detail {
+namespace {
+
+uint32_t rgbAt(const Palette& p, int index) {
+    const size_t i = static_cast<size_t>(index) * 3;
+    return static_cast<uint32_t>(p[i]) | (static_cast<uint32_t>(p[i + 1]) << 8) |
+           (static_cast<uint32_t>(p[i + 2]) << 16);
+}
+
+void putRgb(Palette& p, int index, uint32_t rgb) {
+    const size_t i = static_cast<size_t>(index) * 3;
+    p[i] = static_cast<uint8_t>(rgb & 0xFF);
+    p[i + 1] = static_cast<uint8_t>((rgb >> 8) & 0xFF);
+    p[i + 2] = static_cast<uint8_t>(rgb >> 16);
+}
+
+int distance(uint32_t a, uint32_t b) {
+    const int dr = static_cast<int>(a & 0xFF) - static_cast<int>(b & 0xFF);
+    const int dg = static_cast<int>((a >> 8) & 0xFF) - static_cast<int>((b >> 8) & 0xFF);
+    const int db = static_cast<int>(a >> 16) - static_cast<int>(b >> 16);
+    return dr * dr + dg * dg + db * db;
+}
+
+// Nearest palette entry by RGB distance. Entries are searched outward in green
+// order and the search stops once green alone is farther than the best match, so
+// a frame with thousands of colours beyond its palette stays quick.
+class NearestColour {
+public:
+    explicit NearestColour(const Palette& palette) {
+        for (int k = 0; k < 256; ++k)
+            entries_[static_cast<size_t>(k)] = {rgbAt(palette, k), static_cast<uint8_t>(k)};
+        std::stable_sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {
+            return green(a.rgb) < green(b.rgb);
+        });
+    }
+
+    uint8_t find(uint32_t c) const {
+        const int g = green(c);
+        const auto start = std::lower_bound(entries_.begin(), entries_.end(), g,
+                                            [](const Entry& e, int v) { return green(e.rgb) < v; });
+        int best = std::numeric_limits<int>::max();
+        uint8_t index = 0;
+        auto consider = [&](const Entry& e) {
+            const int d = distance(c, e.rgb);
+            if (d < best || (d == best && e.index < index)) {
+                best = d;
+                index = e.index;
+            }
+        };
+        for (auto it = start; it != entries_.end(); ++it) {
+            const int dg = green(it->rgb) - g;
+            if (dg * dg > best)
+                break;
+            consider(*it);
+        }
+        for (auto it = start; it != entries_.begin();) {
+            --it;
+            const int dg = g - green(it->rgb);
+            if (dg * dg > best)
+                break;
+            consider(*it);
+        }
+        return index;
+    }
+
+private:
+    struct Entry {
+        uint32_t rgb;
+        uint8_t index;
+    };
+    static int green(uint32_t rgb) { return static_cast<int>((rgb >> 8) & 0xFF); }
+    std::array<Entry, 256> entries_{};
+};
+
+} // namespace
+
+Canvas::Canvas(int width, int height) : width_(width), height_(height) {
+    pixels_.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+    inUse_[kRawSlot] = true;
+}
+
+int Canvas::slotFor(const uint8_t* rgb, int count) {
+    if (rgb == nullptr || count <= 0)
+        return kRawSlot;
+    Palette colours{};
+    std::copy_n(rgb, static_cast<size_t>(std::min(count, 256)) * 3, colours.begin());
+    ++clock_;
+    // Files may bring a table with every frame: compare hashes before tables.
+    uint64_t hash = 14695981039346656037ull;
+    for (uint8_t b : colours)
+        hash = (hash ^ b) * 1099511628211ull;
+    for (int s = 1; s < kSlots; ++s)
+        if (inUse_[s] && hashes_[s] == hash && tables_[s] == colours) {
+            lastUse_[s] = clock_;
+            return s;
+        }
+    int slot = freeSlot();
+    if (slot < 0) {
+        releaseUnreferenced();
+        slot = freeSlot();
+    }
+    if (slot < 0)
+        slot = evictOne();
+    tables_[slot] = colours;
+    hashes_[slot] = hash;
+    inUse_[slot] = true;
+    lastUse_[slot] = clock_;
+    return slot;
+}
+
+void Canvas::setBackground(uint16_t source) {
+    background_ = source;
+    fill(source);
+}
+
+Rect Canvas::clip(int left, int top, int width, int height) const {
+    Rect r;
+    r.x0 = std::clamp(left, 0, width_);
+    r.y0 = std::clamp(top, 0, height_);
+    r.x1 = std::clamp(left + width, 0, width_);
+    r.y1 = std::clamp(top + height, 0, height_);
+    return r;
+}
+
+void Canvas::save(const Rect& r) {
+    saved_.clear();
+    savedRect_ = r;
+    for (int y = r.y0; y < r.y1; ++y) {
+        const auto row = pixels_.begin() + offset(r.x0, y);
+        saved_.insert(saved_.end(), row, row + (r.x1 - r.x0));
+    }
+}
+
+void Canvas::restore() {
+    const Rect& r = savedRect_;
+    auto from = saved_.begin();
+    for (int y = r.y0; y < r.y1; ++y, from += r.x1 - r.x0)
+        std::copy(from, from + (r.x1 - r.x0), pixels_.begin() + offset(r.x0, y));
+    saved_.clear();
+    savedRect_ = Rect{};
+}
+
+void Canvas::clearToBackground(const Rect& r) {
+    for (int y = r.y0; y < r.y1; ++y)
+        std::fill_n(pixels_.begin() + offset(r.x0, y), r.x1 - r.x0, background_);
+}
+
+void Canvas::drawRow(int y, int left, const Rect& r, const uint8_t* line, int slot,
+                     int transparent) {
+    if (y < r.y0 || y >= r.y1)
+        return;
+    uint16_t* dst = pixels_.data() + offset(0, y);
+    const uint16_t base = static_cast<uint16_t>(slot << 8);
+    if (transparent < 0) {
+        for (int x = r.x0; x < r.x1; ++x)
+            dst[x] = static_cast<uint16_t>(base | line[x - left]);
+    } else {
+        for (int x = r.x0; x < r.x1; ++x) {
+            const uint8_t p = line[x - left];
+            if (p != transparent)
+                dst[x] = static_cast<uint16_t>(base | p);
+        }
+    }
+}
+
+template <class Index> void Canvas::writeRows(pz4fmt::Frame& out, Index index) const {
+    const size_t w = static_cast<size_t>(width_);
+    for (int y = 0; y < height_; ++y) {
+        const uint16_t* src = pixels_.data() + static_cast<size_t>(y) * w;
+        uint8_t* dst = out.pixels.data() + static_cast<size_t>(height_ - 1 - y) * w;
+        for (size_t x = 0; x < w; ++x)
+            dst[x] = index(src[x]);
+    }
+}
+
+void Canvas::emit(int slot, int tableSize, pz4fmt::Frame& out, EmitScratch& scratch) {
+    out.width = width_;
+    out.height = height_;
+    out.pixels.resize(pixels_.size());
+    if (slot == kRawSlot || onlyFrom(slot)) {
+        // Every pixel shows its bare index through the frame's own table (or
+        // none): the common case of one table for the whole file, one pass.
+        out.hasPalette = slot != kRawSlot;
+        out.colorCount = out.hasPalette ? tableSize : 0;
+        if (out.hasPalette)
+            out.palette = tables_[slot];
+        writeRows(out, [](uint16_t p) { return static_cast<uint8_t>(p & 0xFF); });
+        return;
+    }
+    collectSources(scratch);
+    out.hasPalette = true;
+    out.colorCount = buildPalette(slot, tableSize, out.palette, scratch);
+    const std::vector<uint8_t>& lut = scratch.lut;
+    writeRows(out, [&lut](uint16_t p) { return lut[p]; });
+}
+
+bool Canvas::onlyFrom(int slot) const {
+    const unsigned own = static_cast<unsigned>(slot);
+    unsigned stray = 0;
+    for (uint16_t p : pixels_) {
+        const unsigned table = p >> 8;
+        stray |= static_cast<unsigned>(table != own) & static_cast<unsigned>(table != kRawSlot);
+    }
+    return stray == 0;
+}
+
+int Canvas::freeSlot() const {
+    for (int s = 1; s < kSlots; ++s)
+        if (!inUse_[s])
+            return s;
+    return -1;
+}
+
+std::array<size_t, Canvas::kSlots> Canvas::references() const {
+    std::array<size_t, kSlots> refs{};
+    for (uint16_t p : pixels_)
+        ++refs[p >> 8];
+    for (uint16_t p : saved_)
+        ++refs[p >> 8];
+    return refs;
+}
+
+void Canvas::releaseUnreferenced() {
+    const auto refs = references();
+    for (int s = 1; s < kSlots; ++s)
+        if (refs[s] == 0 && s != (background_ >> 8))
+            inUse_[s] = false;
+}
+
+int Canvas::evictOne() {
+    const auto refs = references();
+    const int keep = background_ >> 8;
+    int least = -1, most = -1;
+    for (int s = 1; s < kSlots; ++s) {
+        if (s != keep && (least < 0 || refs[s] < refs[least] ||
+                          (refs[s] == refs[least] && lastUse_[s] < lastUse_[least])))
+            least = s;
+    }
+    for (int s = 1; s < kSlots; ++s)
+        if (s != least && (most < 0 || refs[s] > refs[most]))
+            most = s;
+    std::array<uint16_t, 256> remap{};
+    const NearestColour target(tables_[most]);
+    for (int k = 0; k < 256; ++k)
+        remap[k] = static_cast<uint16_t>((most << 8) | target.find(rgbAt(tables_[least], k)));
+    auto fold = [&](std::vector<uint16_t>& v) {
+        for (uint16_t& p : v)
+            if ((p >> 8) == least)
+                p = remap[p & 0xFF];
+    };
+    fold(pixels_);
+    fold(saved_);
+    inUse_[least] = false;
+    return least;
+}
+
+void Canvas::collectSources(EmitScratch& scratch) {
+    std::vector<uint32_t>& counts = scratch.counts;
+    scratch.sources.clear();
+    for (uint16_t p : pixels_)
+        if (counts[p]++ == 0)
+            scratch.sources.push_back({p, 0});
+    for (Source& s : scratch.sources) {
+        s.count = counts[s.id];
+        counts[s.id] = 0;
+    }
+}
+
+uint32_t Canvas::colourOf(uint16_t id) const {
+    return rgbAt(tables_[id >> 8], id & 0xFF);
+}
+
+int Canvas::buildPalette(int slot, int tableSize, Palette& palette, EmitScratch& scratch) {
+    std::vector<uint8_t>& lut = scratch.lut;
+    const Palette& own = tables_[slot];
+    palette = own;
+    std::array<bool, 256> claimed{};
+    std::vector<Source> foreign;
+    for (const Source& s : scratch.sources) {
+        const int table = s.id >> 8;
+        if (table == slot || table == kRawSlot) {
+            // Bare indices take the frame's colours, as they would in a viewer.
+            claimed[s.id & 0xFF] = true;
+            lut[s.id] = static_cast<uint8_t>(s.id & 0xFF);
+        } else {
+            foreign.push_back(s);
+        }
+    }
+    int used = tableSize;
+    if (foreign.empty())
+        return used;
+
+    std::unordered_map<uint32_t, uint8_t> byColour; // colour -> entry showing it
+    for (int k = 0; k < 256; ++k)
+        if (claimed[k])
+            byColour.emplace(rgbAt(own, k), static_cast<uint8_t>(k));
+    std::unordered_map<uint32_t, uint8_t> ownFree; // colours of entries not in view
+    for (int k = tableSize - 1; k >= 0; --k)
+        if (!claimed[k])
+            ownFree[rgbAt(own, k)] = static_cast<uint8_t>(k);
+
+    auto claim = [&](int k, uint32_t c) {
+        claimed[k] = true;
+        putRgb(palette, k, c);
+        byColour.emplace(c, static_cast<uint8_t>(k));
+        used = std::max(used, k + 1);
+    };
+
+    // Colours the table already has cost no entry; the rest get entries by how
+    // many pixels show them, so what cannot be exact is the least visible.
+    std::vector<Source> homeless;
+    for (const Source& s : foreign) {
+        const uint32_t c = colourOf(s.id);
+        if (auto it = byColour.find(c); it != byColour.end()) {
+            lut[s.id] = it->second;
+        } else if (auto free = ownFree.find(c); free != ownFree.end()) {
+            claim(free->second, c);
+            lut[s.id] = free->second;
+        } else {
+            homeless.push_back(s);
+        }
+    }
+    std::stable_sort(homeless.begin(), homeless.end(),
+                     [](const Source& a, const Source& b) { return a.count > b.count; });
+
+    // Entries past the table first, then entries of the table not in view.
+    std::vector<int> spare;
+    for (int k = tableSize; k < 256; ++k)
+        spare.push_back(k);
+    for (int k = 0; k < tableSize; ++k)
+        if (!claimed[k])
+            spare.push_back(k);
+    size_t nextSpare = 0;
+    std::unordered_map<uint32_t, uint8_t> nearest;
+    std::unique_ptr<NearestColour> finder; // once every entry is taken
+    for (const Source& s : homeless) {
+        const uint32_t c = colourOf(s.id);
+        if (auto it = byColour.find(c); it != byColour.end()) {
+            lut[s.id] = it->second;
+            continue;
+        }
+        while (nextSpare < spare.size() && claimed[spare[nextSpare]])
+            ++nextSpare;
+        if (nextSpare < spare.size()) {
+            claim(spare[nextSpare], c);
+            lut[s.id] = static_cast<uint8_t>(spare[nextSpare]);
+            continue;
+        }
+        auto memo = nearest.find(c);
+        if (memo == nearest.end()) {
+            if (!finder)
+                finder = std::make_unique<NearestColour>(palette);
+            memo = nearest.emplace(c, finder->find(c)).first;
+        }
+        lut[s.id] = memo->second;
+    }
+    return used;
+}
+
+} // namespace pz4gif::detail

@@ -1,0 +1,116 @@
+#pragma once
+
+// The screen a GIF's frames are drawn on, and how a screen becomes a frame with
+// one palette. Internal to the GIF codec.
+
+#include "common/FormatKit.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace pz4gif::detail {
+
+using pz4fmt::Palette;
+
+struct Rect {
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0; // half-open, screen coordinates, top-down
+    bool empty() const { return x0 >= x1 || y0 >= y1; }
+};
+
+// Working tables for turning a screen into a frame. They carry nothing from one frame
+// to the next, so one set serves every screen of a file, checkpoints included.
+struct Source {
+    uint16_t id;
+    uint32_t count;
+};
+struct EmitScratch {
+    std::vector<uint32_t> counts = std::vector<uint32_t>(size_t{1} << 16, 0); // zero between uses
+    std::vector<uint8_t> lut = std::vector<uint8_t>(size_t{1} << 16, 0);
+    std::vector<Source> sources;
+};
+
+// The screen a viewer paints on. Each canvas pixel remembers where its colour came
+// from, as (colour table slot << 8) | index, rather than the colour itself: that keeps
+// the original indices for frames that share a table, and the true colour for pixels
+// drawn from another table. Slot 0 holds no colours: pixels of files without a colour
+// table keep their bare index.
+class Canvas {
+public:
+    static constexpr int kRawSlot = 0;
+    static constexpr int kSlots = 256;
+
+    Canvas(int width, int height);
+
+    int width() const { return width_; }
+    int height() const { return height_; }
+
+    // The slot holding the `count` colours at `rgb` (shared with an identical earlier
+    // table), or kRawSlot for none.
+    int slotFor(const uint8_t* rgb, int count);
+
+    void fill(uint16_t source) { std::fill(pixels_.begin(), pixels_.end(), source); }
+    void setBackground(uint16_t source);
+
+    // Where a frame lands, clipped to the screen.
+    Rect clip(int left, int top, int width, int height) const;
+
+    void save(const Rect& r);
+    void restore();
+    void clearToBackground(const Rect& r);
+
+    // One decoded row of a frame whose left edge is at screen column `left`.
+    void drawRow(int y, int left, const Rect& r, const uint8_t* line, int slot, int transparent);
+
+    // The screen as it stands, as a frame shown with the table in `slot` of
+    // `tableSize` entries (kRawSlot: the frame has no palette).
+    void emit(int slot, int tableSize, pz4fmt::Frame& out, EmitScratch& scratch);
+
+private:
+    // Whether every pixel in view came from `slot`'s table or from none.
+    bool onlyFrom(int slot) const;
+
+    // The screen's rows into `out`, bottom row first, each pixel through `index`.
+    template <class Index> void writeRows(pz4fmt::Frame& out, Index index) const;
+
+    size_t offset(int x, int y) const {
+        return static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x);
+    }
+
+    int freeSlot() const;
+
+    // Pixels per slot on the screen and in the area kept for a later restore.
+    std::array<size_t, kSlots> references() const;
+
+    void releaseUnreferenced();
+
+    // Every slot is still in view: fold the least seen table (the longest unused
+    // among equals) into the most seen one by nearest colour. Only a file with 255
+    // tables in view at once gets here.
+    int evictOne();
+
+    // Each source in view once, with its pixel count, in order of first appearance.
+    void collectSources(EmitScratch& scratch);
+
+    uint32_t colourOf(uint16_t id) const;
+
+    // The frame's own table, with the colours still in view from other tables put
+    // in entries the frame does not show: exact while they fit, nearest beyond.
+    // Returns the number of palette entries in use.
+    int buildPalette(int slot, int tableSize, Palette& palette, EmitScratch& scratch);
+
+    int width_;
+    int height_;
+    std::vector<uint16_t> pixels_;
+    std::array<Palette, kSlots> tables_{};
+    std::array<uint64_t, kSlots> hashes_{};
+    std::array<bool, kSlots> inUse_{};
+    std::array<uint64_t, kSlots> lastUse_{};
+    uint64_t clock_ = 0;
+    uint16_t background_ = 0;
+    std::vector<uint16_t> saved_;
+    Rect savedRect_;
+};
+
+} // namespace pz4gif::detail
