@@ -13,7 +13,8 @@ tools/check-levels.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
 build=build/test
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPZ4_SANITIZE=ON -DPZ4_WERROR=ON
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPZ4_SANITIZE=ON -DPZ4_WERROR=ON \
+    -DPZ4_REQUIRE_WINDOWS_CHECK=ON
 cmake --build "$build" -j "$jobs"
 ctest --test-dir "$build" --output-on-failure -j "$jobs" --timeout 600
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Compiles the core and the self-contained format plug-ins for Windows (syntax
-# and warnings only), so the Windows branches of the loader, the settings
-# rewrite and the plug-in exports keep building.
+# Compiles the core and the self-contained format plug-ins for Windows (syntax,
+# warnings and compile-time checks only), so the Windows branches of the loader,
+# the settings rewrite and the plug-in exports keep building, and, with the
+# 32-bit compiler, the contract's record keeps its 32-byte layout.
 # A platform's own file is named <Class>Posix.cpp / <Class>Windows.cpp; the
 # list, made by this build, names the POSIX ones, and their Windows
 # counterparts are compiled instead.
