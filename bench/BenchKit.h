@@ -74,14 +74,18 @@ inline std::filesystem::path tempPath(const std::string& suffix) {
            ("pz4-bench-" + std::to_string(getpid()) + suffix);
 }
 
-// A working folder of its own while it lives (the program finds pz.ini and its
-// plug-ins there), removed with everything in it at the end.
+// A working folder of its own while it lives, removed with everything in it at
+// the end. It is the one folder plug-ins are loaded from and holds the settings,
+// so a benchmark sees nothing of the machine's own plug-ins or pz.ini.
 struct WorkDir {
     std::filesystem::path dir, previous;
     explicit WorkDir(const std::string& suffix)
         : dir(tempPath(suffix)), previous(std::filesystem::current_path()) {
         std::filesystem::create_directories(dir);
         std::filesystem::current_path(dir);
+        setenv("PZ4_PLUGIN_PATH", dir.c_str(), 1);
+        setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+        setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
     }
     ~WorkDir() {
         std::error_code ec;

@@ -79,7 +79,7 @@ TPz4MainDlg::TPz4MainDlg(QWidget* parent, std::unique_ptr<Prompts> prompts)
     }
     tracker_ = new PositionTracker(window());
     new FileDropTarget(this, &openState_,
-                       [this](const std::string& path) { loadPath(path.c_str()); });
+                       [this](const std::string& path) { LoadFile(path.c_str()); });
 }
 
 TPz4MainDlg::~TPz4MainDlg() {
@@ -142,18 +142,18 @@ void TPz4MainDlg::setTitle(const char* path) {
     window()->setWindowTitle(title);
 }
 
-void TPz4MainDlg::message(const char* text, const char* caption) {
-    prompts_->message(this, text, caption);
+void TPz4MainDlg::message(const char* text, const char* caption, const std::string& detail) {
+    prompts_->message(this, text, caption, detail);
 }
 
 void TPz4MainDlg::CmLoad() {
     const cOpenObjectHandler handler(this, objectManager_.get(), *prompts_, openState_);
     const char* path = handler.GetPath();
     if (path)
-        loadPath(path);
+        LoadFile(path);
 }
 
-void TPz4MainDlg::loadPath(const char* path) {
+void TPz4MainDlg::LoadFile(const char* path) {
     // Their frames come from the file about to be closed.
     for (ToolDialog* window : {static_cast<ToolDialog*>(listDlg_.data()), animDlg_.data()}) {
         if (window)
@@ -162,7 +162,8 @@ void TPz4MainDlg::loadPath(const char* path) {
     closeViewer();
 
     if (!objectManager_->OpenFile(path)) {
-        message("Unknown Format !", "Error during loading");
+        message("Unknown Format !", "Error during loading",
+                objectManager_->dllManager->OpenFailure());
         setTitle(nullptr);
         return;
     }

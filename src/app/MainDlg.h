@@ -42,6 +42,12 @@ public:
     void CmPalette();
     void CmExit();
 
+    // Load with the path chosen: what the Load button does once the dialog has
+    // answered, what a file dropped on the window does, and what a file named on
+    // the command line does. A file no plug-in reads is reported as Load reports
+    // it, with the plug-in's reason, when it gives one, as the detail.
+    void LoadFile(const char* path);
+
     void closingNotification(int message) override;
 
     cObjectManager* objectManager() const { return objectManager_.get(); }
@@ -62,11 +68,8 @@ private:
 
     // Copies the position last recorded for the main window into MaX/MaY.
     void recordPosition();
-    // Load with the path chosen: what the Load button does once the dialog has
-    // answered, and what a file dropped on the window does.
-    void loadPath(const char* path);
     void setTitle(const char* path);
-    void message(const char* text, const char* caption = "Error");
+    void message(const char* text, const char* caption = "Error", const std::string& detail = {});
     // Closes the viewer, which makes it report 997 and so deletes the view
     // manager; a view manager that opened no viewer is deleted here.
     void closeViewer();

@@ -1,6 +1,7 @@
 #include "context/IniManager.h"
 
 #include <cerrno>
+#include <filesystem>
 #include <string_view>
 #include <vector>
 
@@ -191,16 +192,24 @@ bool cIniManager::WriteValue(const char* key, const char* text) {
     if (!changed)
         rewritten.append(key).append("=").append(text).append("\r\n");
 
-    std::FILE* temp = ops_->Create(kTempFileName);
+    // Beside the settings file, so the rename that replaces it stays on one file
+    // system; the folder is made when the file is first written.
+    const std::filesystem::path folder = std::filesystem::path(fileName.str()).parent_path();
+    const std::string tempName = (folder / kTempFileName).string();
+    if (!folder.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(folder, ec);
+    }
+    std::FILE* temp = ops_->Create(tempName.c_str());
     if (temp == nullptr) {
-        ops_->Remove(kTempFileName);
+        ops_->Remove(tempName.c_str());
         return false;
     }
     bool written = ops_->Write(temp, rewritten.data(), rewritten.size()) && ops_->Flush(temp);
     written = ops_->Close(temp) && written;
     // The settings file is only ever replaced by a complete, flushed copy.
-    if (!written || !ops_->Replace(kTempFileName, fileName.c_str())) {
-        ops_->Remove(kTempFileName);
+    if (!written || !ops_->Replace(tempName.c_str(), fileName.c_str())) {
+        ops_->Remove(tempName.c_str());
         return false;
     }
     return true;

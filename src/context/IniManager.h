@@ -9,8 +9,9 @@
 
 // Reads and rewrites the settings file: key=value lines and comment lines
 // (first or second character "/"). Every operation reads the file afresh and
-// every change rewrites it through "pztemp.ini", which then replaces it in one
-// rename, so the file is always either the old or the new complete text.
+// every change rewrites it through "pztemp.ini" in the same folder, which then
+// replaces it in one rename, so the file is always either the old or the new
+// complete text.
 class cIniManager {
 public:
     static constexpr const char* kTempFileName = "pztemp.ini";

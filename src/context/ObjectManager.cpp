@@ -6,11 +6,17 @@
 #include "palette/PalManager.h"
 #include "palette/TRNManager.h"
 #include "plugins/DllManager.h"
+#include "plugins/ProgramFolders.h"
+
+#include <filesystem>
+#include <system_error>
 
 #include <string_view>
 #include <utility>
 
 namespace {
+
+constexpr const char* kSettingsName = "pz.ini";
 
 // The order the positions are read at start-up and written at the end.
 struct PositionKey {
@@ -57,15 +63,34 @@ int ZoomFromText(const JqString& value) {
 
 } // namespace
 
+std::string SettingsFilePath(bool workingFolderHasOne, const std::string& userConfig) {
+    if (workingFolderHasOne || userConfig.empty())
+        return kSettingsName;
+    return (std::filesystem::path(userConfig) / "pz4" / kSettingsName).string();
+}
+
+std::string SettingsFilePath() {
+    std::error_code ec;
+    return SettingsFilePath(std::filesystem::is_regular_file(kSettingsName, ec),
+                            userConfigFolder());
+}
+
 cObjectManager::cObjectManager() {
     dllManager = std::make_unique<cDllManager>();
     trnManager = std::make_unique<cTRNManager>();
-    iniManager = std::make_unique<cIniManager>("pz.ini");
+    iniManager = std::make_unique<cIniManager>(SettingsFilePath().c_str());
     JqString palettePath;
-    if (iniManager->GetString("DefaultPalette", palettePath))
-        palManager = std::make_unique<cPalManager>(palettePath.c_str());
-    else
+    if (iniManager->GetString("DefaultPalette", palettePath)) {
+        // Written by hand beside the settings, so a bare name is read from there.
+        const std::filesystem::path named(palettePath.str());
+        const std::filesystem::path folder =
+            std::filesystem::path(iniManager->fileName.str()).parent_path();
+        const std::string path =
+            named.is_relative() && !folder.empty() ? (folder / named).string() : named.string();
+        palManager = std::make_unique<cPalManager>(path.c_str());
+    } else {
         palManager = std::make_unique<cPalManager>();
+    }
     for (const PositionKey& p : kPositionKeys) {
         int32_t value = 0;
         if (iniManager->GetUInt(p.key, value))

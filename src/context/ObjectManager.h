@@ -3,6 +3,7 @@
 #include "frames/JqString.h"
 
 #include <memory>
+#include <string>
 
 class cDllManager;
 class cTRNManager;
@@ -10,12 +11,22 @@ class cPalManager;
 class cScriptManager;
 class cIniManager;
 
+// Where the settings file is: a pz.ini that already exists in the working folder
+// stays there (portable copies, and setups from before settings had a home of
+// their own); otherwise pz4/pz.ini in `userConfig`, the user's settings folder;
+// the working folder's when the platform names none.
+std::string SettingsFilePath(bool workingFolderHasOne, const std::string& userConfig);
+// The same for this process.
+std::string SettingsFilePath();
+
 // The context every window shares: the managers, the saved window positions,
 // the animation range and speed, and the open file.
 class cObjectManager {
 public:
-    // Scans the plug-ins, makes the identity table, opens "pz.ini", loads the
-    // palette named by "DefaultPalette" (or the default) and reads the positions.
+    // Scans the plug-ins, makes the identity table, opens "pz.ini" (where
+    // SettingsFilePath finds it), loads the palette named by "DefaultPalette"
+    // (a relative name from the settings file's folder), or the default, and
+    // reads the positions.
     cObjectManager();
     // Closes the open file and writes the sixteen positions to "pz.ini".
     ~cObjectManager();

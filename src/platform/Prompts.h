@@ -40,7 +40,10 @@ class Prompts {
 public:
     virtual ~Prompts() = default;
 
-    virtual void message(QWidget* owner, const std::string& text, const std::string& caption) = 0;
+    // `detail`, when not empty, is more on the matter for whoever wants it (a
+    // plug-in's reason for refusing a file), shown apart from the message's own text.
+    virtual void message(QWidget* owner, const std::string& text, const std::string& caption,
+                         const std::string& detail = {}) = 0;
     // Null when the user cancels; a confirmed choice is remembered in `state`.
     virtual std::optional<FileChoice> openFile(QWidget* owner, const std::string& filter,
                                                FileDialogState& state) = 0;

@@ -70,9 +70,12 @@ FileChoice ChoiceOf(const QFileDialog& dialog) {
     return choice;
 }
 
-void QtPrompts::message(QWidget* owner, const std::string& text, const std::string& caption) {
+void QtPrompts::message(QWidget* owner, const std::string& text, const std::string& caption,
+                        const std::string& detail) {
     QMessageBox box(QMessageBox::NoIcon, QString::fromLocal8Bit(caption.c_str()),
                     QString::fromLocal8Bit(text.c_str()), QMessageBox::Ok, owner);
+    if (!detail.empty())
+        box.setDetailedText(QString::fromLocal8Bit(detail.c_str()));
     box.exec();
 }
 

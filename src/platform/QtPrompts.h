@@ -21,7 +21,8 @@ FileChoice ChoiceOf(const QFileDialog& dialog);
 
 class QtPrompts : public Prompts {
 public:
-    void message(QWidget* owner, const std::string& text, const std::string& caption) override;
+    void message(QWidget* owner, const std::string& text, const std::string& caption,
+                 const std::string& detail = {}) override;
     std::optional<FileChoice> openFile(QWidget* owner, const std::string& filter,
                                        FileDialogState& state) override;
     std::optional<FileChoice> saveFile(QWidget* owner, const std::string& filter,

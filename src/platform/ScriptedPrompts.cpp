@@ -8,8 +8,9 @@ void ScriptedPrompts::cancel() {
     answers_.push_back(std::nullopt);
 }
 
-void ScriptedPrompts::message(QWidget* owner, const std::string& text, const std::string& caption) {
-    messages.push_back({owner, text, caption});
+void ScriptedPrompts::message(QWidget* owner, const std::string& text, const std::string& caption,
+                              const std::string& detail) {
+    messages.push_back({owner, text, caption, detail});
 }
 
 std::optional<FileChoice> ScriptedPrompts::openFile(QWidget*, const std::string& filter,

@@ -12,6 +12,7 @@ public:
         QWidget* owner;
         std::string text;
         std::string caption;
+        std::string detail;
     };
     struct Dialog {
         bool save;
@@ -23,7 +24,8 @@ public:
     void answer(std::string path, int entry = 1);
     void cancel();
 
-    void message(QWidget* owner, const std::string& text, const std::string& caption) override;
+    void message(QWidget* owner, const std::string& text, const std::string& caption,
+                 const std::string& detail = {}) override;
     std::optional<FileChoice> openFile(QWidget* owner, const std::string& filter,
                                        FileDialogState& state) override;
     std::optional<FileChoice> saveFile(QWidget* owner, const std::string& filter,

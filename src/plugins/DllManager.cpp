@@ -1,9 +1,13 @@
 #include "plugins/DllManager.h"
 
 #include "plugins/ExportLookup.h"
+#include "plugins/ProgramFolders.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <cstring>
+#include <filesystem>
 #include <vector>
 
 using pz4::plugin::Export;
@@ -52,7 +56,8 @@ bool askTruth(const DynamicLibrary& library, Export e) {
 
 // The handle the process already holds for that file, else a fresh load.
 std::unique_ptr<DynamicLibrary> acquire(const PluginRecord& record, std::string* error) {
-    const std::string path = record.fileName.str();
+    const std::string path =
+        (std::filesystem::path(record.folder) / record.fileName.str()).string();
     if (auto held = DynamicLibrary::openIfLoaded(path))
         return held;
     std::string reason;
@@ -72,11 +77,15 @@ char upperAscii(char c) {
     return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
 }
 
-bool extensionsAgree(const char* a, const char* b) {
-    for (int i = 0; i < 3; ++i) {
-        if (upperAscii(a[i]) != upperAscii(b[i]))
+// A plug-in's extension and a file's agree, letters of either case, in as many
+// characters as the file's has, and at least three: a plug-in reporting "grpx"
+// still opens .grp files, as it always did, and "webp" tells .webp from .web.
+bool extensionsAgree(const char* plugin, const char* file) {
+    const size_t n = std::max<size_t>(3, std::strlen(file));
+    for (size_t i = 0; i < n; ++i) {
+        if (upperAscii(plugin[i]) != upperAscii(file[i]))
             return false;
-        if (a[i] == '\0')
+        if (plugin[i] == '\0')
             return true;
     }
     return true;
@@ -98,22 +107,42 @@ bool save(PluginRecord* record, Export e, SAVE_FRAME* first) {
 } // namespace
 
 std::string openingExtension(const char* path) {
-    const int32_t n = JqString::TextLength(path);
-    return n >= 3 ? std::string(path + (n - 3)) : std::string();
+    const std::string p = path != nullptr ? path : "";
+#ifdef _WIN32
+    const size_t name = p.find_last_of("/\\");
+#else
+    const size_t name = p.find_last_of('/');
+#endif
+    const size_t dot = p.find_last_of('.');
+    if (dot == std::string::npos || (name != std::string::npos && dot < name))
+        return {};
+    return p.substr(dot + 1);
 }
 
-cDllManager::cDllManager() {
+cDllManager::cDllManager() : cDllManager(pluginFolders()) {}
+
+cDllManager::cDllManager(const std::vector<std::string>& folders) {
     PluginRecord* last = nullptr;
-    for (const std::string& name : listPluginFiles(".")) {
-        auto record = std::make_unique<PluginRecord>();
-        record->fileName.Assign(name.c_str());
-        PluginRecord* added = record.get();
-        if (last == nullptr)
-            first_ = std::move(record);
-        else
-            last->next = std::move(record);
-        last = added;
-        ++count;
+    std::vector<std::string> taken; // names already found, letters of either case
+    for (const std::string& folder : folders) {
+        for (const std::string& name : listPluginFiles(folder)) {
+            std::string key = name;
+            for (char& c : key)
+                c = upperAscii(c);
+            if (std::find(taken.begin(), taken.end(), key) != taken.end())
+                continue;
+            taken.push_back(std::move(key));
+            auto record = std::make_unique<PluginRecord>();
+            record->fileName.Assign(name.c_str());
+            record->folder = folder;
+            PluginRecord* added = record.get();
+            if (last == nullptr)
+                first_ = std::move(record);
+            else
+                last->next = std::move(record);
+            last = added;
+            ++count;
+        }
     }
 
     for (PluginRecord* r = first_.get(); r != nullptr; r = r->next.get()) {
@@ -154,6 +183,11 @@ PluginRecord* cDllManager::record(int i) const {
 const char* cDllManager::PluginFileName(int i) const {
     const PluginRecord* r = record(i);
     return r != nullptr ? r->fileName.text() : nullptr;
+}
+
+const char* cDllManager::PluginFolder(int i) const {
+    const PluginRecord* r = record(i);
+    return r != nullptr ? r->folder.c_str() : nullptr;
 }
 
 const char* cDllManager::PluginAuthor(int i) const {

@@ -7,11 +7,13 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 // What the scan learned about one library named like a plug-in.
 struct PluginRecord {
-    JqString fileName; // as the directory scan returned it, no folder
-    JqString author;   // the plug-in's texts, or the defaults; empty when it did not load
+    JqString fileName;  // as the directory scan returned it, no folder
+    std::string folder; // the folder it was found in, absolute
+    JqString author;    // the plug-in's texts, or the defaults; empty when it did not load
     JqString version;
     JqString extension;
     JqString description;
@@ -35,15 +37,19 @@ struct LockedFrame {
     int tag = 0;
 };
 
-// The extension a path is opened by: its last three characters, dot or not;
-// empty when the path is shorter.
+// The extension a path is opened by: what follows the last dot of its file name;
+// empty when the name has no dot.
 std::string openingExtension(const char* path);
 
-// Finds the plug-ins in the working directory once, and forwards the program's
-// requests to the plug-in of the open file or to a saving plug-in.
+// Finds the plug-ins once, and forwards the program's requests to the plug-in of
+// the open file or to a saving plug-in.
 class cDllManager {
 public:
-    cDllManager(); // scans the current working directory
+    // Scans the program's plug-in folders (pluginFolders in ProgramFolders.h).
+    cDllManager();
+    // Scans `folders` in order, each sorted by name; a file name found again in a
+    // later folder is passed over, so the first folder's library is the one used.
+    explicit cDllManager(const std::vector<std::string>& folders);
     ~cDllManager();
     cDllManager(const cDllManager&) = delete;
     cDllManager& operator=(const cDllManager&) = delete;
@@ -52,6 +58,8 @@ public:
 
     // Null when i is out of range or the text is absent.
     const char* PluginFileName(int i) const;
+    // The folder the library was found in (absolute), or null.
+    const char* PluginFolder(int i) const;
     const char* PluginAuthor(int i) const;
     const char* PluginVersion(int i) const;
     const char* PluginExtension(int i) const;
@@ -62,8 +70,9 @@ public:
     bool PluginSavesAnims(int i) const;
     bool PluginReadsFiles(int i) const;
 
-    // The last record in scan order whose extension agrees with `ext` in its
-    // first three characters, case-insensitively; null when none does.
+    // The last record in scan order whose extension agrees with `ext`, letters of
+    // either case, in ext's characters but at least three (so "grpx" answers for
+    // "grp"); null when none does.
     PluginRecord* FindByExtension(const char* ext);
 
     bool OpenObject(const char* path);

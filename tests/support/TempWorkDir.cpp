@@ -24,14 +24,40 @@ TempWorkDir::TempWorkDir() : previous_(fs::current_path()) {
     if (mkdtemp(pattern.data()) == nullptr)
         throw std::runtime_error("cannot create a temporary directory");
 #endif
-    dir_ = fs::canonical(pattern);
+    root_ = fs::canonical(pattern);
+    dir_ = root_ / "pz4";
+    fs::create_directory(dir_);
     fs::current_path(dir_);
+    const std::pair<const char*, fs::path> settings[] = {
+        {"PZ4_PLUGIN_PATH", dir_},
+        {"XDG_CONFIG_HOME", root_},
+        {"XDG_DATA_HOME", root_ / "data"},
+    };
+    for (const auto& [name, value] : settings) {
+        const char* old = std::getenv(name);
+        environment_.emplace_back(name,
+                                  old != nullptr ? std::optional<std::string>(old) : std::nullopt);
+        setEnvironment(name, value.string());
+    }
 }
 
 TempWorkDir::~TempWorkDir() {
+    for (const auto& [name, value] : environment_)
+        setEnvironment(name, value);
     std::error_code ec;
     fs::current_path(previous_, ec);
-    fs::remove_all(dir_, ec);
+    fs::remove_all(root_, ec);
+}
+
+void setEnvironment(const std::string& name, const std::optional<std::string>& value) {
+#ifdef _WIN32
+    _putenv_s(name.c_str(), value ? value->c_str() : "");
+#else
+    if (value)
+        setenv(name.c_str(), value->c_str(), 1);
+    else
+        unsetenv(name.c_str());
+#endif
 }
 
 void TempWorkDir::copyLibrary(const fs::path& from, const std::string& name,

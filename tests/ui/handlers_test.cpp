@@ -70,9 +70,10 @@ TEST_F(HandlersTest, FiltersListThePlugInsOfTheirKindInScanOrder) {
     }
 }
 
-TEST_F(HandlersTest, SaveCutsOnlyAThreeLetterExtensionAndTakesTheEntrysPlugIn) {
+TEST_F(HandlersTest, SaveCutsAThreeLetterOrTheEntrysOwnExtensionAndTakesTheEntrysPlugIn) {
     plugin("pzaaa", "extension=aaa\n");
     plugin("pzbbb", "extension=bbb\n");
+    plugin("pzwebp", "extension=webp\n");
     start();
     struct Case {
         std::string typed;
@@ -85,6 +86,9 @@ TEST_F(HandlersTest, SaveCutsOnlyAThreeLetterExtensionAndTakesTheEntrysPlugIn) {
         {"C:\\out\\walk", 3, "C:\\out\\walk", "bbb"},
         {"/out/walk.bbb", 2, "/out/walk", "aaa"}, // the entry decides, not the name
         {"/out/a.b", 3, "/out/a.b", "bbb"},
+        // The chosen plug-in's own longer extension goes too, or it would be doubled.
+        {"/out/walk.WebP", 4, "/out/walk", "webp"},
+        {"/out/walk.tiff", 4, "/out/walk.tiff", "webp"},
     };
     for (const Case& c : cases) {
         prompts.answer(c.typed, c.entry);

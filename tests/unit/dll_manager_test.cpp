@@ -197,7 +197,7 @@ struct ExtensionCase {
 
 class DllManagerExtension : public testing::TestWithParam<ExtensionCase> {};
 
-TEST_P(DllManagerExtension, OpensByTheLastThreeCharacters) {
+TEST_P(DllManagerExtension, OpensByWhatFollowsTheLastDot) {
     const ExtensionCase& c = GetParam();
     TempWorkDir dir;
     addFull(dir, "pzone", c.claimed);
@@ -208,27 +208,29 @@ TEST_P(DllManagerExtension, OpensByTheLastThreeCharacters) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, DllManagerExtension,
-    testing::Values(ExtensionCase{"grp", "/data/SPRITES.GRP", true},
-                    ExtensionCase{"grpx", "SPRITES.GRP", true},
-                    ExtensionCase{"gr", "SPRITES.GRP", false},
-                    ExtensionCase{"gr", "walk.gr", false}, ExtensionCase{"GrP", "walk.gRp", true},
-                    // No dot is looked for.
-                    ExtensionCase{"iff", "photo.tiff", true}, ExtensionCase{"grp", "grp", true},
-                    ExtensionCase{"grp", "xgrp", true},
-                    // Fewer than three characters: nothing before the path is read.
-                    ExtensionCase{"rp", "rp", false}, ExtensionCase{"p", "p", false},
-                    ExtensionCase{"grp", "", false}));
+    testing::Values(
+        ExtensionCase{"grp", "/data/SPRITES.GRP", true}, ExtensionCase{"grpx", "SPRITES.GRP", true},
+        ExtensionCase{"gr", "SPRITES.GRP", false}, ExtensionCase{"gr", "walk.gr", true},
+        ExtensionCase{"GrP", "walk.gRp", true},
+        // Longer extensions are the whole of what follows the dot.
+        ExtensionCase{"webp", "walk.WebP", true}, ExtensionCase{"ebp", "walk.webp", false},
+        ExtensionCase{"web", "walk.webp", false}, ExtensionCase{"jpeg", "a.b.jpeg", true},
+        ExtensionCase{"iff", "photo.tiff", false},
+        // No dot in the file's name: no extension.
+        ExtensionCase{"grp", "grp", false}, ExtensionCase{"grp", "xgrp", false},
+        ExtensionCase{"grp", "dir.grp/walk", false}, ExtensionCase{"grp", "", false}));
 
-TEST(OpeningExtension, TheLastThreeCharactersOrNothing) {
+TEST(OpeningExtension, WhatFollowsTheLastDotOfTheName) {
     const struct {
         const char* path;
         const char* expected;
     } cases[] = {
         {"/data/SPRITES.GRP", "GRP"},
-        {"photo.tiff", "iff"},
-        {"grp", "grp"},
-        {"a.b", "a.b"},
-        {"rp", ""},
+        {"photo.tiff", "tiff"},
+        {"a.b.webp", "webp"},
+        {"grp", ""},
+        {"dir.d/walk", ""},
+        {"walk.", ""},
         {"", ""},
         {nullptr, ""},
     };

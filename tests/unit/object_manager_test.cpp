@@ -179,6 +179,41 @@ TEST(ObjectManager, PaletteFileThatCannotBeReadGivesTheGreyDefault) {
     }
 }
 
+// pz.ini of the working folder, where there is one, else the user's settings
+// folder, made when the program first writes there; a bare DefaultPalette name
+// is read from beside the settings.
+TEST(SettingsPlace, AWorkingFolderCopyStaysElseTheUsersFolderHoldsThem) {
+    EXPECT_EQ(SettingsFilePath(true, "/home/u/.config"), "pz.ini");
+    EXPECT_EQ(SettingsFilePath(false, "/home/u/.config"), "/home/u/.config/pz4/pz.ini");
+    EXPECT_EQ(SettingsFilePath(false, ""), "pz.ini");
+
+    pz4test::TempWorkDir dir;
+    const std::filesystem::path config = dir.path() / "home-config";
+    pz4test::setEnvironment("XDG_CONFIG_HOME", config.string());
+    const std::filesystem::path ini = config / "pz4" / "pz.ini";
+    {
+        cObjectManager om;
+        om.LiX = 7;
+    }
+    EXPECT_FALSE(dir.exists("pz.ini"));
+    EXPECT_EQ(pz4test::readFileBytes(ini).size(), positionLines({{"LiX", "00007"}}).size());
+    std::string palette(768, '\0');
+    palette[0] = 9;
+    dir.write("home-config/pz4/walk.pal", palette);
+    dir.write("home-config/pz4/pz.ini", "DefaultPalette=walk.pal\r\n");
+    {
+        cObjectManager om;
+        EXPECT_EQ(om.palManager->colors[0], 9);
+    }
+    // A pz.ini in the working folder wins, and the other is left alone.
+    dir.write("pz.ini", "LiX=00003\r\n");
+    {
+        cObjectManager om;
+        EXPECT_EQ(om.LiX, 3);
+    }
+    EXPECT_TRUE(dir.read("home-config/pz4/pz.ini").starts_with("DefaultPalette=walk.pal\r\n"));
+}
+
 class ObjectManagerFiles : public testing::Test {
 protected:
     void SetUp() override {

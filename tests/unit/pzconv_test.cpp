@@ -476,6 +476,7 @@ TEST_F(PzconvFormats, ListShowsEveryPluginAsTheManagerSeesIt) {
         EXPECT_EQ(read, "yes") << row;
         EXPECT_EQ(frames, plugins.PluginSavesFrames(i) ? "yes" : "no") << row;
         EXPECT_EQ(anims, plugins.PluginSavesAnims(i) ? "yes" : "no") << row;
+        EXPECT_TRUE(row.ends_with(std::string("  ") + plugins.PluginFolder(i))) << row;
     }
     EXPECT_EQ(plugins.count, 8); // six formats, the fixture and the junk
 }

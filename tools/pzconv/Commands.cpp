@@ -4,6 +4,8 @@
 #include "frames/IntList.h"
 #include "palette/PalManager.h"
 #include "plugins/DllManager.h"
+#include "plugins/DynamicLibrary.h"
+#include "plugins/ProgramFolders.h"
 #include "plugins/SaveNames.h"
 
 #include <algorithm>
@@ -58,7 +60,7 @@ bool openInput(cDllManager& plugins, const std::string& path, std::ostream& err)
         return true;
     const std::string ext = openingExtension(path.c_str());
     if (ext.empty()) {
-        err << "pzconv: '" << path << "' is too short to end in an extension\n";
+        err << "pzconv: '" << path << "' has no extension to choose a plug-in by\n";
         return false;
     }
     const PluginRecord* reader = plugins.FindByExtension(ext.c_str());
@@ -76,36 +78,44 @@ bool openInput(cDllManager& plugins, const std::string& path, std::ostream& err)
 
 int runList(cDllManager& plugins, std::ostream& out, std::ostream& err) {
     if (plugins.count == 0) {
-        err << "pzconv: no plug-ins (pz*.so) in " << fs::current_path().string() << "\n";
+        err << "pzconv: no plug-ins (pz*" << librarySuffix() << ") in";
+        const std::vector<std::string> folders = pluginFolders();
+        for (const std::string& folder : folders)
+            err << " " << folder;
+        err << (folders.empty() ? " any folder" : "") << "\n";
         return kExitFailed;
     }
+    // The folder goes last: it is the longest, and the columns before it stay aligned.
     struct Row {
-        std::array<std::string, 7> cells;
-        std::string description;
+        std::array<std::string, 8> cells;
+        std::string folder;
     };
     std::vector<Row> rows;
-    rows.push_back({{"FILE", "EXT", "AUTHOR", "VERSION", "READ", "FRAMES", "ANIM"}, "DESCRIPTION"});
+    rows.push_back(
+        {{"FILE", "EXT", "AUTHOR", "VERSION", "READ", "FRAMES", "ANIM", "DESCRIPTION"}, "FOLDER"});
     for (int i = 0; i < plugins.count; ++i) {
         const char* error = plugins.PluginLoadError(i);
+        const std::string folder = orDash(plugins.PluginFolder(i));
         if (plugins.PluginExtension(i) == nullptr) {
-            rows.push_back({{orDash(plugins.PluginFileName(i)), "-", "-", "-", "no", "no", "no"},
-                            std::string("cannot be loaded: ") + orDash(error)});
+            rows.push_back({{orDash(plugins.PluginFileName(i)), "-", "-", "-", "no", "no", "no",
+                             std::string("cannot be loaded: ") + orDash(error)},
+                            folder});
             continue;
         }
         rows.push_back({{plugins.PluginFileName(i), plugins.PluginExtension(i),
                          orDash(plugins.PluginAuthor(i)), orDash(plugins.PluginVersion(i)),
                          yesNo(plugins.PluginReadsFiles(i)), yesNo(plugins.PluginSavesFrames(i)),
-                         yesNo(plugins.PluginSavesAnims(i))},
-                        orDash(plugins.PluginDescription(i))});
+                         yesNo(plugins.PluginSavesAnims(i)), orDash(plugins.PluginDescription(i))},
+                        folder});
     }
-    std::array<size_t, 7> widths{};
+    std::array<size_t, 8> widths{};
     for (const Row& row : rows)
         for (size_t c = 0; c < widths.size(); ++c)
             widths[c] = std::max(widths[c], row.cells[c].size());
     for (const Row& row : rows) {
         for (size_t c = 0; c < widths.size(); ++c)
             out << column(row.cells[c], widths[c]);
-        out << row.description << "\n";
+        out << row.folder << "\n";
     }
     return kExitOk;
 }

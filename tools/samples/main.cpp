@@ -63,8 +63,8 @@ private:
     bool need(const char* ext, bool anim) {
         const PluginRecord* r = plugins_.FindByExtension(ext);
         if (r == nullptr || !(anim ? r->savesAnims : r->savesFrames))
-            return fail(std::string("no plug-in in ") + fs::current_path().string() + " saves " +
-                        ext + (anim ? " animations" : " frames"));
+            return fail(std::string("no plug-in saves ") + ext +
+                        (anim ? " animations" : " frames"));
         return true;
     }
 

@@ -4,6 +4,7 @@
 #include "platform/DialogUnits.h"
 #include "plugins/DllManager.h"
 
+#include <QDir>
 #include <QGroupBox>
 #include <QIcon>
 #include <QLabel>
@@ -18,7 +19,7 @@ constexpr TextPlace kAbout[] = {
     {407, "Views, plays and converts palettised", 156, 8, 148, 8},
     {408, "sprite frames. Every file format is", 156, 16, 148, 8},
     {409, "read and written by a format plug-in", 156, 24, 148, 8},
-    {410, "found in the working folder at start.", 156, 32, 148, 8},
+    {410, "found in its plug-in folders at start.", 156, 32, 148, 8},
     {411, "Select a plug-in below for its details.", 156, 40, 148, 8},
 };
 
@@ -26,6 +27,7 @@ constexpr TextPlace kLabels[] = {
     {403, "Author:", 104, 68, 24, 8},
     {404, "Version", 104, 80, 32, 8},
     {405, "Supports:", 104, 92, 40, 8},
+    {406, "Folder:", 160, 104, 24, 8},
 };
 
 QString textOrEmpty(const char* text) {
@@ -84,6 +86,11 @@ TPz4InfoDlg::TPz4InfoDlg(QWidget* parent, cObjectManager* objectManager)
     authorText_ = makeValue(AuthorId, 68, 144);
     versionText_ = makeValue(VersionId, 80, 148);
     supportsText_ = makeValue(SupportsId, 92, 148);
+    // Beside "More Info": a long folder is cut in the middle, the whole of it in
+    // the tooltip.
+    folderText_ = new QLabel(this);
+    folderText_->setObjectName(QString::number(FolderId));
+    folderText_->setGeometry(du.rect(184, 104, 116, 8));
 
     // More Info has no action.
     auto* more = new QPushButton(QStringLiteral("More Info"), this);
@@ -118,4 +125,8 @@ void TPz4InfoDlg::ShowPlugin() {
     authorText_->setText(textOrEmpty(plugins->PluginAuthor(i)));
     versionText_->setText(textOrEmpty(plugins->PluginVersion(i)));
     supportsText_->setText(textOrEmpty(plugins->PluginDescription(i)));
+    const QString folder = QDir::toNativeSeparators(textOrEmpty(plugins->PluginFolder(i)));
+    folderText_->setText(
+        folderText_->fontMetrics().elidedText(folder, Qt::ElideMiddle, folderText_->width()));
+    folderText_->setToolTip(folder);
 }

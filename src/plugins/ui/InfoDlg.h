@@ -16,6 +16,7 @@ public:
     static constexpr int AuthorId = 203;
     static constexpr int VersionId = 202;
     static constexpr int SupportsId = 201;
+    static constexpr int FolderId = 204; // the folder the selected plug-in was loaded from
     static constexpr int MoreInfoId = 106;
     static constexpr int ExitId = 110;
     static constexpr int TitleId = 412;
@@ -33,4 +34,5 @@ private:
     QLabel* authorText_;
     QLabel* versionText_;
     QLabel* supportsText_;
+    QLabel* folderText_;
 };
