@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds pz4 (Release) with its plug-ins and sample
-# files, lays them out in build/run/ and starts pz4 there.
+# files, installs it into build/stage/ as it would be installed on a machine,
+# puts the samples in build/run/ and starts the staged pz4 there. Arguments go to
+# pz4 (./run.sh walk.gif opens a sample).
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -20,8 +22,9 @@ fi
 pz4_ensure_packages "${PZ4_BUILD_PACKAGES[@]}" "${PZ4_RUN_PACKAGES[@]}"
 . tools/runfolder.sh
 pz4_build_release
+pz4_stage
 pz4_layout_run
 
-echo "Starting pz4 in build/run/ (load a sample file with Load)."
+echo "Starting the staged pz4 (build/stage/usr/local/bin/pz4) in build/run/, among the samples."
 cd build/run
-exec ../release/bin/pz4
+exec ../stage/usr/local/bin/pz4 "$@"

@@ -28,6 +28,10 @@ for compiler in gcc clang; do
     cmake --build "build/release-$compiler" -j "$jobs"
 done
 
+# The program as users get it: validators, a staged install under another prefix,
+# a portable copy and the Debian package, each started without a display.
+tools/check-install.sh build/release-gcc
+
 # The fuzz targets need clang's libFuzzer: a build of their own, then one pass
 # over the kept corpora and regression inputs.
 fuzz=build/fuzz

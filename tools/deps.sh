@@ -36,7 +36,8 @@ PZ4_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libg
                     libgtest-dev libgmock-dev libbenchmark-dev ccache)
 # The sanitizer and libFuzzer runtimes belong to one clang version each: see
 # pz4_clang_runtime_package.
-PZ4_TEST_PACKAGES=(clang g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix qt6-qpa-plugins fonts-dejavu-core imagemagick python3-pil ffmpeg)
+PZ4_TEST_PACKAGES=(clang g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix qt6-qpa-plugins fonts-dejavu-core
+                   imagemagick python3-pil ffmpeg desktop-file-utils appstream dpkg-dev file)
 PZ4_RUN_PACKAGES=(qt6-qpa-plugins fonts-dejavu-core xvfb xauth)
 # Only tools/screenshot.sh: a window manager draws the captions in the picture.
 PZ4_SCREENSHOT_PACKAGES=(openbox)

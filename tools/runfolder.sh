@@ -1,6 +1,6 @@
-# Sourced by run.sh and tools/screenshot.sh: the Release build and the run
-# folder build/run/ that pz4 starts in (plug-ins and sample files side by side,
-# as the program finds its plug-ins and pz.ini in its working directory).
+# Sourced by run.sh and tools/screenshot.sh: the Release build, its staged
+# install build/stage/ (what `cmake --install` puts on a machine) and the folder
+# of sample files build/run/ that pz4 starts in.
 
 pz4_build_release() {
     local jobs
@@ -11,11 +11,15 @@ pz4_build_release() {
     cmake --build build/release -j "$jobs"
 }
 
+pz4_stage() {
+    rm -rf build/stage
+    DESTDIR="$PWD/build/stage" cmake --install build/release --prefix /usr/local >/dev/null
+}
+
 pz4_layout_run() {
     mkdir -p build/run
-    # Plug-ins are replaced every time; pz.ini and anything the user saved stay.
+    # Plug-ins once sat here; they are never loaded from a working folder now.
     rm -f build/run/pz*.so
-    cp build/release/plugins/*.so build/run/ 2>/dev/null || echo "No format plug-ins were built."
     if [ -d build/release/samples ]; then
         cp -r build/release/samples/. build/run/
     fi

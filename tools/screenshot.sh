@@ -30,8 +30,12 @@ viewer=$(pwd)/docs/viewer.png
 zoomed=$(pwd)/docs/viewer-zoom.png
 animator=$(pwd)/docs/animator.png
 rc=$(pwd)/tools/screenshot/openbox-rc.xml
+plugins=$(pwd)/build/release/plugins
+settings=$(mktemp -d)
+trap 'rm -rf "$settings"' EXIT
 cd build/run
-xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" sh -c '
+# The build's plug-ins, and settings of its own so every run starts alike.
+PZ4_PLUGIN_PATH=$plugins XDG_CONFIG_HOME=$settings XDG_DATA_HOME=$settings xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" sh -c '
     openbox --config-file "$3" >/dev/null 2>&1 &
     wm=$!
     sleep 1

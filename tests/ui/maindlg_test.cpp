@@ -91,6 +91,17 @@ TEST_F(MainWindowTest, WithoutPlugInsEveryLoadFails) {
     EXPECT_EQ(dlg()->listDlg(), nullptr);
 }
 
+TEST_F(MainWindowTest, APlugInsReasonForRefusingAFileIsTheMessagesDetail) {
+    dir.addFormat("pzpcx");
+    start();
+    dir.write("junk.pcx", std::string(300, 'x'));
+    prompts->answer(path("junk.pcx"));
+    click(TPz4MainDlg::LoadId);
+    ASSERT_EQ(prompts->messages.size(), 1u);
+    EXPECT_EQ(prompts->messages[0].text, "Unknown Format !");
+    EXPECT_EQ(prompts->messages[0].detail, "not a PCX file (first byte 120, not 10)");
+}
+
 TEST_F(MainWindowTest, LoadListsTheFramesAndAnUnknownFileClosesThem) {
     plugin("pzuifix");
     start();
