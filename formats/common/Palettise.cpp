@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -165,16 +164,12 @@ bool quantise(const uint8_t* rgba, int width, int height, Rgb transparent, Frame
     if (!image)
         return why.fail("picture of %dx%d pixels cannot be quantised", width, height);
     if (seeThrough) {
-        // Handed over to libimagequant, which frees it with free().
-        auto* importance = static_cast<unsigned char*>(std::malloc(area));
-        if (importance == nullptr)
-            return why.fail("out of memory for quantising");
+        std::vector<unsigned char> importance(area);
         for (size_t i = 0; i < area; ++i)
             importance[i] = rgba[4 * i + 3] < kOpaqueFrom ? 0 : 255;
-        if (liq_image_set_importance_map(image.get(), importance, area, LIQ_OWN_PIXELS) != LIQ_OK) {
-            std::free(importance);
+        if (liq_image_set_importance_map(image.get(), importance.data(), area, LIQ_COPY_PIXELS) !=
+            LIQ_OK)
             return why.fail("out of memory for quantising");
-        }
     }
     liq_result* made = nullptr;
     if (const liq_error e = liq_image_quantize(image.get(), attr.get(), &made); e != LIQ_OK)
