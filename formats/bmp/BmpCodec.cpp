@@ -42,6 +42,8 @@ struct Mask {
     // The field as 8 bits, its bits repeated downward (five bits abcde become
     // abcdeabc), as Pillow widens 555 and 565 pixels.
     uint8_t of8(uint32_t pixel) const {
+        if (width == 0)
+            return 0;
         const uint32_t v = (pixel & bits) >> shift;
         if (width >= 8)
             return static_cast<uint8_t>(v >> (width - 8));
