@@ -1,5 +1,6 @@
 #include "Palettise.h"
 
+#include <dlfcn.h>
 #include <libimagequant.h>
 
 #include <algorithm>
@@ -17,6 +18,14 @@ namespace {
 // megapixel photograph quantises in a fraction of the time Pillow's median cut
 // takes, with a smaller error; slower settings gain little over it.
 constexpr int kQuantiseSpeed = 6;
+
+// libimagequant runs its loops on OpenMP threads, which outlive the call and wait
+// inside the OpenMP runtime. The program unloads a plug-in when it closes it, and
+// the runtime would go with it, under its waiting threads (its start-up
+// allocations then read as leaks too). So the runtime is made resident once, when
+// the plug-in is loaded; the plug-in itself still unloads.
+[[maybe_unused]] const bool kOpenMpResident =
+    dlopen("libgomp.so.1", RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE) != nullptr;
 
 // A pixel after the alpha rule, as one 32-bit key: opaque colours carry an alpha
 // byte of 0xFF, every see-through pixel is the key 0, so an opaque black and the
