@@ -106,8 +106,11 @@ public:
         // Nothing of a frame shows through a key frame after it.
         if (out == nullptr && k + 1 < frames_.size() && frames_[k + 1].key)
             return;
-        if (f.key || canvas.empty())
+        // A key frame starts from a clear canvas, unless it covers all of it.
+        if (canvas.size() != area(width_, height_))
             canvas.assign(area(width_, height_), 0);
+        else if (f.key && !isFull(f, width_, height_))
+            std::fill(canvas.begin(), canvas.end(), uint8_t{0});
         const size_t stride = static_cast<size_t>(width_) * kChannels;
         uint8_t* origin = canvas.data() + static_cast<size_t>(f.top) * stride +
                           static_cast<size_t>(f.left) * kChannels;
