@@ -1,6 +1,8 @@
 #include "BmpCodec.h"
+#include "common/Palettise.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace pz4bmp {
@@ -17,6 +19,43 @@ constexpr size_t kMinOs2v2Size = 16;   // OS/2 2.x headers may stop after any fi
 constexpr uint32_t kUncompressed = 0;
 constexpr uint32_t kRle8 = 1;
 constexpr uint32_t kRle4 = 2;
+constexpr uint32_t kBitFields = 3;
+constexpr uint32_t kAlphaBitFields = 6;
+constexpr size_t kMasksInHeaderSize = 52; // V2 and later carry red, green, blue masks
+constexpr size_t kAlphaInHeaderSize = 56; // V3 and later an alpha mask too
+
+// Where a colour's bits lie in a 16- or 32-bit pixel.
+struct Mask {
+    uint32_t bits = 0;
+    int shift = 0;
+    int width = 0;
+    static Mask of(uint32_t bits) {
+        Mask m;
+        m.bits = bits;
+        if (bits != 0) {
+            m.shift = std::countr_zero(bits);
+            m.width = std::popcount(bits);
+        }
+        return m;
+    }
+    bool contiguous() const { return bits == 0 || (bits >> shift) == (uint32_t{1} << width) - 1; }
+    // The field as 8 bits, its bits repeated downward (five bits abcde become
+    // abcdeabc), as Pillow widens 555 and 565 pixels.
+    uint8_t of8(uint32_t pixel) const {
+        if (width == 0)
+            return 0;
+        const uint32_t v = (pixel & bits) >> shift;
+        if (width >= 8)
+            return static_cast<uint8_t>(v >> (width - 8));
+        uint32_t wide = 0;
+        int have = 0;
+        while (have < 8) {
+            wide = (wide << width) | v;
+            have += width;
+        }
+        return static_cast<uint8_t>(wide >> (have - 8));
+    }
+};
 
 struct Header {
     int64_t width = 0;
@@ -25,7 +64,70 @@ struct Header {
     uint32_t compression = kUncompressed;
     uint32_t colorsUsed = 0;
     size_t entryBytes = 4;
+    // 16- and 32-bit pixels: the default layouts (555, and blue, green, red, unused
+    // byte) unless the file gives bit fields. Alpha only where it names an alpha mask.
+    Mask red, green, blue, alpha;
 };
+
+void setDefaultMasks(Header& h) {
+    if (h.bitCount == 16) {
+        h.red = Mask::of(0x7C00);
+        h.green = Mask::of(0x03E0);
+        h.blue = Mask::of(0x001F);
+    } else {
+        h.red = Mask::of(0xFF0000);
+        h.green = Mask::of(0xFF00);
+        h.blue = Mask::of(0xFF);
+    }
+}
+
+// Bit fields sit in the header from V2 on, after a 40-byte one otherwise.
+bool readMasks(const uint8_t* data, size_t size, size_t headerSize, Header& h,
+               pz4fmt::Failure& why) {
+    setDefaultMasks(h);
+    if (h.compression != kBitFields && h.compression != kAlphaBitFields)
+        return true;
+    const size_t at =
+        kFileHeaderSize + (headerSize >= kMasksInHeaderSize ? kInfoHeaderSize : headerSize);
+    const bool alphaStored = headerSize >= kAlphaInHeaderSize ||
+                             (headerSize < kMasksInHeaderSize && h.compression == kAlphaBitFields);
+    const size_t count = alphaStored ? 4 : 3;
+    if (at + 4 * count > size)
+        return why.fail("file ends inside the bit field masks");
+    h.red = Mask::of(le32(data + at));
+    h.green = Mask::of(le32(data + at + 4));
+    h.blue = Mask::of(le32(data + at + 8));
+    h.alpha = Mask::of(alphaStored ? le32(data + at + 12) : 0);
+    for (const Mask* m : {&h.red, &h.green, &h.blue, &h.alpha})
+        if (!m->contiguous() || (h.bitCount == 16 && m->bits > 0xFFFF))
+            return why.fail("bit field mask %08x does not fit %d-bit pixels", m->bits, h.bitCount);
+    return true;
+}
+
+// 16-, 24- and 32-bit rows (in file order) to top-down RGBA.
+void readTruecolourRows(const uint8_t* src, size_t stride, const Header& h, int width, int height,
+                        bool topDown, std::vector<uint8_t>& rgba) {
+    const size_t w = static_cast<size_t>(width);
+    const int bytes = h.bitCount / 8;
+    for (int r = 0; r < height; ++r) {
+        const uint8_t* p = src + static_cast<size_t>(r) * stride;
+        uint8_t* out = rgba.data() + static_cast<size_t>(topDown ? r : height - 1 - r) * w * 4;
+        for (size_t x = 0; x < w; ++x, p += bytes, out += 4) {
+            if (bytes == 3) {
+                out[0] = p[2];
+                out[1] = p[1];
+                out[2] = p[0];
+                out[3] = 255;
+                continue;
+            }
+            const uint32_t v = bytes == 2 ? le16(p) : le32(p);
+            out[0] = h.red.of8(v);
+            out[1] = h.green.of8(v);
+            out[2] = h.blue.of8(v);
+            out[3] = h.alpha.bits != 0 ? h.alpha.of8(v) : 255;
+        }
+    }
+}
 
 bool readHeader(const uint8_t* data, size_t size, Header& h, size_t& headerSize,
                 pz4fmt::Failure& why) {
@@ -144,17 +246,22 @@ bool decode(const uint8_t* data, size_t size, pz4fmt::Image& out, pz4fmt::Failur
     size_t headerSize = 0;
     if (!readHeader(data, size, h, headerSize, why))
         return false;
-    const bool supported = (h.compression == kUncompressed &&
-                            (h.bitCount == 1 || h.bitCount == 4 || h.bitCount == 8)) ||
-                           (h.compression == kRle8 && h.bitCount == 8) ||
-                           (h.compression == kRle4 && h.bitCount == 4);
+    const bool truecolour = h.bitCount == 16 || h.bitCount == 24 || h.bitCount == 32;
+    const bool fields = h.compression == kBitFields || h.compression == kAlphaBitFields;
+    const bool supported =
+        (h.compression == kUncompressed &&
+         (h.bitCount == 1 || h.bitCount == 4 || h.bitCount == 8 || truecolour)) ||
+        (fields && (h.bitCount == 16 || h.bitCount == 32)) ||
+        (h.compression == kRle8 && h.bitCount == 8) || (h.compression == kRle4 && h.bitCount == 4);
     if (!supported)
         return why.fail("%d bits per pixel with compression %u is not supported", h.bitCount,
                         h.compression);
+    if (truecolour && !readMasks(data, size, headerSize, h, why))
+        return false;
     const bool topDown = h.height < 0;
     const int64_t rows = topDown ? -h.height : h.height;
     pz4fmt::DecodeBudget budget;
-    if (!budget.take(h.width, rows, why))
+    if (!budget.take(h.width, rows, why, truecolour ? pz4fmt::kTruecolourBytesPerPixel : 1))
         return false;
 
     pz4fmt::Frame f;
@@ -169,7 +276,8 @@ bool decode(const uint8_t* data, size_t size, pz4fmt::Image& out, pz4fmt::Failur
     if (pixelsAt < paletteAt || pixelsAt >= size)
         return why.fail("pixels said to start at byte %zu, outside bytes %zu to %zu", pixelsAt,
                         paletteAt, size - 1);
-    size_t entries = size_t{1} << h.bitCount;
+    // A truecolour file's palette, if any, only suggests colours to a display.
+    size_t entries = truecolour ? 0 : size_t{1} << h.bitCount;
     if (h.colorsUsed != 0)
         entries = std::min<size_t>(entries, h.colorsUsed);
     entries = std::min(entries, (pixelsAt - paletteAt) / h.entryBytes);
@@ -188,9 +296,17 @@ bool decode(const uint8_t* data, size_t size, pz4fmt::Image& out, pz4fmt::Failur
     const size_t rowBits = w * static_cast<size_t>(h.bitCount);
     const size_t stride = (rowBits + 31) / 32 * 4;
     // The last row's padding is often left off; its pixels are not.
-    if (h.compression == kUncompressed &&
+    if (h.compression != kRle8 && h.compression != kRle4 &&
         (static_cast<size_t>(f.height) - 1) * stride + (rowBits + 7) / 8 > available)
         return why.fail("file of %zu bytes is too short for %d rows", size, f.height);
+    if (truecolour) {
+        std::vector<uint8_t> rgba(w * static_cast<size_t>(f.height) * 4);
+        readTruecolourRows(src, stride, h, f.width, f.height, topDown, rgba);
+        if (!pz4fmt::palettise(rgba.data(), f.width, f.height, pz4fmt::Rgb{}, f, why))
+            return false;
+        out.frames.push_back(std::move(f));
+        return true;
+    }
     f.pixels.resize(w * static_cast<size_t>(f.height));
     if (h.compression == kUncompressed) {
         for (int r = 0; r < f.height; ++r)

@@ -1,8 +1,11 @@
 #pragma once
 
 // Windows and OS/2 bitmaps: reads 1-, 4- and 8-bit files, uncompressed or
-// run-length encoded (RLE4, RLE8), bottom-up or top-down; writes 8-bit
-// uncompressed bottom-up files with their palette.
+// run-length encoded (RLE4, RLE8), and 16-, 24- and 32-bit files (555 by default,
+// any bit fields given), bottom-up or top-down; truecolour pixels go through the
+// format kit's palettising step. A 32-bit file has alpha only where its bit fields
+// name an alpha mask, as Pillow reads it; otherwise the fourth byte is unused.
+// Writes 8-bit uncompressed bottom-up files with their palette.
 
 #include "common/FormatKit.h"
 

@@ -18,23 +18,23 @@ std::string sizeText(size_t bytes) {
 }
 } // namespace
 
-bool DecodeBudget::take(int width, int height) {
+bool DecodeBudget::take(int width, int height, size_t bytesPerPixel) {
     if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide)
         return false;
-    const size_t bytes = static_cast<size_t>(width) * static_cast<size_t>(height);
+    const size_t bytes = static_cast<size_t>(width) * static_cast<size_t>(height) * bytesPerPixel;
     if (used_ > cap_ || bytes > cap_ - used_)
         return false;
     used_ += bytes;
     return true;
 }
 
-bool DecodeBudget::take(int64_t width, int64_t height, Failure& why) {
+bool DecodeBudget::take(int64_t width, int64_t height, Failure& why, size_t bytesPerPixel) {
     const auto w = static_cast<long long>(width), h = static_cast<long long>(height);
     if (width <= 0 || height <= 0)
         return why.fail("picture of %lldx%lld pixels is empty", w, h);
     if (width > kMaxSide || height > kMaxSide)
         return why.fail("picture of %lldx%lld pixels is larger than %d a side", w, h, kMaxSide);
-    if (!take(static_cast<int>(width), static_cast<int>(height)))
+    if (!take(static_cast<int>(width), static_cast<int>(height), bytesPerPixel))
         return why.fail("picture of %lldx%lld pixels is beyond the decoding limit of %s", w, h,
                         sizeText(cap_).c_str());
     return true;

@@ -34,6 +34,9 @@ struct Frame {
     Palette palette{}; // meaningful when hasPalette
     int colorCount = 0;
     int tag = 0;
+    // The palette entry standing for see-through pixels, -1 for none. Only codecs
+    // that meet an alpha channel set it (see Palettise.h).
+    int transparentIndex = -1;
 };
 
 struct Image {
@@ -48,11 +51,13 @@ public:
     // as fuzz targets.
     explicit DecodeBudget(size_t cap = kMaxHeldBytes) : cap_(cap) {}
 
-    // True (and counted) when a width x height frame fits the caps.
-    bool take(int width, int height);
+    // True (and counted) when a width x height frame of `bytesPerPixel` bytes a
+    // pixel fits the caps. Decoders that work on more than the indices (a truecolour
+    // picture before it is palettised) count what they hold at most.
+    bool take(int width, int height, size_t bytesPerPixel = 1);
     // The same, saying in `why` which cap a refused frame breaks. Takes the sizes
     // as a file states them, before they are known to fit an int.
-    bool take(int64_t width, int64_t height, Failure& why);
+    bool take(int64_t width, int64_t height, Failure& why, size_t bytesPerPixel = 1);
 
 private:
     size_t cap_;

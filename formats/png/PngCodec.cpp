@@ -1,4 +1,5 @@
 #include "PngCodec.h"
+#include "common/Palettise.h"
 
 #include <png.h>
 
@@ -78,23 +79,17 @@ struct ReadJob {
     pz4fmt::Frame* frame;
     pz4fmt::Failure* why;
     LibpngError error;
+    std::vector<uint8_t> rgba; // colour and alpha images before they are palettised
 };
 
-const char* colourTypeName(int colourType) {
-    switch (colourType) {
-    case PNG_COLOR_TYPE_RGB:
-        return "RGB";
-    case PNG_COLOR_TYPE_RGB_ALPHA:
-        return "RGB with alpha";
-    case PNG_COLOR_TYPE_GRAY_ALPHA:
-        return "grey with alpha";
-    default:
-        return "unknown colour type";
-    }
+// A colour of the file's bKGD chunk, stored at the file's depth.
+uint8_t backgroundSample(png_uint_16 v, int depth) {
+    return depth == 16 ? pz4fmt::scale16(v) : static_cast<uint8_t>(v);
 }
 
 // Sets the transformations that turn the stored samples into one index per
-// pixel and fills in the frame's palette; false for images without one.
+// pixel and fills in the frame's palette: palette images keep theirs, grey ones
+// are shown through a grey ramp.
 bool choosePalette(png_structp png, png_infop info, pz4fmt::Frame& f, pz4fmt::Failure& why) {
     const int depth = png_get_bit_depth(png, info);
     const int colourType = png_get_color_type(png, info);
@@ -111,7 +106,7 @@ bool choosePalette(png_structp png, png_infop info, pz4fmt::Frame& f, pz4fmt::Fa
             f.palette[3 * k + 2] = entries[k].blue;
         }
         f.colorCount = count;
-    } else if (colourType == PNG_COLOR_TYPE_GRAY) {
+    } else {
         // The grey levels become the palette: 2, 4, 16 or 256 steps from black to white.
         if (depth == 16)
             png_set_strip_16(png);
@@ -119,13 +114,42 @@ bool choosePalette(png_structp png, png_infop info, pz4fmt::Frame& f, pz4fmt::Fa
         for (int k = 0; k < levels; ++k)
             std::fill_n(f.palette.begin() + 3 * k, 3, static_cast<uint8_t>(k * 255 / (levels - 1)));
         f.colorCount = levels;
-    } else {
-        return why.fail("%s image has no palette to show it with", colourTypeName(colourType));
     }
     if (depth < 8)
         png_set_packing(png);
     f.hasPalette = true;
     return true;
+}
+
+// Colour and alpha images come out as 8-bit RGBA, ready for the palettising
+// step; the result is the colour see-through pixels are shown with.
+pz4fmt::Rgb chooseRgba(png_structp png, png_infop info) {
+    const int depth = png_get_bit_depth(png, info);
+    const int colourType = png_get_color_type(png, info);
+    pz4fmt::Rgb background;
+    png_color_16p bkgd = nullptr;
+    if (png_get_bKGD(png, info, &bkgd) != 0 && bkgd != nullptr) {
+        if (colourType == PNG_COLOR_TYPE_GRAY_ALPHA)
+            background.r = background.g = background.b = backgroundSample(bkgd->gray, depth);
+        else
+            background = {backgroundSample(bkgd->red, depth), backgroundSample(bkgd->green, depth),
+                          backgroundSample(bkgd->blue, depth)};
+    }
+    if (depth == 16)
+        png_set_scale_16(png);
+    if (colourType == PNG_COLOR_TYPE_GRAY_ALPHA)
+        png_set_gray_to_rgb(png);
+    // An RGB image's tRNS names one colour that is see-through.
+    if (colourType == PNG_COLOR_TYPE_RGB && png_get_valid(png, info, PNG_INFO_tRNS) != 0)
+        png_set_tRNS_to_alpha(png);
+    else if (colourType == PNG_COLOR_TYPE_RGB)
+        png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+    return background;
+}
+
+bool isTruecolour(int colourType) {
+    return colourType == PNG_COLOR_TYPE_RGB || colourType == PNG_COLOR_TYPE_RGB_ALPHA ||
+           colourType == PNG_COLOR_TYPE_GRAY_ALPHA;
 }
 
 bool readRows(ReadJob* job) {
@@ -135,30 +159,42 @@ bool readRows(ReadJob* job) {
     png_read_info(png, info);
     const png_uint_32 width = png_get_image_width(png, info);
     const png_uint_32 height = png_get_image_height(png, info);
-    const size_t storedDepth = png_get_bit_depth(png, info);
+    const size_t storedBits = static_cast<size_t>(png_get_bit_depth(png, info)) *
+                              static_cast<size_t>(png_get_channels(png, info));
+    const bool truecolour = isTruecolour(png_get_color_type(png, info));
     pz4fmt::DecodeBudget budget;
-    if (!budget.take(width, height, *job->why) || !choosePalette(png, info, f, *job->why))
+    if (!budget.take(width, height, *job->why, truecolour ? pz4fmt::kTruecolourBytesPerPixel : 1))
         return false;
+    pz4fmt::Rgb background;
+    if (truecolour)
+        background = chooseRgba(png, info);
+    else if (!choosePalette(png, info, f, *job->why))
+        return false;
+    const size_t bytesPerPixel = truecolour ? 4 : 1;
     const int passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
-    if (png_get_rowbytes(png, info) != width)
+    if (png_get_rowbytes(png, info) != width * bytesPerPixel)
         return job->why->fail("rows of %zu bytes for %u pixels", png_get_rowbytes(png, info),
                               static_cast<unsigned>(width));
     // Deflate packs at most 1032 bytes into one: a file too short to hold its
     // rows is refused before their memory is taken.
-    const size_t storedRow = 1 + (static_cast<size_t>(width) * storedDepth + 7) / 8;
+    const size_t storedRow = 1 + (static_cast<size_t>(width) * storedBits + 7) / 8;
     if (storedRow * height / kMaxDeflateRatio > job->reader.size)
         return job->why->fail("file of %zu bytes is too short for %u rows", job->reader.size,
                               static_cast<unsigned>(height));
     f.width = static_cast<int>(width);
     f.height = static_cast<int>(height);
-    f.pixels.resize(static_cast<size_t>(width) * height);
+    const size_t row = static_cast<size_t>(width) * bytesPerPixel;
+    std::vector<uint8_t>& rows = truecolour ? job->rgba : f.pixels;
+    rows.resize(row * height);
     // Each pass of an interlaced image fills in its own pixels of the rows it
-    // is given, so the passes build up in place. The file runs top-down.
+    // is given, so the passes build up in place. The file runs top-down; indices
+    // are stored bottom-up at once, RGBA top-down as the palettising step takes it.
     for (int pass = 0; pass < passes; ++pass)
         for (png_uint_32 y = 0; y < height; ++y)
-            png_read_row(png, f.pixels.data() + static_cast<size_t>(height - 1 - y) * width,
-                         nullptr);
+            png_read_row(png, rows.data() + (truecolour ? y : height - 1 - y) * row, nullptr);
+    if (truecolour)
+        return pz4fmt::palettise(job->rgba.data(), f.width, f.height, background, f, *job->why);
     return true;
 }
 
@@ -251,7 +287,7 @@ bool decodePng(const uint8_t* data, size_t size, pz4fmt::Image& out, pz4fmt::Fai
     if (structs.info == nullptr)
         return w.fail("out of memory");
     pz4fmt::Frame frame;
-    ReadJob job{structs.png, structs.info, MemoryReader{data, size, 0}, &frame, &w, {}};
+    ReadJob job{structs.png, structs.info, MemoryReader{data, size, 0}, &frame, &w, {}, {}};
     if (!runRead(&job)) {
         // A refusal of libpng's own comes with its words; one of ours is recorded already.
         if (job.error.text[0] != '\0' && job.error.lastWarning[0] != '\0')

@@ -1,8 +1,10 @@
 #pragma once
 
-// PNG pictures through libpng: reads palette images at every bit depth and
-// greyscale images (shown through a grey ramp); refuses colour and alpha
-// images, which have no palette to show them with. Writes 8-bit palette images.
+// PNG pictures through libpng: reads palette images at every bit depth,
+// greyscale images (shown through a grey ramp) and colour and alpha images at 8
+// and 16 bits, which go through the format kit's palettising step (16-bit samples
+// rounded to 8 bits, see-through pixels shown with the bKGD colour, else black).
+// Writes 8-bit palette images.
 
 #include "common/FormatKit.h"
 

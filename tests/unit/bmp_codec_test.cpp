@@ -17,13 +17,16 @@ struct BmpLayout {
     int bitCount = 8;
     uint32_t compression = 0;
     uint32_t colorsUsed = 0;
-    Bytes palette{}; // stored entries, 4 bytes each (3 for the 12-byte header)
-    Bytes pixels{};  // everything after the palette
+    Bytes palette{};               // stored entries, 4 bytes each (3 for the 12-byte header)
+    Bytes pixels{};                // everything after the palette
+    std::vector<uint32_t> masks{}; // bit fields: in a V2+ header, else after a 40-byte one
 };
 
 // File header, bitmap header, palette and pixels, field by field.
 Bytes bmpFile(const BmpLayout& l) {
-    const uint32_t pixelsAt = 14 + l.headerSize + static_cast<uint32_t>(l.palette.size());
+    const bool masksAfter = l.headerSize < 52;
+    const uint32_t pixelsAt = 14 + l.headerSize + static_cast<uint32_t>(l.palette.size()) +
+                              (masksAfter ? 4 * static_cast<uint32_t>(l.masks.size()) : 0);
     ByteWriter w;
     w.u8({'B', 'M'});                                          // signature
     w.le32(pixelsAt + static_cast<uint32_t>(l.pixels.size())); // file size
@@ -45,9 +48,15 @@ Bytes bmpFile(const BmpLayout& l) {
         f.le32(2835).le32(2835);
         f.le32(l.colorsUsed); // 0: as many as the depth allows
         f.le32(0);            // important colours
+        for (uint32_t m : l.masks)
+            if (!masksAfter)
+                f.le32(m); // red, green, blue, alpha
         Bytes fields = f.data();
         fields.resize(l.headerSize - 4, 0); // V4/V5 masks, colour space...; OS/2 2.x may stop early
         w.bytes(fields);
+        for (uint32_t m : l.masks)
+            if (masksAfter)
+                w.le32(m);
     }
     w.bytes(l.palette).bytes(l.pixels);
     return w.data();
@@ -114,6 +123,63 @@ TEST(BmpDecode, NegativeHeightIsTopDown) {
     BmpLayout l = eightBit();
     l.height = -2;
     EXPECT_EQ(decodeOne(bmpFile(l)).pixels, (Bytes{2, 2, 1, 0, 1, 2}));
+}
+
+// 16-, 24- and 32-bit pixels as Pillow reads them: fields widened by repeating
+// their bits, alpha only where bit fields name an alpha mask.
+TEST(BmpDecode, TruecolourPixelsAsPillowReadsThem) {
+    const struct {
+        const char* what;
+        BmpLayout layout; // 2 x 1
+        std::vector<Bytes> colours;
+        int transparent;
+    } cases[] = {
+        {"16-bit 555",
+         {.width = 2, .bitCount = 16, .pixels = {0xFF, 0x7F, 0x1F, 0x7C}},
+         {{255, 255, 255}, {255, 0, 255}},
+         -1},
+        {"16-bit 565 fields after a 40-byte header",
+         {.width = 2,
+          .bitCount = 16,
+          .compression = 3,
+          .pixels = {0x00, 0xF8, 0x41, 0x08},
+          .masks = {0xF800, 0x07E0, 0x001F}},
+         {{255, 0, 0}, {8, 8, 8}},
+         -1},
+        {"24-bit",
+         {.width = 2, .bitCount = 24, .pixels = {1, 2, 3, 4, 5, 6, 0, 0}},
+         {{3, 2, 1}, {6, 5, 4}},
+         -1},
+        {"32-bit, fourth byte unused",
+         {.width = 2, .bitCount = 32, .pixels = {10, 20, 30, 0, 40, 50, 60, 255}},
+         {{30, 20, 10}, {60, 50, 40}},
+         -1},
+        {"32-bit XBGR fields after a 40-byte header carry no alpha",
+         {.width = 2,
+          .bitCount = 32,
+          .compression = 3,
+          .pixels = {0, 10, 20, 30, 0, 1, 2, 3},
+          .masks = {0xFF000000, 0xFF0000, 0xFF00}},
+         {{30, 20, 10}, {3, 2, 1}},
+         -1},
+        {"32-bit V5 fields with an alpha mask",
+         {.headerSize = 124,
+          .width = 2,
+          .bitCount = 32,
+          .compression = 3,
+          .pixels = {10, 20, 30, 127, 40, 50, 60, 128},
+          .masks = {0xFF0000, 0xFF00, 0xFF, 0xFF000000}},
+         {{0, 0, 0}, {60, 50, 40}},
+         0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const pz4fmt::Frame f = decodeOne(bmpFile(c.layout));
+        ASSERT_EQ(f.pixels.size(), 2u);
+        EXPECT_EQ(f.transparentIndex, c.transparent);
+        for (size_t x = 0; x < 2; ++x)
+            EXPECT_EQ(rgb(f.pixels[x], f), c.colours[x]) << "pixel " << x;
+    }
 }
 
 TEST(BmpDecode, OneAndFourBitRows) {
@@ -205,8 +271,8 @@ TEST(BmpDecode, DamagedFilesAreRefused) {
          [](Bytes& b) { b[14] = 8; }},
         {"header past the end", "header of 4136 bytes is longer than the file", eightBit(),
          [](Bytes& b) { b[15] = 0x10; }},
-        {"24-bit colour", "24 bits per pixel with compression 0 is not supported", eightBit(),
-         [](Bytes& b) { b[28] = 24; }},
+        {"seven bits", "7 bits per pixel with compression 0 is not supported", eightBit(),
+         [](Bytes& b) { b[28] = 7; }},
         {"bit fields", "8 bits per pixel with compression 3 is not supported", eightBit(),
          [](Bytes& b) { b[30] = 3; }},
         {"RLE8 at four bits", "4 bits per pixel with compression 1 is not supported", eightBit(),
@@ -232,6 +298,26 @@ TEST(BmpDecode, DamagedFilesAreRefused) {
          rle8(), [](Bytes& b) { b[kRleAt + 15] = 3; }},
         {"RLE ends before the picture", "file ends inside row 2", rle8(),
          [](Bytes& b) { b.resize(b.size() - 4); }},
+        {"bit fields of a 16-bit pixel past 16 bits",
+         "bit field mask 00ff0000 does not fit 16-bit pixels",
+         {.width = 2,
+          .bitCount = 16,
+          .compression = 3,
+          .pixels = {0, 0, 0, 0},
+          .masks = {0xFF0000, 0xFF00, 0xFF}},
+         [](Bytes&) {}},
+        {"bit fields with a gap",
+         "bit field mask 0000f0f0 does not fit 32-bit pixels",
+         {.width = 1,
+          .bitCount = 32,
+          .compression = 3,
+          .pixels = {0, 0, 0, 0},
+          .masks = {0xF0F0, 0xFF0000, 0xFF}},
+         [](Bytes&) {}},
+        {"bit fields cut off",
+         "file ends inside the bit field masks",
+         {.width = 1, .bitCount = 32, .compression = 3, .pixels = {}, .masks = {0xFF}},
+         [](Bytes&) {}},
     };
     for (const auto& c : cases) {
         Bytes bad = bmpFile(c.layout);
@@ -281,6 +367,13 @@ TEST(BmpEncode, PaletteCoversEveryPixelValue) {
 TEST(BmpCorruption, TruncatedAndFlippedFilesNeverMisbehave) {
     shake(pz4bmp::decodeBmp, bmpFile(eightBit()));
     shake(pz4bmp::decodeBmp, bmpFile(rle8()));
+    shake(pz4bmp::decodeBmp, bmpFile({.headerSize = 124,
+                                      .width = 3,
+                                      .height = 2,
+                                      .bitCount = 32,
+                                      .compression = 3,
+                                      .pixels = Bytes(24, 0x80),
+                                      .masks = {0xFF0000, 0xFF00, 0xFF, 0xFF000000}}));
     BmpLayout rle4{
         .width = 4,
         .height = 2,

@@ -39,6 +39,7 @@ struct PngLayout {
     int paletteEntries = 16; // 0: no PLTE chunk
     Bytes raw{};             // filtered scanlines: a filter byte (0, none) and the row, top first
     Bytes transparency{};    // tRNS body, none when empty
+    Bytes background{};      // bKGD body, none when empty
 };
 
 // Signature, IHDR, PLTE, tRNS, one IDAT, IEND.
@@ -60,6 +61,8 @@ Bytes pngFile(const PngLayout& l) {
     }
     if (!l.transparency.empty())
         chunk(w, "tRNS", l.transparency);
+    if (!l.background.empty())
+        chunk(w, "bKGD", l.background);
     chunk(w, "IDAT", deflate(l.raw));
     chunk(w, "IEND", {});
     return w.data();
@@ -180,24 +183,86 @@ TEST(PngDecode, InterlacedPassesBuildThePicture) {
     EXPECT_EQ(f.pixels, p.pixels);
 }
 
-TEST(PngDecode, ColourAndAlphaImagesAreRefused) {
+// Colour and alpha images keep their colours exactly, in the order they appear,
+// and every see-through pixel shares one entry of the bKGD colour (else black).
+TEST(PngDecode, ColourAndAlphaImagesArePalettised) {
     const struct {
-        int type, channels;
-        const char* reason;
+        const char* what;
+        PngLayout layout; // three pixels in one row
+        Bytes pixels;
+        std::vector<Bytes> palette;
+        int transparent;
     } cases[] = {
-        {kRgb, 3, "RGB image has no palette to show it with"},
-        {kGreyAlpha, 2, "grey with alpha image has no palette to show it with"},
-        {kRgba, 4, "RGB with alpha image has no palette to show it with"},
+        {"RGB",
+         {.width = 3,
+          .colourType = kRgb,
+          .paletteEntries = 0,
+          .raw = {0, 10, 20, 30, 40, 50, 60, 10, 20, 30}},
+         {0, 1, 0},
+         {{10, 20, 30}, {40, 50, 60}},
+         -1},
+        {"RGBA: alpha 0 see-through, 128 kept unpremultiplied",
+         {.width = 3,
+          .colourType = kRgba,
+          .paletteEntries = 0,
+          .raw = {0, 10, 20, 30, 255, 1, 2, 3, 0, 40, 50, 60, 128}},
+         {0, 1, 2},
+         {{10, 20, 30}, {0, 0, 0}, {40, 50, 60}},
+         1},
+        {"RGBA: an opaque black apart from the see-through entry, shown in bKGD",
+         {.width = 3,
+          .colourType = kRgba,
+          .paletteEntries = 0,
+          .raw = {0, 0, 0, 0, 255, 9, 9, 9, 127, 0, 0, 0, 0},
+          .background = {0, 200, 0, 100, 0, 50}},
+         {0, 1, 1},
+         {{0, 0, 0}, {200, 100, 50}},
+         1},
+        {"grey with alpha",
+         {.width = 3,
+          .colourType = kGreyAlpha,
+          .paletteEntries = 0,
+          .raw = {0, 90, 255, 90, 0, 7, 200}},
+         {0, 1, 2},
+         {{90, 90, 90}, {0, 0, 0}, {7, 7, 7}},
+         1},
+        {"16-bit RGB rounds rather than cuts",
+         {.width = 1,
+          .depth = 16,
+          .colourType = kRgb,
+          .paletteEntries = 0,
+          .raw = {0, 0x01, 0xFF, 0x00, 0xFF, 0x80, 0x80}},
+         {0},
+         {{2, 1, 128}},
+         -1},
+        {"16-bit grey with alpha and a 16-bit bKGD",
+         {.width = 2,
+          .depth = 16,
+          .colourType = kGreyAlpha,
+          .paletteEntries = 0,
+          .raw = {0, 0x12, 0x34, 0xFF, 0xFF, 0x00, 0x00, 0x7F, 0xFF},
+          .background = {0x01, 0xFF}},
+         {0, 1},
+         {{0x12, 0x12, 0x12}, {2, 2, 2}},
+         1},
+        {"RGB with a tRNS colour key",
+         {.width = 3,
+          .colourType = kRgb,
+          .paletteEntries = 0,
+          .raw = {0, 10, 20, 30, 40, 50, 60, 40, 50, 60},
+          .transparency = {0, 40, 0, 50, 0, 60}},
+         {0, 1, 1},
+         {{10, 20, 30}, {0, 0, 0}},
+         1},
     };
     for (const auto& c : cases) {
-        const Bytes file = pngFile({.colourType = c.type,
-                                    .paletteEntries = 0,
-                                    .raw = Bytes(1 + static_cast<size_t>(c.channels), 0x40)});
-        pz4fmt::Image image;
-        pz4fmt::Failure why;
-        EXPECT_FALSE(pz4png::decodePng(file.data(), file.size(), image, &why)) << "type " << c.type;
-        EXPECT_EQ(why.reason(), c.reason);
-        EXPECT_TRUE(image.frames.empty());
+        SCOPED_TRACE(c.what);
+        const pz4fmt::Frame f = decodeOne(pngFile(c.layout));
+        EXPECT_EQ(f.pixels, c.pixels);
+        ASSERT_EQ(f.colorCount, static_cast<int>(c.palette.size()));
+        for (int k = 0; k < f.colorCount; ++k)
+            EXPECT_EQ(rgb(k, f), c.palette[static_cast<size_t>(k)]) << "entry " << k;
+        EXPECT_EQ(f.transparentIndex, c.transparent);
     }
 }
 
