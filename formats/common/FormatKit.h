@@ -86,6 +86,9 @@ struct SaveInput {
     int height;
     int colorCount;
     int tag;
+    // The palette index the program shows as transparent in this frame, -1 for
+    // none (handed over through SetSaveTransparency).
+    int transparentIndex = -1;
 };
 bool validSaveInput(const SaveInput& in);
 // The same without the file name: what an encoder needs to produce bytes.
