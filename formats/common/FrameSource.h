@@ -37,6 +37,8 @@ public:
     // call. Null when `index` is out of range or when holding the frame would take
     // the source past its cap on held bytes.
     virtual const Frame* lock(int index) = 0;
+    // Frame `index` if it was locked already, else null; decodes nothing.
+    virtual const Frame* locked(int index) const = 0;
     // Bytes of pixels held now: frames handed out and the screens being worked on.
     virtual size_t heldBytes() const = 0;
 };
@@ -55,7 +57,8 @@ public:
     }
 
     int frameCount() const override { return static_cast<int>(image_.frames.size()); }
-    const Frame* lock(int index) override {
+    const Frame* lock(int index) override { return locked(index); }
+    const Frame* locked(int index) const override {
         if (index < 0 || index >= frameCount())
             return nullptr;
         return &image_.frames[static_cast<size_t>(index)];
@@ -139,6 +142,12 @@ public:
             throw;
         }
         return slot.get();
+    }
+
+    const Frame* locked(int index) const override {
+        if (index < 0 || index >= count_)
+            return nullptr;
+        return frames_[static_cast<size_t>(index)].get();
     }
 
     size_t heldBytes() const override {

@@ -21,7 +21,9 @@
 //
 // A file that opens holds at least one frame. Nothing is thrown across an export:
 // any exception becomes a false answer, or no frames. Beside the twelve,
-// GetFailureReason tells why the last LoadObject failed.
+// GetFailureReason tells why the last LoadObject failed, GetFrameTransparency
+// reports a locked frame's Frame::transparentIndex, and SetSaveTransparency hands
+// the next save each record's transparent index (SaveInput::transparentIndex).
 
 #include "common/Failure.h"
 #include "common/FormatKit.h"
@@ -105,6 +107,42 @@ template <class Format> const char* failureReason() noexcept {
     return OpenFile<Format>::failure().data();
 }
 
+template <class Format> int frameTransparency(int index) noexcept {
+    const FrameSource* source = OpenFile<Format>::source().get();
+    const Frame* f = source != nullptr ? source->locked(index) : nullptr;
+    return f != nullptr ? f->transparentIndex : -1;
+}
+
+// The transparent indices the program gave for the next save, record by record;
+// taken by that save, so a later one without them saves none.
+template <class Format> struct SaveTransparency {
+    static std::vector<int>& pending() {
+        static std::vector<int> indices;
+        return indices;
+    }
+    static void set(const int* indices, int count) noexcept {
+        try {
+            if (indices == nullptr)
+                pending().clear();
+            else
+                pending().assign(indices, indices + std::max(count, 0));
+        } catch (...) {
+            pending().clear();
+        }
+    }
+    static std::vector<int> take() noexcept {
+        std::vector<int> taken;
+        taken.swap(pending());
+        return taken;
+    }
+};
+
+inline int transparencyOf(const std::vector<int>& indices, size_t record) {
+    return record < indices.size() && indices[record] >= 0 && indices[record] <= 255
+               ? indices[record]
+               : -1;
+}
+
 template <class Format> void unloadObject() noexcept {
     OpenFile<Format>::source().reset();
 }
@@ -144,6 +182,7 @@ inline SaveInput saveInputOf(const SAVE_FRAME& r) {
 }
 
 template <class Format> int saveObject(SAVE_FRAME* first) noexcept {
+    const std::vector<int> transparency = SaveTransparency<Format>::take();
     if constexpr (!Format::savesFrames) {
         (void)first;
         return 0;
@@ -153,8 +192,10 @@ template <class Format> int saveObject(SAVE_FRAME* first) noexcept {
                 return 0;
             // Every record is attempted; one bad record does not stop the others.
             bool ok = true;
-            for (SAVE_FRAME* r = first; r != nullptr; r = r->next) {
-                const SaveInput in = saveInputOf(*r);
+            size_t k = 0;
+            for (SAVE_FRAME* r = first; r != nullptr; r = r->next, ++k) {
+                SaveInput in = saveInputOf(*r);
+                in.transparentIndex = transparencyOf(transparency, k);
                 ok = validSaveInput(in) && Format::saveFrame(in) && ok;
             }
             return ok ? 1 : 0;
@@ -165,6 +206,7 @@ template <class Format> int saveObject(SAVE_FRAME* first) noexcept {
 }
 
 template <class Format> int saveAnim(SAVE_FRAME* first) noexcept {
+    const std::vector<int> transparency = SaveTransparency<Format>::take();
     if constexpr (!Format::savesAnims) {
         (void)first;
         return 0;
@@ -175,6 +217,7 @@ template <class Format> int saveAnim(SAVE_FRAME* first) noexcept {
             std::vector<SaveInput> frames;
             for (SAVE_FRAME* r = first; r != nullptr; r = r->next) {
                 SaveInput in = saveInputOf(*r);
+                in.transparentIndex = transparencyOf(transparency, frames.size());
                 in.fileName = first->fileName; // an animation has one file, named in the first
                 if (!validSaveInput(in))
                     return 0;
@@ -229,4 +272,10 @@ template <class Format> int saveAnim(SAVE_FRAME* first) noexcept {
     }                                                                                              \
     PZ4_EXPORT const char* GetFailureReason() {                                                    \
         return pz4fmt::failureReason<Format>();                                                    \
+    }                                                                                              \
+    PZ4_EXPORT int GetFrameTransparency(int frame) {                                               \
+        return pz4fmt::frameTransparency<Format>(frame);                                           \
+    }                                                                                              \
+    PZ4_EXPORT void SetSaveTransparency(const int* indices, int count) {                           \
+        pz4fmt::SaveTransparency<Format>::set(indices, count);                                     \
     }

@@ -33,9 +33,11 @@ int distance(uint32_t a, uint32_t b) {
 // a frame with thousands of colours beyond its palette stays quick.
 class NearestColour {
 public:
-    explicit NearestColour(const Palette& palette) {
+    // `excluded` (a transparent entry) is never the answer.
+    explicit NearestColour(const Palette& palette, int excluded = -1) {
         for (int k = 0; k < 256; ++k)
-            entries_[static_cast<size_t>(k)] = {rgbAt(palette, k), static_cast<uint8_t>(k)};
+            if (k != excluded)
+                entries_.push_back({rgbAt(palette, k), static_cast<uint8_t>(k)});
         std::stable_sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {
             return green(a.rgb) < green(b.rgb);
         });
@@ -76,7 +78,7 @@ private:
         uint8_t index;
     };
     static int green(uint32_t rgb) { return static_cast<int>((rgb >> 8) & 0xFF); }
-    std::array<Entry, 256> entries_{};
+    std::vector<Entry> entries_;
 };
 
 } // namespace
@@ -96,7 +98,7 @@ int Canvas::slotFor(const uint8_t* rgb, int count) {
     uint64_t hash = 14695981039346656037ull;
     for (uint8_t b : colours)
         hash = (hash ^ b) * 1099511628211ull;
-    for (int s = 1; s < kSlots; ++s)
+    for (int s = 1; s < kTableSlots; ++s)
         if (inUse_[s] && hashes_[s] == hash && tables_[s] == colours) {
             lastUse_[s] = clock_;
             return s;
@@ -117,7 +119,7 @@ int Canvas::slotFor(const uint8_t* rgb, int count) {
 
 void Canvas::setBackground(uint16_t source) {
     background_ = source;
-    fill(source);
+    std::fill(pixels_.begin(), pixels_.end(), kUndrawn);
 }
 
 Rect Canvas::clip(int left, int top, int width, int height) const {
@@ -149,7 +151,7 @@ void Canvas::restore() {
 
 void Canvas::clearToBackground(const Rect& r) {
     for (int y = r.y0; y < r.y1; ++y)
-        std::fill_n(pixels_.begin() + offset(r.x0, y), r.x1 - r.x0, background_);
+        std::fill_n(pixels_.begin() + offset(r.x0, y), r.x1 - r.x0, kUndrawn);
 }
 
 void Canvas::drawRow(int y, int left, const Rect& r, const uint8_t* line, int slot,
@@ -180,39 +182,60 @@ template <class Index> void Canvas::writeRows(pz4fmt::Frame& out, Index index) c
     }
 }
 
-void Canvas::emit(int slot, int tableSize, pz4fmt::Frame& out, EmitScratch& scratch) {
+void Canvas::emit(int slot, int tableSize, int transparent, pz4fmt::Frame& out,
+                  EmitScratch& scratch) {
     out.width = width_;
     out.height = height_;
     out.pixels.resize(pixels_.size());
-    if (slot == kRawSlot || onlyFrom(slot)) {
-        // Every pixel shows its bare index through the frame's own table (or
-        // none): the common case of one table for the whole file, one pass.
+    out.transparentIndex = transparent;
+    // A frame without a transparent colour shows undrawn pixels as the background.
+    const uint16_t undrawn = transparent >= 0 ? kUndrawn : background_;
+    const uint8_t undrawnIndex =
+        static_cast<uint8_t>(transparent >= 0 ? transparent : background_ & 0xFF);
+    if (slot == kRawSlot || showsBareIndices(slot, transparent)) {
+        // Every pixel shows its bare index through the frame's own table (or, for a
+        // frame without one, through whatever palette it is shown with): the
+        // common case of one table for the whole file, one pass.
         out.hasPalette = slot != kRawSlot;
-        out.colorCount = out.hasPalette ? tableSize : 0;
+        out.colorCount = out.hasPalette ? std::max(tableSize, transparent + 1) : 0;
         if (out.hasPalette)
             out.palette = tables_[slot];
-        writeRows(out, [](uint16_t p) { return static_cast<uint8_t>(p & 0xFF); });
+        writeRows(out, [undrawnIndex](uint16_t p) {
+            return p == kUndrawn ? undrawnIndex : static_cast<uint8_t>(p & 0xFF);
+        });
         return;
     }
-    collectSources(scratch);
+    collectSources(scratch, undrawn);
     out.hasPalette = true;
-    out.colorCount = buildPalette(slot, tableSize, out.palette, scratch);
-    const std::vector<uint8_t>& lut = scratch.lut;
+    out.colorCount = buildPalette(slot, tableSize, transparent, out.palette, scratch);
+    std::vector<uint8_t>& lut = scratch.lut;
+    lut[kUndrawn] = lut[undrawn];
     writeRows(out, [&lut](uint16_t p) { return lut[p]; });
 }
 
-bool Canvas::onlyFrom(int slot) const {
+bool Canvas::showsBareIndices(int slot, int transparent) const {
     const unsigned own = static_cast<unsigned>(slot);
+    const unsigned backgroundTable = background_ >> 8;
+    // Undrawn pixels show the transparent entry, or the background's bare index
+    // when it is the frame's table's own.
+    const bool undrawnFits =
+        transparent >= 0 || backgroundTable == own || backgroundTable == kRawSlot;
+    const unsigned clash = transparent >= 0 ? static_cast<unsigned>(transparent) : 256u;
     unsigned stray = 0;
     for (uint16_t p : pixels_) {
         const unsigned table = p >> 8;
-        stray |= static_cast<unsigned>(table != own) & static_cast<unsigned>(table != kRawSlot);
+        if (p == kUndrawn) {
+            stray |= static_cast<unsigned>(!undrawnFits);
+            continue;
+        }
+        stray |= (static_cast<unsigned>(table != own) & static_cast<unsigned>(table != kRawSlot)) |
+                 static_cast<unsigned>((p & 0xFFu) == clash);
     }
     return stray == 0;
 }
 
 int Canvas::freeSlot() const {
-    for (int s = 1; s < kSlots; ++s)
+    for (int s = 1; s < kTableSlots; ++s)
         if (!inUse_[s])
             return s;
     return -1;
@@ -229,7 +252,7 @@ std::array<size_t, Canvas::kSlots> Canvas::references() const {
 
 void Canvas::releaseUnreferenced() {
     const auto refs = references();
-    for (int s = 1; s < kSlots; ++s)
+    for (int s = 1; s < kTableSlots; ++s)
         if (refs[s] == 0 && s != (background_ >> 8))
             inUse_[s] = false;
 }
@@ -238,12 +261,12 @@ int Canvas::evictOne() {
     const auto refs = references();
     const int keep = background_ >> 8;
     int least = -1, most = -1;
-    for (int s = 1; s < kSlots; ++s) {
+    for (int s = 1; s < kTableSlots; ++s) {
         if (s != keep && (least < 0 || refs[s] < refs[least] ||
                           (refs[s] == refs[least] && lastUse_[s] < lastUse_[least])))
             least = s;
     }
-    for (int s = 1; s < kSlots; ++s)
+    for (int s = 1; s < kTableSlots; ++s)
         if (s != least && (most < 0 || refs[s] > refs[most]))
             most = s;
     std::array<uint16_t, 256> remap{};
@@ -261,12 +284,14 @@ int Canvas::evictOne() {
     return least;
 }
 
-void Canvas::collectSources(EmitScratch& scratch) {
+void Canvas::collectSources(EmitScratch& scratch, uint16_t undrawn) {
     std::vector<uint32_t>& counts = scratch.counts;
     scratch.sources.clear();
-    for (uint16_t p : pixels_)
-        if (counts[p]++ == 0)
-            scratch.sources.push_back({p, 0});
+    for (uint16_t p : pixels_) {
+        const uint16_t id = p == kUndrawn ? undrawn : p;
+        if (counts[id]++ == 0)
+            scratch.sources.push_back({id, 0});
+    }
     for (Source& s : scratch.sources) {
         s.count = counts[s.id];
         counts[s.id] = 0;
@@ -277,7 +302,8 @@ uint32_t Canvas::colourOf(uint16_t id) const {
     return rgbAt(tables_[id >> 8], id & 0xFF);
 }
 
-int Canvas::buildPalette(int slot, int tableSize, Palette& palette, EmitScratch& scratch) {
+int Canvas::buildPalette(int slot, int tableSize, int transparent, Palette& palette,
+                         EmitScratch& scratch) {
     std::vector<uint8_t>& lut = scratch.lut;
     const Palette& own = tables_[slot];
     palette = own;
@@ -285,15 +311,21 @@ int Canvas::buildPalette(int slot, int tableSize, Palette& palette, EmitScratch&
     std::vector<Source> foreign;
     for (const Source& s : scratch.sources) {
         const int table = s.id >> 8;
-        if (table == slot || table == kRawSlot) {
+        const int index = s.id & 0xFF;
+        if (s.id == kUndrawn) {
+            lut[s.id] = static_cast<uint8_t>(transparent);
+        } else if ((table == slot || table == kRawSlot) && index != transparent) {
             // Bare indices take the frame's colours, as they would in a viewer.
-            claimed[s.id & 0xFF] = true;
-            lut[s.id] = static_cast<uint8_t>(s.id & 0xFF);
+            claimed[index] = true;
+            lut[s.id] = static_cast<uint8_t>(index);
         } else {
+            // Another table's colour, or an opaque pixel an earlier frame drew with
+            // the index this frame shows as transparent: both need an entry of
+            // their own colour.
             foreign.push_back(s);
         }
     }
-    int used = tableSize;
+    int used = std::max(tableSize, transparent + 1);
     if (foreign.empty())
         return used;
 
@@ -301,6 +333,12 @@ int Canvas::buildPalette(int slot, int tableSize, Palette& palette, EmitScratch&
     for (int k = 0; k < 256; ++k)
         if (claimed[k])
             byColour.emplace(rgbAt(own, k), static_cast<uint8_t>(k));
+    if (transparent >= 0)
+        claimed[transparent] = true; // holds undrawn pixels and nothing else
+    // Bare indices show the frame's own colours, those of other tables their own.
+    auto colourFor = [&](uint16_t id) {
+        return (id >> 8) == kRawSlot ? rgbAt(own, id & 0xFF) : colourOf(id);
+    };
     std::unordered_map<uint32_t, uint8_t> ownFree; // colours of entries not in view
     for (int k = tableSize - 1; k >= 0; --k)
         if (!claimed[k])
@@ -317,7 +355,7 @@ int Canvas::buildPalette(int slot, int tableSize, Palette& palette, EmitScratch&
     // many pixels show them, so what cannot be exact is the least visible.
     std::vector<Source> homeless;
     for (const Source& s : foreign) {
-        const uint32_t c = colourOf(s.id);
+        const uint32_t c = colourFor(s.id);
         if (auto it = byColour.find(c); it != byColour.end()) {
             lut[s.id] = it->second;
         } else if (auto free = ownFree.find(c); free != ownFree.end()) {
@@ -341,7 +379,7 @@ int Canvas::buildPalette(int slot, int tableSize, Palette& palette, EmitScratch&
     std::unordered_map<uint32_t, uint8_t> nearest;
     std::unique_ptr<NearestColour> finder; // once every entry is taken
     for (const Source& s : homeless) {
-        const uint32_t c = colourOf(s.id);
+        const uint32_t c = colourFor(s.id);
         if (auto it = byColour.find(c); it != byColour.end()) {
             lut[s.id] = it->second;
             continue;
@@ -356,7 +394,7 @@ int Canvas::buildPalette(int slot, int tableSize, Palette& palette, EmitScratch&
         auto memo = nearest.find(c);
         if (memo == nearest.end()) {
             if (!finder)
-                finder = std::make_unique<NearestColour>(palette);
+                finder = std::make_unique<NearestColour>(palette, transparent);
             memo = nearest.emplace(c, finder->find(c)).first;
         }
         lut[s.id] = memo->second;

@@ -36,10 +36,18 @@ struct EmitScratch {
 // the original indices for frames that share a table, and the true colour for pixels
 // drawn from another table. Slot 0 holds no colours: pixels of files without a colour
 // table keep their bare index.
+//
+// Pixels nothing has drawn on yet, or that a disposal cleared, hold kUndrawn rather
+// than the background's source: a frame with a transparent colour shows them as
+// that colour's index, as browsers show them; any other frame shows the
+// background colour there.
 class Canvas {
 public:
     static constexpr int kRawSlot = 0;
     static constexpr int kSlots = 256;
+    // Tables live in slots 1 to kTableSlots - 1; the last slot marks undrawn pixels.
+    static constexpr int kTableSlots = kSlots - 1;
+    static constexpr uint16_t kUndrawn = static_cast<uint16_t>(kTableSlots << 8);
 
     Canvas(int width, int height);
 
@@ -50,7 +58,7 @@ public:
     // table), or kRawSlot for none.
     int slotFor(const uint8_t* rgb, int count);
 
-    void fill(uint16_t source) { std::fill(pixels_.begin(), pixels_.end(), source); }
+    // `source` is what undrawn pixels show in frames without a transparent colour.
     void setBackground(uint16_t source);
 
     // Where a frame lands, clipped to the screen.
@@ -64,12 +72,15 @@ public:
     void drawRow(int y, int left, const Rect& r, const uint8_t* line, int slot, int transparent);
 
     // The screen as it stands, as a frame shown with the table in `slot` of
-    // `tableSize` entries (kRawSlot: the frame has no palette).
-    void emit(int slot, int tableSize, pz4fmt::Frame& out, EmitScratch& scratch);
+    // `tableSize` entries (kRawSlot: the frame has no palette) and `transparent` as
+    // its transparent index (-1 for none), which then shows undrawn pixels alone.
+    void emit(int slot, int tableSize, int transparent, pz4fmt::Frame& out, EmitScratch& scratch);
 
 private:
-    // Whether every pixel in view came from `slot`'s table or from none.
-    bool onlyFrom(int slot) const;
+    // Whether every pixel in view shows its bare index (or, undrawn, the
+    // transparent index or the background's) through `slot`'s table: none came
+    // from another table, and none drawn opaque holds the transparent index.
+    bool showsBareIndices(int slot, int transparent) const;
 
     // The screen's rows into `out`, bottom row first, each pixel through `index`.
     template <class Index> void writeRows(pz4fmt::Frame& out, Index index) const;
@@ -90,15 +101,18 @@ private:
     // tables in view at once gets here.
     int evictOne();
 
-    // Each source in view once, with its pixel count, in order of first appearance.
-    void collectSources(EmitScratch& scratch);
+    // Each source in view once, with its pixel count, in order of first appearance;
+    // undrawn pixels count as `undrawn`.
+    void collectSources(EmitScratch& scratch, uint16_t undrawn);
 
     uint32_t colourOf(uint16_t id) const;
 
     // The frame's own table, with the colours still in view from other tables put
     // in entries the frame does not show: exact while they fit, nearest beyond.
-    // Returns the number of palette entries in use.
-    int buildPalette(int slot, int tableSize, Palette& palette, EmitScratch& scratch);
+    // The transparent entry, when there is one, holds undrawn pixels and nothing
+    // else. Returns the number of palette entries in use.
+    int buildPalette(int slot, int tableSize, int transparent, Palette& palette,
+                     EmitScratch& scratch);
 
     int width_;
     int height_;

@@ -100,7 +100,9 @@ public:
         if (out != nullptr) {
             if (!scratch_)
                 scratch_ = std::make_unique<EmitScratch>();
-            canvas.emit(slot, tableSize, *out, *scratch_);
+            const int transparent =
+                f.control.transparent != NO_TRANSPARENT_COLOR ? f.control.transparent : -1;
+            canvas.emit(slot, tableSize, transparent, *out, *scratch_);
             out->tag = f.control.delay;
         }
         if (f.control.disposal == DISPOSE_BACKGROUND)

@@ -24,9 +24,9 @@ int writeToVector(GifFileType* gif, const GifByteType* data, int length) {
 }
 
 // Entries of the colour table: the smallest power of two (at least 2) that holds
-// colorCount colours and every index the pixels use.
+// colorCount colours, every index the pixels use and the transparent one.
 int tableSizeFor(const SaveInput& f) {
-    const int wanted = pz4fmt::paletteEntriesFor(f);
+    const int wanted = std::max(pz4fmt::paletteEntriesFor(f), f.transparentIndex + 1);
     int size = 2;
     while (size < wanted)
         size *= 2;
@@ -65,12 +65,12 @@ public:
                EGifPutExtensionTrailer(gif_.get()) == GIF_OK;
     }
 
-    bool control(int delay, int disposal) {
+    bool control(int delay, int disposal, int transparent) {
         GraphicsControlBlock gcb{};
         gcb.DisposalMode = disposal;
         gcb.UserInputFlag = false;
         gcb.DelayTime = std::clamp(delay, 0, 65535);
-        gcb.TransparentColor = NO_TRANSPARENT_COLOR;
+        gcb.TransparentColor = transparent >= 0 ? transparent : NO_TRANSPARENT_COLOR;
         GifByteType block[4];
         const size_t length = EGifGCBToExtension(&gcb, block);
         return EGifPutExtension(gif_.get(), GRAPHICS_EXT_FUNC_CODE, static_cast<int>(length),
@@ -120,7 +120,8 @@ bool encodeGifImage(const SaveInput& frame, std::vector<uint8_t>& out) {
     const auto map = makeColorMap(frame.palette, tableSizeFor(frame));
     Writer w;
     return map && w.open() && w.screen(frame.width, frame.height, map.get()) &&
-           (frame.tag <= 0 || w.control(frame.tag, DISPOSAL_UNSPECIFIED)) &&
+           ((frame.tag <= 0 && frame.transparentIndex < 0) ||
+            w.control(std::max(frame.tag, 0), DISPOSAL_UNSPECIFIED, frame.transparentIndex)) &&
            w.image(frame, nullptr) && w.finish(out);
 }
 
@@ -134,11 +135,15 @@ bool encodeGifAnimation(const std::vector<SaveInput>& frames, std::vector<uint8_
         height = std::max(height, f.height);
     }
     // Frames that all fill the screen simply replace each other; smaller ones
-    // clear their area afterwards so nothing of a larger frame lingers around them.
+    // clear their area afterwards so nothing of a larger frame lingers around them,
+    // and so do frames of an animation with a transparent colour: a pixel that
+    // turns transparent must show through, not keep the frame before.
     const bool sameSize = std::all_of(frames.begin(), frames.end(), [&](const SaveInput& f) {
         return f.width == width && f.height == height;
     });
-    const int disposal = sameSize ? DISPOSE_DO_NOT : DISPOSE_BACKGROUND;
+    const bool transparency = std::any_of(
+        frames.begin(), frames.end(), [](const SaveInput& f) { return f.transparentIndex >= 0; });
+    const int disposal = sameSize && !transparency ? DISPOSE_DO_NOT : DISPOSE_BACKGROUND;
 
     const SaveInput& first = frames.front();
     const int globalSize = tableSizeFor(first);
@@ -148,7 +153,7 @@ bool encodeGifAnimation(const std::vector<SaveInput>& frames, std::vector<uint8_
     for (size_t i = 0; ok && i < frames.size(); ++i) {
         const SaveInput& f = frames[i];
         const int highest = pz4fmt::highestIndex(f);
-        const bool shared = i == 0 || (highest < globalSize &&
+        const bool shared = i == 0 || (highest < globalSize && f.transparentIndex < globalSize &&
                                        std::memcmp(f.palette, first.palette,
                                                    static_cast<size_t>(globalSize) * 3) == 0);
         detail::ColorMapPtr local;
@@ -156,8 +161,8 @@ bool encodeGifAnimation(const std::vector<SaveInput>& frames, std::vector<uint8_
             local = makeColorMap(f.palette, tableSizeFor(f));
             ok = local != nullptr;
         }
-        ok =
-            ok && w.control(f.tag > 0 ? f.tag : kDefaultDelay, disposal) && w.image(f, local.get());
+        ok = ok && w.control(f.tag > 0 ? f.tag : kDefaultDelay, disposal, f.transparentIndex) &&
+             w.image(f, local.get());
     }
     return ok && w.finish(out);
 }

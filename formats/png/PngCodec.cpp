@@ -4,6 +4,7 @@
 #include <png.h>
 
 #include <algorithm>
+#include <array>
 #include <csetjmp>
 #include <cstring>
 
@@ -147,6 +148,39 @@ pz4fmt::Rgb chooseRgba(png_structp png, png_infop info) {
     return background;
 }
 
+// The transparent colour of a palette or grey image, from its tRNS chunk: the
+// first entry with alpha below the see-through edge (for grey up to 8 bits, the
+// level the chunk names). Pixels of any other see-through entry are folded into
+// it, since their colour is never seen; entries of partial but higher alpha stay
+// opaque, as the program shows every colour at full strength.
+void applyTransparency(png_structp png, png_infop info, pz4fmt::Frame& f) {
+    if (png_get_valid(png, info, PNG_INFO_tRNS) == 0)
+        return;
+    png_bytep alphas = nullptr;
+    int count = 0;
+    png_color_16p key = nullptr;
+    if (png_get_tRNS(png, info, &alphas, &count, &key) == 0)
+        return;
+    if (png_get_color_type(png, info) == PNG_COLOR_TYPE_PALETTE) {
+        std::array<bool, 256> seeThrough{};
+        for (int k = 0; k < std::min(count, 256) && alphas != nullptr; ++k) {
+            if (alphas[k] >= pz4fmt::kOpaqueFrom)
+                continue;
+            seeThrough[static_cast<size_t>(k)] = true;
+            if (f.transparentIndex < 0)
+                f.transparentIndex = k;
+        }
+        if (f.transparentIndex < 0)
+            return;
+        const auto t = static_cast<uint8_t>(f.transparentIndex);
+        for (uint8_t& p : f.pixels)
+            if (seeThrough[p])
+                p = t;
+    } else if (png_get_bit_depth(png, info) <= 8 && key != nullptr && key->gray < f.colorCount) {
+        f.transparentIndex = key->gray;
+    }
+}
+
 bool isTruecolour(int colourType) {
     return colourType == PNG_COLOR_TYPE_RGB || colourType == PNG_COLOR_TYPE_RGB_ALPHA ||
            colourType == PNG_COLOR_TYPE_GRAY_ALPHA;
@@ -195,6 +229,7 @@ bool readRows(ReadJob* job) {
             png_read_row(png, rows.data() + (truecolour ? y : height - 1 - y) * row, nullptr);
     if (truecolour)
         return pz4fmt::palettise(job->rgba.data(), f.width, f.height, background, f, *job->why);
+    applyTransparency(png, info, f);
     return true;
 }
 
@@ -265,6 +300,14 @@ bool runWrite(WriteJob* job) {
                  static_cast<png_uint_32>(in.height), 8, PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_set_PLTE(png, job->info, job->colours, job->entries);
+    // The transparent colour goes out as the one see-through entry of tRNS, which
+    // needs no more entries than up to it.
+    std::array<png_byte, 256> alphas;
+    alphas.fill(255);
+    if (in.transparentIndex >= 0 && in.transparentIndex < job->entries) {
+        alphas[static_cast<size_t>(in.transparentIndex)] = 0;
+        png_set_tRNS(png, job->info, alphas.data(), in.transparentIndex + 1, nullptr);
+    }
     png_write_info(png, job->info);
     const size_t w = static_cast<size_t>(in.width);
     for (int y = in.height - 1; y >= 0; --y)
@@ -307,7 +350,12 @@ std::vector<uint8_t> encodePng(const pz4fmt::SaveInput& in) {
     if (structs.info == nullptr)
         return {};
     WriteSink sink;
-    WriteJob job{structs.png, structs.info, &sink, &in, {}, pz4fmt::paletteEntriesFor(in)};
+    WriteJob job{structs.png,
+                 structs.info,
+                 &sink,
+                 &in,
+                 {},
+                 std::max(pz4fmt::paletteEntriesFor(in), std::min(in.transparentIndex + 1, 256))};
     for (int k = 0; k < job.entries; ++k)
         job.colours[k] = png_color{in.palette[3 * k], in.palette[3 * k + 1], in.palette[3 * k + 2]};
     if (!runWrite(&job) || sink.failed)

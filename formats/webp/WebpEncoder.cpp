@@ -23,7 +23,8 @@ constexpr int kMethod = 4;
 constexpr float kQuality = 75;
 
 // The frame's colours on a width x height canvas, top row first; pixels outside
-// the frame show its palette's entry 0.
+// the frame show its palette's entry 0. Pixels of the frame's transparent index,
+// and for a frame with one the canvas outside it, are see-through.
 std::vector<uint8_t> rgbaOf(const pz4fmt::SaveInput& in, int width, int height) {
     std::vector<uint8_t> rgba(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
     for (int y = 0; y < height; ++y)
@@ -38,7 +39,9 @@ std::vector<uint8_t> rgbaOf(const pz4fmt::SaveInput& in, int width, int height) 
                 rgba.data() +
                 (static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)) * 4;
             std::copy_n(in.palette + 3 * static_cast<size_t>(index), 3, p);
-            p[3] = 255;
+            const bool seeThrough =
+                in.transparentIndex >= 0 && (!inside || index == in.transparentIndex);
+            p[3] = seeThrough ? 0 : 255;
         }
     return rgba;
 }

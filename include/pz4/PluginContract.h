@@ -123,6 +123,31 @@ inline constexpr ExportName kFailureReasonName = {
 #endif
 };
 
+// Optional too, for plug-ins that know a transparent colour. A plug-in without
+// them is treated as one whose frames have none, and is handed none to save.
+//
+// `int GetFrameTransparency(int frame)`: the palette index shown as transparent in
+// a frame already locked, or -1 (also for a frame not locked yet).
+using GetFrameTransparencyFn = int (*)(int frame);
+inline constexpr ExportName kFrameTransparencyName = {
+#ifdef _WIN32
+    "GetFrameTransparency", "@GetFrameTransparency$qi"
+#else
+    "GetFrameTransparency", "_Z20GetFrameTransparencyi"
+#endif
+};
+// `void SetSaveTransparency(const int* indices, int count)`: called just before
+// SaveObject or SaveAnim with the transparent index of each record of the chain,
+// in order (-1 for none); it holds for that one call.
+using SetSaveTransparencyFn = void (*)(const int* indices, int count);
+inline constexpr ExportName kSaveTransparencyName = {
+#ifdef _WIN32
+    "SetSaveTransparency", "@SetSaveTransparency$qpxii"
+#else
+    "SetSaveTransparency", "_Z19SetSaveTransparencyPKii"
+#endif
+};
+
 } // namespace pz4::plugin
 
 // Plug-ins written in C++ export the plain C names with PZ4_EXPORT.

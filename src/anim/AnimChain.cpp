@@ -28,6 +28,7 @@ public:
                                                 f->tag, index, mirror)
                                : new cFrameList(last_, f->pixels, palette_, f->width, f->height,
                                                 f->tag, index, mirror);
+        node->transparent = f->transparent;
         if (!first_)
             first_.reset(node);
         last_ = node;
@@ -104,9 +105,10 @@ bool SaveAnimation(cDllManager& plugins, const cFrameList& first, const char* fi
             copies.push_back(MirroredCopy(node->pixels, node->width, node->height, node->mirror));
             pixels = copies.back().get();
         }
-        chain.Append(fileName, pixels, node->palette, node->width, node->height, 256, node->tag);
+        chain.Append(fileName, pixels, node->palette, node->width, node->height, 256, node->tag,
+                     node->transparent);
     }
-    return plugins.SaveAnimWith(extension, chain.First());
+    return plugins.SaveAnimWith(extension, chain.First(), chain.Transparency());
 }
 
 FrameSaveResult SaveFrames(cDllManager& plugins, cSaveChain::Kind kind, const cIntList* frames,
@@ -131,12 +133,13 @@ FrameSaveResult SaveFrames(cDllManager& plugins, cSaveChain::Kind kind, const cI
         if (!animation || result.files.empty())
             result.files.push_back(name.str());
         chain.Append(name.c_str(), f->pixels, f->palette, f->width, f->height, f->colorCount,
-                     f->tag);
+                     f->tag, f->transparent);
     }
     if (chain.Count() == 0)
         return result;
     result.asked = true;
-    result.saved = animation ? plugins.SaveAnimWith(extension, chain.First())
-                             : plugins.SaveFramesWith(extension, chain.First());
+    result.saved = animation
+                       ? plugins.SaveAnimWith(extension, chain.First(), chain.Transparency())
+                       : plugins.SaveFramesWith(extension, chain.First(), chain.Transparency());
     return result;
 }

@@ -2,6 +2,7 @@
 
 #include "anim/ScriptManager.h"
 #include "context/IniManager.h"
+#include "display/Backdrop.h"
 #include "display/ZoomRange.h"
 #include "palette/PalManager.h"
 #include "palette/TRNManager.h"
@@ -35,30 +36,40 @@ constexpr PositionKey kPositionKeys[] = {
     {"InX", &cObjectManager::InX},   {"InY", &cObjectManager::InY},
 };
 
-constexpr std::pair<const char*, int cObjectManager::*> kZoomKeys[] = {
-    {"ViZoom", &cObjectManager::ViZoom},
-    {"AnZoom", &cObjectManager::AnZoom},
+// Settings of a window's look that the file only gains once they differ from the
+// default: the zoom factors and the backdrops behind transparent pixels.
+struct ChoiceKey {
+    const char* key;
+    int cObjectManager::*field;
+    int first, last; // the values offered; the first is the default
 };
 
-// A zoom setting is only taken when it is plainly one of the factors offered: a
-// hand-edited "3x" or "-00002" must not come back as a zoom the user never chose.
-int ZoomFromText(const JqString& value) {
+constexpr ChoiceKey kChoiceKeys[] = {
+    {"ViZoom", &cObjectManager::ViZoom, zoom::kMin, zoom::kMax},
+    {"AnZoom", &cObjectManager::AnZoom, zoom::kMin, zoom::kMax},
+    {"ViBack", &cObjectManager::ViBack, 0, kBackdropCount - 1},
+    {"AnBack", &cObjectManager::AnBack, 0, kBackdropCount - 1},
+};
+
+// A choice is only taken when it is plainly one of the values offered: a
+// hand-edited "3x" or "-00002" must not come back as a setting the user never chose.
+int ChoiceFromText(const JqString& value, const ChoiceKey& choice) {
     std::string_view text(value.c_str());
     while (!text.empty() && text.front() == ' ')
         text.remove_prefix(1);
     while (!text.empty() && text.back() == ' ')
         text.remove_suffix(1);
     if (text.empty())
-        return zoom::kMin;
-    int factor = 0;
+        return choice.first;
+    int n = 0;
     for (const char c : text) {
         if (c < '0' || c > '9')
-            return zoom::kMin;
-        factor = factor * 10 + (c - '0');
-        if (factor > zoom::kMax)
-            return zoom::kMin;
+            return choice.first;
+        n = n * 10 + (c - '0');
+        if (n > choice.last)
+            return choice.first;
     }
-    return factor < zoom::kMin ? zoom::kMin : factor;
+    return n < choice.first ? choice.first : n;
 }
 
 } // namespace
@@ -96,10 +107,10 @@ cObjectManager::cObjectManager() {
         if (iniManager->GetUInt(p.key, value))
             this->*p.field = value;
     }
-    for (const auto& [key, field] : kZoomKeys) {
+    for (const ChoiceKey& choice : kChoiceKeys) {
         JqString value;
-        if (iniManager->GetString(key, value))
-            this->*field = ZoomFromText(value);
+        if (iniManager->GetString(choice.key, value))
+            this->*choice.field = ChoiceFromText(value, choice);
     }
 }
 
@@ -109,13 +120,14 @@ cObjectManager::~cObjectManager() {
     if (iniManager) {
         for (const PositionKey& p : kPositionKeys)
             iniManager->SetUInt(p.key, this->*p.field);
-        // A run that never zoomed leaves a file without zoom lines as it found it.
+        // A run that never changed them leaves a file without their lines as it
+        // found it.
         JqString present;
-        for (const auto& [key, field] : kZoomKeys) {
-            const int factor = this->*field;
-            const bool valid = factor == zoom::clamp(factor);
-            if ((valid && factor != zoom::kMin) || iniManager->GetString(key, present))
-                iniManager->SetUInt(key, valid ? factor : zoom::kMin);
+        for (const ChoiceKey& choice : kChoiceKeys) {
+            const int value = this->*choice.field;
+            const bool valid = value >= choice.first && value <= choice.last;
+            if ((valid && value != choice.first) || iniManager->GetString(choice.key, present))
+                iniManager->SetUInt(choice.key, valid ? value : choice.first);
         }
     }
     iniManager.reset();

@@ -61,6 +61,10 @@ public:
     // line for them.
     int ViZoom = 1;
     int AnZoom = 1;
+    // What the viewer and the player show behind transparent pixels
+    // (display/Backdrop.h), kept the same way.
+    int ViBack = 0;
+    int AnBack = 0;
 
     bool restorePositions = true;
     JqString fileName; // full path of the open file, empty when none

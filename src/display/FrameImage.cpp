@@ -202,9 +202,30 @@ FrameImageBuilder::FrameImageBuilder(const std::array<unsigned char, 256>& trans
                                      FrameImageKernel kernel)
     : translation_(translation), kernel_(kernel) {}
 
+void FrameImageBuilder::showTransparentAs(uint32_t argb) {
+    showTransparency_ = true;
+    transparentArgb_ = argb;
+    lastColors_.reset();
+}
+
+unsigned char FrameImageBuilder::storedTransparent(unsigned char transparent) {
+    std::array<bool, 256> taken{};
+    for (size_t k = 0; k < 256; ++k)
+        if (k != transparent)
+            taken[translation_[k]] = true;
+    if (!taken[translation_[transparent]])
+        return translation_[transparent];
+    // Another value shares its colour, so 256 values reach at most 255 others:
+    // one is always free.
+    size_t free = 0;
+    while (taken[free])
+        ++free;
+    return static_cast<unsigned char>(free);
+}
+
 std::shared_ptr<const FrameImage::ColorTable>
-FrameImageBuilder::colorsFor(const unsigned char* palette) {
-    if (lastColors_ && (palette == nullptr) == lastWasNull_ &&
+FrameImageBuilder::colorsFor(const unsigned char* palette, int special) {
+    if (lastColors_ && special == lastSpecial_ && (palette == nullptr) == lastWasNull_ &&
         (palette == nullptr || std::memcmp(palette, lastPalette_.data(), lastPalette_.size()) == 0))
         return lastColors_;
     auto colors = std::make_shared<FrameImage::ColorTable>();
@@ -215,6 +236,9 @@ FrameImageBuilder::colorsFor(const unsigned char* palette) {
                   uint32_t(palette[3 * k + 2]);
         (*colors)[k] = 0xFF000000u | rgb;
     }
+    if (special >= 0)
+        (*colors)[static_cast<size_t>(special)] = transparentArgb_;
+    lastSpecial_ = special;
     lastWasNull_ = palette == nullptr;
     if (palette != nullptr)
         std::memcpy(lastPalette_.data(), palette, lastPalette_.size());
@@ -223,7 +247,8 @@ FrameImageBuilder::colorsFor(const unsigned char* palette) {
 }
 
 FrameImage FrameImageBuilder::build(const unsigned char* pixels, int32_t width, int32_t height,
-                                    const unsigned char* palette, int32_t mirror) {
+                                    const unsigned char* palette, int32_t mirror,
+                                    int32_t transparent) {
     FrameImage image;
     if (pixels == nullptr || width < 1 || height < 1)
         return image;
@@ -235,22 +260,39 @@ FrameImage FrameImageBuilder::build(const unsigned char* pixels, int32_t width, 
     const bool reversed = mirror == 1 || mirror == 3;
     const bool flipped = mirror == 2 || mirror == 3;
 
+    // The transparent pixels' own stored value, when they are shown apart; the
+    // table changes only for translations that merge their colour with another's.
+    const bool special = showTransparency_ && transparent >= 0 && transparent <= 255;
+    std::array<unsigned char, 256> adjusted;
+    const unsigned char* table = translation_.data();
+    int stored = -1;
+    if (special) {
+        const auto t = static_cast<unsigned char>(transparent);
+        stored = storedTransparent(t);
+        if (stored != translation_[t]) {
+            adjusted = translation_;
+            adjusted[t] = static_cast<unsigned char>(stored);
+            table = adjusted.data();
+        }
+    }
+
     // Every byte, padding included, is written below: no zero fill first.
     image.bits = std::make_unique_for_overwrite<unsigned char[]>(stride * h);
     for (size_t r = 0; r < h; ++r) {
         unsigned char* row = image.bits.get() + (flipped ? h - 1 - r : r) * stride;
-        TranslateRow(pixels + r * w, row, w, translation_.data(), reversed, kernel_);
+        TranslateRow(pixels + r * w, row, w, table, reversed, kernel_);
         std::memset(row + w, 0, stride - w);
     }
     image.width = width;
     image.height = height;
     image.stride = stride;
-    image.colors = colorsFor(palette);
+    image.colors = colorsFor(palette, stored);
+    image.seeThrough = special && (transparentArgb_ >> 24) == 0;
     return image;
 }
 
 FrameImage FrameImageBuilder::build(const cFrameList& frame, int32_t mirror) {
-    return build(frame.pixels, frame.width, frame.height, frame.palette, mirror);
+    return build(frame.pixels, frame.width, frame.height, frame.palette, mirror, frame.transparent);
 }
 
 FrameImage BuildFrameImage(const cFrameList& frame, const cTRNManager& translation,

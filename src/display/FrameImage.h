@@ -18,7 +18,9 @@ class cTRNManager;
 //   padding bytes are 0;
 // - stored row 0 is the BOTTOM row of the picture, stored row `height` - 1 the top;
 // - `colors` holds the 256 colour-table entries as opaque 0xFFRRGGBB values
-//   (the order of a Qt QRgb), the palette's bytes taken unscaled.
+//   (the order of a Qt QRgb), the palette's bytes taken unscaled; where the
+//   builder is told how to show transparent pixels, the one entry that holds the
+//   frame's transparent pixels has that colour instead (alpha 0: see-through).
 //
 // Placement of frame pixel (row r, column c) (r = 0 is the first row of the
 // frame's buffer) at stored row R, column C, by mirror mode:
@@ -39,6 +41,8 @@ struct FrameImage {
     // Shared between the images of one build that use the same palette, so a
     // chain of thousands of small frames does not hold a kilobyte of colours each.
     std::shared_ptr<const ColorTable> colors;
+    // One colour-table entry has alpha 0: the picture shows something through it.
+    bool seeThrough = false;
 
     // No pixels: the frame had no size or no pixel buffer.
     bool empty() const { return bits == nullptr; }
@@ -71,16 +75,31 @@ public:
     // `pixels`: width x height bytes, row 0 first; `palette`: 768 bytes (red,
     // green, blue of entry k at 3k..3k+2), or null for an all-black colour table.
     // A width or height below 1, or no pixels, gives an empty image.
+    // `transparent`: the pixel value (before translation) shown as transparent, -1
+    // for none; it matters only once showTransparentAs was called.
     FrameImage build(const unsigned char* pixels, int32_t width, int32_t height,
-                     const unsigned char* palette, int32_t mirror);
-    // The frame record's pixels, size and palette. The viewer passes mirror 0, the
-    // player the node's own `mirror`.
+                     const unsigned char* palette, int32_t mirror, int32_t transparent = -1);
+    // The frame record's pixels, size, palette and transparent index. The viewer
+    // passes mirror 0, the player the node's own `mirror`.
     FrameImage build(const cFrameList& frame, int32_t mirror);
 
+    // From now on a frame's transparent pixels show as `argb` (alpha 0 makes them
+    // see-through) rather than their palette colour. Exactly those pixels: where
+    // the translation table gives another value the transparent one's colour, the
+    // transparent pixels are stored as a value nothing else is stored as.
+    void showTransparentAs(uint32_t argb);
+
 private:
-    std::shared_ptr<const FrameImage::ColorTable> colorsFor(const unsigned char* palette);
+    // The stored value of `transparent`'s pixels: its translation when no other
+    // value translates to it, else one that no value translates to.
+    unsigned char storedTransparent(unsigned char transparent);
+    std::shared_ptr<const FrameImage::ColorTable> colorsFor(const unsigned char* palette,
+                                                            int special);
 
     std::array<unsigned char, 256> translation_;
+    bool showTransparency_ = false;
+    uint32_t transparentArgb_ = 0;
+    int lastSpecial_ = -1;
     FrameImageKernel kernel_;
     std::array<unsigned char, pz4::plugin::kPaletteBytes> lastPalette_{};
     bool lastWasNull_ = false;

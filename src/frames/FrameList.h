@@ -39,6 +39,9 @@ public:
     int32_t tag;    // LockFrame's last output, handed back to savers uninterpreted
     int32_t index;  // the number shown for the frame
     int32_t mirror; // kMirrorX | kMirrorY bits
+    // The palette index shown as transparent (a pixel value before translation),
+    // -1 for none.
+    int32_t transparent = -1;
     std::unique_ptr<cFrameList> next;
     // Holds the program's palette when `palette` points into it; empty otherwise.
     std::shared_ptr<unsigned char[]> sharedPalette;

@@ -91,13 +91,16 @@ bool extensionsAgree(const char* plugin, const char* file) {
     return true;
 }
 
-bool save(PluginRecord* record, Export e, SAVE_FRAME* first) {
+bool save(PluginRecord* record, Export e, SAVE_FRAME* first, std::span<const int> transparency) {
     if (record == nullptr || first == nullptr || !ensureModule(*record))
         return false;
     auto fn = findExport<pz4::plugin::SaveFn>(*record->module, e);
     if (fn == nullptr)
         return false;
     try {
+        if (auto tell = findExport<pz4::plugin::SetSaveTransparencyFn>(
+                *record->module, pz4::plugin::kSaveTransparencyName))
+            tell(transparency.data(), static_cast<int>(transparency.size()));
         return pz4::plugin::truth(fn(first));
     } catch (...) {
         return false;
@@ -254,6 +257,8 @@ bool cDllManager::OpenObject(const char* path) {
     auto load = findExport<pz4::plugin::LoadObjectFn>(*r->module, Export::LoadObject);
     if (load == nullptr)
         return false;
+    frameTransparency_ = findExport<pz4::plugin::GetFrameTransparencyFn>(
+        *r->module, pz4::plugin::kFrameTransparencyName);
     // The plug-in takes a writable text; it gets its own copy of the path.
     std::vector<char> copy(path, path + JqString::TextLength(path) + 1);
     bool loaded = false;
@@ -269,6 +274,7 @@ bool cDllManager::OpenObject(const char* path) {
 
 void cDllManager::CloseObject() {
     openFailure_.clear();
+    frameTransparency_ = nullptr;
     if (current_ != nullptr && current_->module != nullptr) {
         if (auto unload =
                 findExport<pz4::plugin::UnloadObjectFn>(*current_->module, Export::UnloadObject)) {
@@ -318,7 +324,17 @@ std::optional<LockedFrame> cDllManager::LockFrame(int index) {
     if (!granted || px == nullptr || w <= 0 || h <= 0 ||
         static_cast<int64_t>(w) * static_cast<int64_t>(h) > kMaxFrameBytes)
         return std::nullopt;
-    return LockedFrame{px, pal, w, h, colors, t};
+    int transparent = -1;
+    if (frameTransparency_ != nullptr) {
+        try {
+            transparent = frameTransparency_(index);
+        } catch (...) {
+            transparent = -1;
+        }
+        if (transparent < 0 || transparent > 255)
+            transparent = -1;
+    }
+    return LockedFrame{px, pal, w, h, colors, t, transparent};
 }
 
 bool cDllManager::LockFrame(int index, unsigned char** pixels, unsigned char** palette, int* width,
@@ -338,10 +354,12 @@ bool cDllManager::LockFrame(int index, unsigned char** pixels, unsigned char** p
     return true;
 }
 
-bool cDllManager::SaveFramesWith(const char* extension, SAVE_FRAME* first) {
-    return save(FindByExtension(extension), Export::SaveObject, first);
+bool cDllManager::SaveFramesWith(const char* extension, SAVE_FRAME* first,
+                                 std::span<const int> transparency) {
+    return save(FindByExtension(extension), Export::SaveObject, first, transparency);
 }
 
-bool cDllManager::SaveAnimWith(const char* extension, SAVE_FRAME* first) {
-    return save(FindByExtension(extension), Export::SaveAnim, first);
+bool cDllManager::SaveAnimWith(const char* extension, SAVE_FRAME* first,
+                               std::span<const int> transparency) {
+    return save(FindByExtension(extension), Export::SaveAnim, first, transparency);
 }

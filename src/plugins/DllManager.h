@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,7 @@ struct LockedFrame {
     int height = 0;
     int colorCount = 0;
     int tag = 0;
+    int transparent = -1; // the palette index shown as transparent, -1 for none
 };
 
 // The extension a path is opened by: what follows the last dot of its file name;
@@ -82,13 +84,18 @@ public:
     void CloseObject();
     int FrameCount();
     // The frame, or nothing when the plug-in refuses it or answers with a buffer
-    // no caller can safely read.
+    // no caller can safely read. Its transparent index comes from the optional
+    // GetFrameTransparency (-1 without it, or for an answer that is no index).
     std::optional<LockedFrame> LockFrame(int index);
     // The same through the contract's seven outputs, written only when it answers true.
     bool LockFrame(int index, unsigned char** pixels, unsigned char** palette, int* width,
                    int* height, int* colorCount, int* tag);
-    bool SaveFramesWith(const char* extension, SAVE_FRAME* first);
-    bool SaveAnimWith(const char* extension, SAVE_FRAME* first);
+    // `transparency`, the transparent index of each record in order, goes to the
+    // plug-in's optional SetSaveTransparency just before it saves.
+    bool SaveFramesWith(const char* extension, SAVE_FRAME* first,
+                        std::span<const int> transparency = {});
+    bool SaveAnimWith(const char* extension, SAVE_FRAME* first,
+                      std::span<const int> transparency = {});
 
     const PluginRecord* current() const { return current_; }
 
@@ -97,5 +104,7 @@ private:
 
     std::unique_ptr<PluginRecord> first_;
     PluginRecord* current_ = nullptr;
+    // The open file's plug-in's GetFrameTransparency, looked up once it is open.
+    pz4::plugin::GetFrameTransparencyFn frameTransparency_ = nullptr;
     std::string openFailure_;
 };

@@ -4,7 +4,9 @@
 
 #include <array>
 #include <deque>
+#include <span>
 #include <string>
+#include <vector>
 
 // The chain of SAVE_FRAME records handed to a plug-in's SaveObject or SaveAnim,
 // with the names and the palette its records point to. The records point into
@@ -23,14 +25,17 @@ public:
     cSaveChain(const cSaveChain&) = delete;
     cSaveChain& operator=(const cSaveChain&) = delete;
 
-    // Appends one frame as locked from a plug-in (`palette` null when it has none).
-    // An animation keeps `fileName` of the first record only.
+    // Appends one frame as locked from a plug-in (`palette` null when it has none;
+    // `transparent` its transparent index, -1 for none). An animation keeps
+    // `fileName` of the first record only.
     void Append(const char* fileName, unsigned char* pixels, unsigned char* palette, int width,
-                int height, int colorCount, int tag);
+                int height, int colorCount, int tag, int transparent = -1);
 
     // The first record, or null while the chain is empty.
     SAVE_FRAME* First() { return records_.empty() ? nullptr : &records_.front(); }
     int Count() const { return static_cast<int>(records_.size()); }
+    // The transparent index of each record, in order, for SetSaveTransparency.
+    std::span<const int> Transparency() const { return transparency_; }
 
 private:
     Kind kind_;
@@ -38,4 +43,5 @@ private:
     // Deques keep their elements in place as they grow, so the links stay valid.
     std::deque<SAVE_FRAME> records_;
     std::deque<std::string> names_;
+    std::vector<int> transparency_;
 };

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+
 using namespace giftest;
 
 namespace {
@@ -78,18 +81,43 @@ INSTANTIATE_TEST_SUITE_P(
                       DisposalCase{2, {kBlack, kBlack, kGreen}}, // background colour
                       DisposalCase{3, {kRed, kRed, kGreen}}));   // restore previous
 
-TEST(GifDecode, TransparentPixelsShowEarlierFramesAndBackground) {
+// What each pixel of the top row shows: "T" where the frame reports it transparent,
+// else its colour's letter.
+std::string shownRow(const pz4fmt::Frame& f) {
+    std::string row;
+    for (int x = 0; x < f.width; ++x) {
+        const Rgb c = colourAt(f, x, 0);
+        row += indexAt(f, x, 0) == f.transparentIndex ? 'T'
+               : c == kBlack                          ? 'k'
+               : c == kRed                            ? 'r'
+               : c == kGreen                          ? 'g'
+                                                      : '?';
+    }
+    return row;
+}
+
+// Pixels no frame has drawn, or that a disposal cleared, show the frame's
+// transparent index when it has one and the background colour otherwise; an
+// opaque pixel an earlier frame drew in that index keeps its colour.
+TEST(GifDecode, UndrawnPixelsAreTransparentInFramesWithATransparentIndex) {
     GifFile f;
     f.screen(3, 1, kFour, /*background*/ 2)
         .control(0, 0, /*transparent*/ 3)
-        .image(0, 0, 3, 1, {3, 1, 3}) // first frame: transparent over the background
-        .control(0, 0, /*transparent*/ 1)
-        .image(0, 0, 3, 1, {0, 1, 1}) // index 0 is drawn, index 1 is a hole
+        .image(0, 0, 3, 1, {3, 1, 3}) // holes over the undrawn screen
+        .control(2, 0, /*transparent*/ 1)
+        .image(0, 0, 3, 1, {0, 1, 1}) // red of index 1 stays red; then cleared
+        .image(2, 0, 1, 1, {0})       // no transparent index: cleared shows green
+        .control(0, 0, /*transparent*/ 2)
+        .image(0, 0, 1, 1, {2})
         .trailer();
     const pz4fmt::Image image = decode(f);
-    ASSERT_EQ(image.frames.size(), 2u);
-    EXPECT_EQ(topRow(image.frames[0]), (std::vector<Rgb>{kGreen, kRed, kGreen}));
-    EXPECT_EQ(topRow(image.frames[1]), (std::vector<Rgb>{kBlack, kRed, kGreen}));
+    ASSERT_EQ(image.frames.size(), 4u);
+    const std::pair<int, const char*> expected[] = {
+        {3, "TrT"}, {1, "krT"}, {-1, "ggk"}, {2, "TTk"}};
+    for (size_t k = 0; k < 4; ++k) {
+        EXPECT_EQ(image.frames[k].transparentIndex, expected[k].first) << "frame " << k;
+        EXPECT_EQ(shownRow(image.frames[k]), expected[k].second) << "frame " << k;
+    }
 }
 
 TEST(GifDecode, InterlacedRowsLandInPictureOrder) {

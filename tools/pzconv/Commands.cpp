@@ -130,7 +130,8 @@ int runInfo(cDllManager& plugins, const Options& options, std::ostream& out, std
         << "Frames:  " << count << "\n";
     int failures = 0;
     if (count > 0)
-        out << column("FRAME", 5) << column("SIZE", 11) << column("PALETTE", 16) << "TAG\n";
+        out << column("FRAME", 5) << column("SIZE", 11) << column("PALETTE", 16) << column("TAG", 5)
+            << "TRANSPARENT\n";
     for (int f = 0; f < count; ++f) {
         const std::string number = frameNumberText(f);
         const std::optional<LockedFrame> frame = plugins.LockFrame(f);
@@ -143,7 +144,9 @@ int runInfo(cDllManager& plugins, const Options& options, std::ostream& out, std
         const std::string pal = frame->palette != nullptr
                                     ? "own, " + std::to_string(frame->colorCount) + " colours"
                                     : "none";
-        out << column(number, 5) << column(size, 11) << column(pal, 16) << frame->tag << "\n";
+        out << column(number, 5) << column(size, 11) << column(pal, 16)
+            << column(std::to_string(frame->tag), 5)
+            << (frame->transparent >= 0 ? std::to_string(frame->transparent) : "-") << "\n";
     }
     if (failures > 0) {
         err << "pzconv: " << failures << " frame(s) of '" << options.input

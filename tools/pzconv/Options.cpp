@@ -17,6 +17,7 @@ const char* const kHelp =
     "           read, save frames and save animations, their description and the\n"
     "           folder each was found in\n"
     "  info     the plug-in that reads FILE, its frames, their sizes, palettes, tags\n"
+    "           and transparent indices\n"
     "  convert  saves the frames of IN through the plug-in of OUT's extension.\n"
     "           One frame is written to OUT; several to OUT's name followed by the\n"
     "           frame number in three digits (walk.pcx: walk000.pcx, walk001.pcx...).\n"

@@ -59,6 +59,18 @@ void TPz4AnimWin::setZoom(int factor) {
     }
 }
 
+void TPz4AnimWin::nextBackdrop() {
+    if (images_.empty() || busy_ || !frames_)
+        return;
+    objectManager_->AnBack =
+        static_cast<int>(NextBackdrop(BackdropFromSetting(objectManager_->AnBack)));
+    busy_ = true;
+    BuildImages();
+    busy_ = false;
+    if (paused_)
+        stepWhilePaused(0); // nothing else would redraw the frame on screen
+}
+
 void TPz4AnimWin::stepWhilePaused(int delta) {
     if (!paused_ || images_.empty() || busy_)
         return;
@@ -82,6 +94,9 @@ void TPz4AnimWin::keyPressEvent(QKeyEvent* event) {
         break;
     case Qt::Key_Left:
         stepWhilePaused(-1);
+        break;
+    case Qt::Key_B:
+        nextBackdrop();
         break;
     default:
         ToolDialog::keyPressEvent(event);
@@ -115,6 +130,8 @@ void TPz4AnimWin::BuildImages() {
     cachedBytes_ = 0;
     // One builder for the chain: frames with the same palette share a colour table.
     FrameImageBuilder builder(objectManager_->trnManager->table);
+    ShowTransparency(
+        builder, {BackdropFromSetting(objectManager_->AnBack), palette().color(QPalette::Window)});
     for (const cFrameList* node = frames_.get(); node != nullptr; node = node->next.get())
         images_.push_back(builder.build(*node, node->mirror));
     pixmaps_.resize(images_.size());
@@ -168,13 +185,13 @@ void TPz4AnimWin::advance() {
         nextFrame_ = 0;
 }
 
-QPixmap TPz4AnimWin::makePixmap(const QImage& picture) const {
-    return QPixmap::fromImage(ScaledForScreen(picture, scale_));
+QPixmap TPz4AnimWin::makePixmap(const FrameImage& image) const {
+    return QPixmap::fromImage(ScreenPicture(image, scale_));
 }
 
 QPixmap TPz4AnimWin::screenPixmap(int i) const {
     const QPixmap& cached = pixmaps_[static_cast<size_t>(i)];
-    return cached.isNull() ? makePixmap(ToScreenImage(images_[static_cast<size_t>(i)])) : cached;
+    return cached.isNull() ? makePixmap(images_[static_cast<size_t>(i)]) : cached;
 }
 
 QRect TPz4AnimWin::drawStep(QPainter& painter) {
@@ -190,15 +207,17 @@ QRect TPz4AnimWin::drawStep(QPainter& painter) {
     if (!image.empty()) {
         QPixmap& cached = pixmaps_[i];
         if (cached.isNull()) {
-            const QImage picture = ToScreenImage(image);
-            const int64_t bytes =
-                picture.sizeInBytes() * scale.block * static_cast<int64_t>(scale.block);
-            if (!picture.isNull() && cachedBytes_ + bytes <= pixmapBudget_) {
-                cached = makePixmap(picture);
+            const int64_t bytes = int64_t{image.width} * image.height * 4 * scale.block *
+                                  static_cast<int64_t>(scale.block);
+            if (cachedBytes_ + bytes <= pixmapBudget_) {
+                cached = makePixmap(image);
                 cachedBytes_ += bytes;
                 painter.drawPixmap(0, 0, cached);
+            } else if (image.seeThrough) {
+                // The backdrop goes in with the picture: a step paints over the last.
+                painter.drawImage(0, 0, ScreenPicture(image, scale));
             } else {
-                DrawZoomed(painter, QPoint(0, 0), picture, zoom_);
+                DrawZoomed(painter, QPoint(0, 0), ToScreenImage(image), zoom_);
             }
         } else {
             painter.drawPixmap(0, 0, cached);

@@ -51,6 +51,9 @@ public:
     // the window sized to fit. The object manager keeps it for the next player.
     int zoom() const { return zoom_; }
     void setZoom(int factor);
+    // The next backdrop behind transparent pixels (the B key): the pictures are
+    // made again; the object manager keeps it for the next player.
+    void nextBackdrop();
     // Starts the window's timer, whose ticks go to Tick; it runs until the window closes.
     void setTimer(int id, int periodMs);
     // One tick of timer `id`: a step every delay + 1 ticks of timer 12.
@@ -100,7 +103,7 @@ private:
     QSize outerSizeForZoom() const;
     // The screen picture of frame i as it is cached: made for the zoom and the
     // screen's density.
-    QPixmap makePixmap(const QImage& picture) const;
+    QPixmap makePixmap(const FrameImage& image) const;
 
     cObjectManager* objectManager_;
     std::unique_ptr<cFrameList> frames_;

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "display/Backdrop.h"
 #include "platform/CrispImage.h"
 
+#include <QColor>
 #include <QImage>
 #include <QPixmap>
 #include <cstddef>
@@ -9,10 +11,33 @@
 #include <unordered_map>
 
 struct FrameImage;
+class FrameImageBuilder;
 
 // The picture as the screen shows it: top row first, 32-bit colours from the
-// image's colour table. An empty image gives a null QImage.
+// image's colour table (with alpha where the image is see-through). An empty
+// image gives a null QImage.
 QImage ToScreenImage(const FrameImage& image);
+
+// Side of a checkerboard square behind transparent pixels, in logical pixels
+// whatever the zoom, and its two greys.
+inline constexpr int kCheckerSide = 8;
+inline constexpr QRgb kCheckerLight = qRgb(204, 204, 204);
+inline constexpr QRgb kCheckerMid = qRgb(153, 153, 153);
+
+// What the transparent pixels of the frames a window shows are drawn over.
+struct BackdropLook {
+    Backdrop kind = Backdrop::PaletteColour;
+    QColor window; // the window's background, for Backdrop::WindowColour
+    bool operator==(const BackdropLook&) const = default;
+};
+
+// How a window's builder is told to show transparent pixels for `look`.
+void ShowTransparency(FrameImageBuilder& builder, const BackdropLook& look);
+
+// `image` as the screen shows it, made ready for `scale` (ScaledForScreen); a
+// see-through picture is laid over the checkerboard, whose squares start at its
+// top-left corner and keep kCheckerSide on screen at every zoom. Opaque.
+QImage ScreenPicture(const FrameImage& image, BlockScale scale);
 
 // Screen pixmaps of the frames a window has drawn, kept up to a memory bound so
 // scrolling back and forth converts nothing twice while a window over thousands of

@@ -74,6 +74,7 @@ void TPz4ViewWin::BuildImages() {
     images_.reserve(nodes_.size());
     // The object manager holds a table from its start to its end.
     FrameImageBuilder builder(objectManager_->trnManager->table);
+    ShowTransparency(builder, {BackdropFromSetting(objectManager_->ViBack), background()});
     // The viewer shows every frame unmirrored.
     for (const cFrameList* node : nodes_)
         images_.push_back(builder.build(*node, 0));
@@ -118,6 +119,15 @@ void TPz4ViewWin::setZoom(int factor) {
     update();
 }
 
+void TPz4ViewWin::nextBackdrop() {
+    if (!frames_ || busy_)
+        return;
+    objectManager_->ViBack =
+        static_cast<int>(NextBackdrop(BackdropFromSetting(objectManager_->ViBack)));
+    BuildImages();
+    update();
+}
+
 void TPz4ViewWin::keyPressEvent(QKeyEvent* event) {
     if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) {
         ToolDialog::keyPressEvent(event);
@@ -143,6 +153,9 @@ void TPz4ViewWin::keyPressEvent(QKeyEvent* event) {
         break;
     case Qt::Key_End:
         scrollBar_->triggerAction(QAbstractSlider::SliderToMaximum);
+        break;
+    case Qt::Key_B:
+        nextBackdrop();
         break;
     default:
         ToolDialog::keyPressEvent(event);

@@ -50,6 +50,9 @@ public:
     // the window's height; the object manager keeps it for the next viewer.
     int zoom() const { return zoom_; }
     void setZoom(int factor);
+    // The next backdrop behind transparent pixels (the B key): the pictures are
+    // made again; the object manager keeps it for the next viewer.
+    void nextBackdrop();
     // Null once the window has closed: the chain points into the open file.
     const cFrameList* frames() const { return frames_.get(); }
 
@@ -58,7 +61,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     // Left/Right by the scroll bar's line step, Page Up/Down by the window's
-    // width, Home/End to the ends of the strip.
+    // width, Home/End to the ends of the strip, B the next backdrop.
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
