@@ -2,6 +2,8 @@
 //   BM_PlayerStep      one step (tick, paint, copy) of a 400x300 frame whose screen
 //                      pixmap is cached, against a bare QPainter draw of that same
 //                      pixmap into a 400x300 image: x_bare_draw (aim: 1.5 or less)
+//   BM_PlayerStepBackdrop  the same over frames with a transparent value, against
+//                      opaque ones: x_opaque_step (aim: 1.0, under 1.3 with a checkerboard)
 //   BM_PlayerMemory    a player of 1,000 frames of 128x128 after one full cycle
 //                      (every pixmap made), the plug-in's buffers included:
 //                      bytes_per_pixel (aim: 6 or less)
@@ -73,12 +75,14 @@ struct Frames {
             palette[static_cast<size_t>(3 * k)] = static_cast<unsigned char>(k);
     }
 
-    std::unique_ptr<cFrameList> chain(int width, int height) {
+    // With `transparent`, every frame shows that pixel value as transparent.
+    std::unique_ptr<cFrameList> chain(int width, int height, int transparent = -1) {
         cFrameList* first = nullptr;
         cFrameList* last = nullptr;
         for (size_t i = 0; i < pixels.size(); ++i) {
             last = new cFrameList(last, pixels[i].data(), palette.data(), width, height, 0,
                                   static_cast<int>(i), static_cast<int>(i % 2));
+            last->transparent = transparent;
             if (first == nullptr)
                 first = last;
         }
@@ -127,6 +131,38 @@ void BM_PlayerStep(benchmark::State& state) {
     state.counters["bare_draw_us"] = bare * 1e6;
     state.counters["x_bare_draw"] = step / bare;
     delete player;
+}
+
+// A step over frames with a transparent pixel value, over each backdrop (the
+// argument), against a step over the same frames without: x_opaque_step (aim:
+// 1.0 at the palette colour, under 1.3 with a checkerboard).
+void BM_PlayerStepBackdrop(benchmark::State& state) {
+    Environment& e = env();
+    constexpr int kW = 400, kH = 300;
+    Frames frames(2, kW, kH);
+    auto stepSeconds = [&](int transparent, int backdrop) {
+        e.objects->AnBack = backdrop;
+        auto* player = new TPz4AnimWin(nullptr, e.objects.get(), frames.chain(kW, kH, transparent));
+        player->show();
+        pump(50);
+        constexpr int kSteps = 400;
+        const double t = bestSeconds(
+                             [&] {
+                                 for (int i = 0; i < kSteps; ++i)
+                                     player->Tick(TPz4AnimWin::TimerId);
+                             },
+                             5) /
+                         kSteps;
+        delete player;
+        return t;
+    };
+    const double opaque = stepSeconds(-1, 0);
+    double step = 0;
+    for (auto _ : state)
+        step = stepSeconds(17, static_cast<int>(state.range(0)));
+    e.objects->AnBack = 0;
+    state.counters["step_us"] = step * 1e6;
+    state.counters["x_opaque_step"] = step / opaque;
 }
 
 void BM_PlayerMemory(benchmark::State& state) {
@@ -180,6 +216,12 @@ void BM_PlayerPace(benchmark::State& state) {
 } // namespace
 
 BENCHMARK(BM_PlayerStep)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PlayerStepBackdrop)
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlayerMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlayerPace)->Arg(10)->Arg(5)->Arg(0)->Iterations(1)->Unit(benchmark::kMillisecond);
 

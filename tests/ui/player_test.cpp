@@ -2,6 +2,7 @@
 
 #include "context/ObjectManager.h"
 #include "display/ui/AnimWin.h"
+#include "display/ui/FramePixmapCache.h"
 #include "frames/FrameList.h"
 #include "palette/TRNManager.h"
 #include "platform/WindowTimer.h"
@@ -29,6 +30,7 @@ struct Frame {
     int width;
     int height;
     int mirror = 0;
+    int transparent = -1;
 };
 
 // A frame of one value.
@@ -66,6 +68,7 @@ protected:
             Frame& f = frames[i];
             last = new cFrameList(last, f.pixels.data(), palette.data(), f.width, f.height, 0,
                                   static_cast<int>(i), f.mirror);
+            last->transparent = f.transparent;
             if (first == nullptr)
                 first = last;
         }
@@ -103,6 +106,27 @@ protected:
     QPointer<TPz4AnimWin> player;
     std::vector<int> drawn;
 };
+
+// The player shows a frame's transparent pixels over the backdrop B chooses, and
+// a step over a frame that had none leaves nothing of it behind.
+TEST_F(PlayerTest, TransparentPixelsShowTheBackdropTheBKeyChooses) {
+    Frame clear = plain(4, 2, 3);
+    clear.transparent = 3;
+    show({plain(4, 2, 9), clear});
+    player->SetPaused(true);
+    const QRgb window = player->palette().color(QPalette::Window).rgb();
+    for (const auto& [back, seen] : std::initializer_list<std::pair<int, QRgb>>{
+             {1, kCheckerLight}, {2, window}, {0, qRgb(3, 100, 200)}}) {
+        QTest::keyClick(player, Qt::Key_B);
+        EXPECT_EQ(objects->AnBack, back);
+        while (drawn.empty() || drawn.back() != 1)
+            player->stepWhilePaused(1);
+        const QImage shot = QGuiApplication::primaryScreen()->grabWindow(player->winId()).toImage();
+        EXPECT_EQ(shot.pixel(1, 1), seen) << back;
+        player->stepWhilePaused(1); // the opaque frame covers it all again
+        EXPECT_EQ(screen(1, 1), Rows{{9}}) << back;
+    }
+}
 
 TEST_F(PlayerTest, TickSequences) {
     // One character per event: t a tick of timer 12, x a tick of another timer,

@@ -254,6 +254,38 @@ TEST_F(ViewerWindowTest, CloseStoresThePositionNotifiesOnceAndDropsTheChain) {
     EXPECT_FALSE(window);
 }
 
+// A 24 x 4 frame whose left 16 columns hold its transparent index 7, at zoom 2: B
+// steps from the palette's colour to a checkerboard of 8-pixel squares on screen
+// and to the window's colour; the opaque pixels never change.
+TEST_F(ViewerWindowTest, TransparentPixelsShowTheBackdropTheBKeyChooses) {
+    std::vector<unsigned char> pixels(24 * 4, 5);
+    for (int y = 0; y < 4; ++y)
+        std::fill_n(pixels.begin() + 24 * y, 16, 7);
+    add(24, 4, 0, true, pixels);
+    last->transparent = 7;
+    om->ViZoom = 2;
+    open();
+    const struct {
+        int back;
+        QRgb at1, at9, at17; // screen columns 1, 9 and 17 of screen row 12
+    } cases[] = {
+        {0, ownColour(7), ownColour(7), ownColour(7)},
+        {1, kCheckerLight, kCheckerMid, kCheckerLight},
+        {2, back(), back(), back()},
+        {0, ownColour(7), ownColour(7), ownColour(7)},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(om->ViBack, c.back);
+        const QImage image = shot();
+        // The light border covers column 0 and row 10; squares start at the corner.
+        EXPECT_EQ(image.pixel(1, 12), c.at1) << c.back;
+        EXPECT_EQ(image.pixel(9, 12), c.at9) << c.back;
+        EXPECT_EQ(image.pixel(17, 12), c.at17) << c.back;
+        EXPECT_EQ(image.pixel(40, 12), ownColour(5)) << c.back;
+        QTest::keyClick(window, Qt::Key_B);
+    }
+}
+
 TEST_F(ViewerWindowTest, ZoomThreeShowsBlocksWithBordersAndLabelsAtTheirPlaces) {
     // 4 x 3 pixels, buffer row 0 (1..4) at the bottom of the picture.
     add(4, 3, 7, true, {1, 2, 3, 4, /**/ 5, 6, 7, 8, /**/ 9, 10, 11, 12});

@@ -187,4 +187,41 @@ TEST(FrameImage, FrameRecordThroughTheTranslationManager) {
     }
 }
 
+// A transparent pixel shows the colour it is told to show, and only transparent
+// pixels do: where the table gives another value the transparent one's colour,
+// the transparent pixels get a stored value of their own.
+TEST(FrameImage, TransparentPixelsAloneShowTheirColour) {
+    std::array<unsigned char, 256> identity{}, merging{};
+    for (int p = 0; p < 256; ++p)
+        identity[size_t(p)] = merging[size_t(p)] = static_cast<unsigned char>(p);
+    merging[7] = 3; // 7 shown as 3, as the transparent 3 is
+    std::array<unsigned char, 768> palette{};
+    for (int k = 0; k < 256; ++k)
+        palette[size_t(3 * k)] = static_cast<unsigned char>(k);
+    const std::vector<unsigned char> pixels = {3, 7, 5, 3};
+    const struct {
+        const std::array<unsigned char, 256>* table;
+        int transparent;
+        bool told;
+        std::vector<uint32_t> shown;
+    } cases[] = {
+        {&identity, 3, false, {0xFF030000, 0xFF070000, 0xFF050000, 0xFF030000}},
+        {&identity, 3, true, {0, 0xFF070000, 0xFF050000, 0}},
+        {&merging, 3, true, {0, 0xFF030000, 0xFF050000, 0}},
+        {&merging, -1, true, {0xFF030000, 0xFF030000, 0xFF050000, 0xFF030000}},
+    };
+    for (const auto& c : cases) {
+        FrameImageBuilder builder(*c.table);
+        if (c.told)
+            builder.showTransparentAs(0);
+        const FrameImage image =
+            builder.build(pixels.data(), 4, 1, palette.data(), 0, c.transparent);
+        std::vector<uint32_t> shown;
+        for (int x = 0; x < 4; ++x)
+            shown.push_back((*image.colors)[image.shownAt(x, 0)]);
+        EXPECT_EQ(shown, c.shown) << c.transparent << (c.told ? " told" : "");
+        EXPECT_EQ(image.seeThrough, c.told && c.transparent >= 0);
+    }
+}
+
 } // namespace
