@@ -7,8 +7,11 @@
 //   BM_PlayerMemory    a player of 1,000 frames of 128x128 after one full cycle
 //                      (every pixmap made), the plug-in's buffers included:
 //                      bytes_per_pixel (aim: 6 or less)
+//   BM_PlayerStepOnion a step with the onion skin (modes 1, 2) against one without:
+//                      x_plain_step (aim: 2 or less)
 //   BM_PlayerPace      steps per second over 10 s of the real timer at speed
-//                      10, 5 and 0, against 100, 1000/60 and 1000/110: x_expected
+//                      10, 5 and 0, against 100, 1000/60 and 1000/110, and with the
+//                      file's timing over delays of 2 and 20 (arg -1): x_expected
 //                      (aim: within 5% of 1), and the process's CPU use while a
 //                      64x64 animation plays: cpu_pct (aim at speed 10: under 5)
 
@@ -133,6 +136,37 @@ void BM_PlayerStep(benchmark::State& state) {
     delete player;
 }
 
+// A step with the onion skin (the argument's mode) against a step without:
+// x_plain_step (aim: at most 2).
+void BM_PlayerStepOnion(benchmark::State& state) {
+    Environment& e = env();
+    constexpr int kW = 400, kH = 300;
+    Frames frames(3, kW, kH);
+    auto stepSeconds = [&](int onion) {
+        e.objects->AnOnion = onion;
+        auto* player = new TPz4AnimWin(nullptr, e.objects.get(), frames.chain(kW, kH));
+        player->show();
+        pump(50);
+        constexpr int kSteps = 400;
+        const double t = bestSeconds(
+                             [&] {
+                                 for (int i = 0; i < kSteps; ++i)
+                                     player->Tick(TPz4AnimWin::TimerId);
+                             },
+                             5) /
+                         kSteps;
+        delete player;
+        return t;
+    };
+    const double plain = stepSeconds(0);
+    double step = 0;
+    for (auto _ : state)
+        step = stepSeconds(static_cast<int>(state.range(0)));
+    e.objects->AnOnion = 0;
+    state.counters["step_us"] = step * 1e6;
+    state.counters["x_plain_step"] = step / plain;
+}
+
 // A step over frames with a transparent pixel value, over each backdrop (the
 // argument), against a step over the same frames without: x_opaque_step (aim:
 // 1.0 at the palette colour, under 1.3 with a checkerboard).
@@ -185,13 +219,21 @@ void BM_PlayerMemory(benchmark::State& state) {
     }
 }
 
+// The argument is the speed, or -1 for the file's own timing over frames of
+// alternating delays of 2 and 20 hundredths (two steps every 0.22 s).
 void BM_PlayerPace(benchmark::State& state) {
     Environment& e = env();
     const int speed = static_cast<int>(state.range(0));
     constexpr int kSide = 64, kSeconds = 10;
     Frames frames(8, kSide, kSide);
     for (auto _ : state) {
-        auto* player = new TPz4AnimWin(nullptr, e.objects.get(), frames.chain(kSide, kSide));
+        std::unique_ptr<cFrameList> chain = frames.chain(kSide, kSide);
+        int k = 0;
+        for (cFrameList* node = chain.get(); node != nullptr; node = node->next.get())
+            node->tag = k++ % 2 == 0 ? 2 : 20;
+        e.objects->AnTiming = speed < 0 ? 1 : 0;
+        auto* player = new TPz4AnimWin(nullptr, e.objects.get(), std::move(chain));
+        e.objects->AnTiming = 0;
         player->show();
         pump(50);
         int steps = 0;
@@ -204,7 +246,7 @@ void BM_PlayerPace(benchmark::State& state) {
         pump(kSeconds * 1000);
         const double seconds = static_cast<double>(wall.nsecsElapsed()) * 1e-9;
         const double cpu = cpuSeconds() - cpu0;
-        const double expected = 1000.0 / (10.0 * (11 - speed));
+        const double expected = speed < 0 ? 2 / 0.22 : 1000.0 / (10.0 * (11 - speed));
         state.counters["steps_per_s"] = steps / seconds;
         state.counters["expected"] = expected;
         state.counters["x_expected"] = steps / seconds / expected;
@@ -216,6 +258,7 @@ void BM_PlayerPace(benchmark::State& state) {
 } // namespace
 
 BENCHMARK(BM_PlayerStep)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PlayerStepOnion)->Arg(1)->Arg(2)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlayerStepBackdrop)
     ->Arg(0)
     ->Arg(1)
@@ -223,6 +266,12 @@ BENCHMARK(BM_PlayerStepBackdrop)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlayerMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PlayerPace)->Arg(10)->Arg(5)->Arg(0)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlayerPace)
+    ->Arg(10)
+    ->Arg(5)
+    ->Arg(0)
+    ->Arg(-1)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

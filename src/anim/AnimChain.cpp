@@ -29,6 +29,7 @@ public:
                                : new cFrameList(last_, f->pixels, palette_, f->width, f->height,
                                                 f->tag, index, mirror);
         node->transparent = f->transparent;
+        node->frame = frame;
         if (!first_)
             first_.reset(node);
         last_ = node;

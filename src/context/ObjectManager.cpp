@@ -49,6 +49,9 @@ constexpr ChoiceKey kChoiceKeys[] = {
     {"AnZoom", &cObjectManager::AnZoom, zoom::kMin, zoom::kMax},
     {"ViBack", &cObjectManager::ViBack, 0, kBackdropCount - 1},
     {"AnBack", &cObjectManager::AnBack, 0, kBackdropCount - 1},
+    {"AnTiming", &cObjectManager::AnTiming, 0, 1},
+    {"AnPingPong", &cObjectManager::AnPingPong, 0, 1},
+    {"AnOnion", &cObjectManager::AnOnion, 0, 2},
 };
 
 // A choice is only taken when it is plainly one of the values offered: a

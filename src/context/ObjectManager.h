@@ -65,6 +65,12 @@ public:
     // (display/Backdrop.h), kept the same way.
     int ViBack = 0;
     int AnBack = 0;
+    // The player's ways of playing (its T, P and O keys), kept the same way: the
+    // file's own timing (0, 1), ping-pong (0, 1), the onion skin (0 off, 1 the
+    // previous frame, 2 the previous and the next).
+    int AnTiming = 0;
+    int AnPingPong = 0;
+    int AnOnion = 0;
 
     bool restorePositions = true;
     JqString fileName; // full path of the open file, empty when none

@@ -42,6 +42,9 @@ public:
     // The palette index shown as transparent (a pixel value before translation),
     // -1 for none.
     int32_t transparent = -1;
+    // The frame's number in the open file (`index` is a script step's place in
+    // its script), -1 where the chain did not come from a file.
+    int32_t frame = -1;
     std::unique_ptr<cFrameList> next;
     // Holds the program's palette when `palette` points into it; empty otherwise.
     std::shared_ptr<unsigned char[]> sharedPalette;

@@ -31,6 +31,7 @@ struct Frame {
     int height;
     int mirror = 0;
     int transparent = -1;
+    int tag = 0;
 };
 
 // A frame of one value.
@@ -66,8 +67,9 @@ protected:
         cFrameList* last = nullptr;
         for (size_t i = 0; i < frames.size(); ++i) {
             Frame& f = frames[i];
-            last = new cFrameList(last, f.pixels.data(), palette.data(), f.width, f.height, 0,
+            last = new cFrameList(last, f.pixels.data(), palette.data(), f.width, f.height, f.tag,
                                   static_cast<int>(i), f.mirror);
+            last->frame = 20 + static_cast<int>(i);
             last->transparent = f.transparent;
             if (first == nullptr)
                 first = last;
@@ -130,14 +132,17 @@ TEST_F(PlayerTest, TransparentPixelsShowTheBackdropTheBKeyChooses) {
 
 TEST_F(PlayerTest, TickSequences) {
     // One character per event: t a tick of timer 12, x a tick of another timer,
-    // p pause, c continue, 0-9 SetDelay with that number. Expected: per tick,
-    // the frame drawn or -1.
+    // p pause, c continue, 0-9 SetDelay with that number, r and l a step right
+    // and left while paused, T and P the file's timing and ping-pong keys.
+    // Expected: per tick or step, the frame drawn or -1. Frame k's tag is
+    // tags[k] (0 without).
     struct Case {
         const char* name;
         int frames;
         int delay;
         const char* events;
         std::vector<int> expected;
+        std::vector<int> tags = {};
     } const cases[] = {
         {"speed 10", 3, 0, "tttttt", {1, 2, 0, 1, 2, 0}},
         {"speed 7", 3, 3, "tttttttt", {-1, -1, -1, 1, -1, -1, -1, 2}},
@@ -149,11 +154,25 @@ TEST_F(PlayerTest, TickSequences) {
         {"slower while playing", 3, 0, "t2tttt", {1, -1, -1, 2, -1}},
         {"other timers ignored", 2, 1, "txxt", {-1, 1}},
         {"one frame", 1, 0, "ttt", {0, 0, 0}},
+        // Each frame stays its tag in ticks of 10 ms; 0 and 1 stay 10.
+        {"the file's timing",
+         3,
+         5,
+         "Tttttttttttttttt",
+         {-1, 1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 2, -1, -1, 0},
+         {2, 1, 3}},
+        {"the file's timing off again", 2, 0, "TtTt", {-1, 1}, {5, 5}},
+        {"ping-pong", 4, 0, "Ptttttttt", {1, 2, 3, 2, 1, 0, 1, 2}},
+        {"ping-pong of two", 2, 0, "Pttt", {1, 0, 1}},
+        {"ping-pong steps", 3, 0, "Pttprrrll", {1, 2, 1, 0, 1, 0, 1}},
+        {"ping-pong off keeps the frame shown", 4, 0, "PttttPtt", {1, 2, 3, 2, 3, 0}},
     };
     for (const Case& c : cases) {
         std::vector<Frame> list;
-        for (int i = 0; i < c.frames; ++i)
+        for (int i = 0; i < c.frames; ++i) {
             list.push_back(plain(2, 2, static_cast<unsigned char>(i)));
+            list.back().tag = i < static_cast<int>(c.tags.size()) ? c.tags[size_t(i)] : 0;
+        }
         show(std::move(list));
         // The first paint draws frame 0 before any tick.
         ASSERT_EQ(joined(drawn), "0") << c.name;
@@ -176,6 +195,15 @@ TEST_F(PlayerTest, TickSequences) {
             case 'c':
                 player->SetPaused(false);
                 break;
+            case 'r':
+            case 'l':
+                player->stepWhilePaused(*e == 'r' ? 1 : -1);
+                actual.push_back(drawn.size() > before ? drawn.back() : -1);
+                break;
+            case 'T':
+            case 'P':
+                QTest::keyClick(player, *e == 'T' ? Qt::Key_T : Qt::Key_P);
+                break;
             default:
                 player->SetDelay(*e - '0');
                 break;
@@ -184,6 +212,7 @@ TEST_F(PlayerTest, TickSequences) {
         EXPECT_EQ(joined(c.expected), joined(actual)) << c.name << " (expected, then actual)";
         delete player;
         drawn.clear();
+        objects->AnTiming = objects->AnPingPong = 0;
     }
 }
 
@@ -318,6 +347,23 @@ TEST_F(PlayerTest, ZoomedSizeStaysOnTheScreenAndZoomOneKeepsTheWidthCap) {
 
 // Right and Left look at a paused animation frame by frame, wrapping at both ends;
 // play then continues after the frame on screen.
+// O blends the neighbours in the order of play over the frame shown: two thirds
+// and one third, then a third each; the tooltip names the frame on screen.
+TEST_F(PlayerTest, OnionSkinBlendsTheNeighboursAndTheTooltipNamesTheFrame) {
+    show({plain(2, 2, 30), plain(2, 2, 60), plain(2, 2, 210)});
+    player->SetPaused(true);
+    for (const auto& [mode, red] : std::initializer_list<std::pair<int, int>>{
+             {1, 30 * 2 / 3 + 210 / 3}, {2, (30 + 210 + 60) / 3}, {0, 30}}) {
+        QTest::keyClick(player, Qt::Key_O);
+        EXPECT_EQ(objects->AnOnion, mode);
+        const QRgb c =
+            QGuiApplication::primaryScreen()->grabWindow(player->winId()).toImage().pixel(1, 1);
+        EXPECT_NEAR(qRed(c), red, 2) << "onion " << mode;
+        EXPECT_EQ(qGreen(c), 100);
+    }
+    EXPECT_EQ(player->frameInfo(), QStringLiteral("Frame 20\n1 of 3\n2 x 2 pixels\nTag 0"));
+}
+
 TEST_F(PlayerTest, RightAndLeftStepAPausedPlayer) {
     show({plain(2, 2, 1), plain(2, 2, 2), plain(2, 2, 3)});
     ASSERT_EQ(joined(drawn), "0");

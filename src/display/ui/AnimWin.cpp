@@ -8,11 +8,14 @@
 #include "platform/ZoomControl.h"
 
 #include <QCloseEvent>
+#include <QCursor>
+#include <QHelpEvent>
 #include <QImage>
 #include <QKeyEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QToolTip>
 #include <algorithm>
 #include <climits>
 
@@ -24,6 +27,9 @@ TPz4AnimWin::TPz4AnimWin(QWidget* parent, cObjectManager* objectManager,
     setAttribute(Qt::WA_OpaquePaintEvent);
     SetFrames(std::move(frames));
     zoom_ = zoom::clamp(objectManager_->AnZoom);
+    fileTiming_ = objectManager_->AnTiming == 1;
+    pingPong_ = objectManager_->AnPingPong == 1;
+    onion_ = std::clamp(objectManager_->AnOnion, 0, 2);
     setOuterSize(outerSizeForZoom());
     keepPositionIn(objectManager_->AnWX, objectManager_->AnWY, objectManager_->restorePositions);
     zoomControl_ = new ZoomControl(this, zoom_, [this](int factor) { setZoom(factor); });
@@ -52,6 +58,7 @@ void TPz4AnimWin::setZoom(int factor) {
     zoomControl_->setFactor(factor);
     pixmaps_.assign(images_.size(), QPixmap());
     cachedBytes_ = 0;
+    dropOnionPixmaps();
     setOuterSize(outerSizeForZoom());
     if (paused_) {
         // Nothing else would redraw the picture on screen at its new size.
@@ -74,10 +81,84 @@ void TPz4AnimWin::nextBackdrop() {
 void TPz4AnimWin::stepWhilePaused(int delta) {
     if (!paused_ || images_.empty() || busy_)
         return;
-    const int n = frameCount();
-    const int shown = (nextFrame_ + n - 1) % n;
-    nextFrame_ = ((shown + delta) % n + n) % n;
+    const int length = cycleLength();
+    const int shown = (position_ + length - 1) % length;
+    position_ = ((shown + delta) % length + length) % length;
+    nextFrame_ = frameAt(position_);
     drawNow();
+    if (QToolTip::isVisible() && underMouse())
+        QToolTip::showText(QCursor::pos(), frameInfo(), this);
+}
+
+int TPz4AnimWin::cycleLength() const {
+    const int n = frameCount();
+    return pingPong_ ? std::max(1, 2 * n - 2) : n;
+}
+
+int TPz4AnimWin::frameAt(int position) const {
+    const int n = frameCount();
+    return position < n ? position : 2 * n - 2 - position;
+}
+
+void TPz4AnimWin::setFileTiming(bool on) {
+    fileTiming_ = on;
+    objectManager_->AnTiming = on ? 1 : 0;
+}
+
+void TPz4AnimWin::setPingPong(bool on) {
+    if (on == pingPong_ || images_.empty())
+        return;
+    // The frame on screen stays, and the next step goes on forward from it.
+    const int shown = frameAt((position_ + cycleLength() - 1) % cycleLength());
+    pingPong_ = on;
+    objectManager_->AnPingPong = on ? 1 : 0;
+    dropOnionPixmaps();
+    position_ = (shown + 1) % cycleLength();
+    nextFrame_ = frameAt(position_);
+}
+
+void TPz4AnimWin::setOnionSkin(int mode) {
+    onion_ = std::clamp(mode, 0, 2);
+    dropOnionPixmaps();
+    objectManager_->AnOnion = onion_;
+    if (paused_)
+        stepWhilePaused(0);
+}
+
+int TPz4AnimWin::stepTicks(int frame) const {
+    if (!fileTiming_ || frame < 0 || frame >= frameCount())
+        return delay_ + 1;
+    // As web browsers do: a delay of 0 or 1 hundredths plays as 10.
+    const int tag = infos_[static_cast<size_t>(frame)].tag;
+    return tag <= 1 ? 10 : tag;
+}
+
+QString TPz4AnimWin::frameInfo() const {
+    if (shownFrame_ < 0 || shownFrame_ >= frameCount())
+        return {};
+    const FrameInfo& f = infos_[static_cast<size_t>(shownFrame_)];
+    QString text;
+    if (f.frame >= 0)
+        text += QStringLiteral("Frame %1\n").arg(f.frame);
+    text += QStringLiteral("%1 of %2\n%3 x %4 pixels\nTag %5")
+                .arg(shownFrame_ + 1)
+                .arg(frameCount())
+                .arg(f.width)
+                .arg(f.height)
+                .arg(f.tag);
+    return text;
+}
+
+bool TPz4AnimWin::event(QEvent* e) {
+    if (e->type() == QEvent::ToolTip) {
+        const QString info = frameInfo();
+        if (info.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(static_cast<QHelpEvent*>(e)->globalPos(), info, this);
+        return true;
+    }
+    return ToolDialog::event(e);
 }
 
 void TPz4AnimWin::keyPressEvent(QKeyEvent* event) {
@@ -97,6 +178,15 @@ void TPz4AnimWin::keyPressEvent(QKeyEvent* event) {
         break;
     case Qt::Key_B:
         nextBackdrop();
+        break;
+    case Qt::Key_T:
+        setFileTiming(!fileTiming_);
+        break;
+    case Qt::Key_P:
+        setPingPong(!pingPong_);
+        break;
+    case Qt::Key_O:
+        setOnionSkin((onion_ + 1) % 3);
         break;
     default:
         ToolDialog::keyPressEvent(event);
@@ -118,9 +208,11 @@ void TPz4AnimWin::SetFrames(std::unique_ptr<cFrameList> frames) {
 void TPz4AnimWin::MeasureFrames() {
     maxWidth_ = 0;
     maxHeight_ = 0;
+    infos_.clear();
     for (const cFrameList* node = frames_.get(); node != nullptr; node = node->next.get()) {
         maxWidth_ = std::max(maxWidth_, node->width);
         maxHeight_ = std::max(maxHeight_, node->height);
+        infos_.push_back({node->frame, node->width, node->height, node->tag});
     }
 }
 
@@ -128,6 +220,7 @@ void TPz4AnimWin::BuildImages() {
     images_.clear();
     pixmaps_.clear();
     cachedBytes_ = 0;
+    dropOnionPixmaps();
     // One builder for the chain: frames with the same palette share a colour table.
     FrameImageBuilder builder(objectManager_->trnManager->table);
     ShowTransparency(
@@ -152,7 +245,7 @@ int TPz4AnimWin::timerPeriod() const {
 void TPz4AnimWin::Tick(int id) {
     if (id != TimerId)
         return;
-    if (tickCount_ < delay_) {
+    if (tickCount_ < stepTicks(shownFrame_) - 1) {
         ++tickCount_;
         return;
     }
@@ -181,8 +274,70 @@ void TPz4AnimWin::drawNow() {
 }
 
 void TPz4AnimWin::advance() {
-    if (++nextFrame_ >= static_cast<int>(images_.size()))
-        nextFrame_ = 0;
+    shownFrame_ = nextFrame_;
+    position_ = (position_ + 1) % cycleLength();
+    nextFrame_ = frameAt(position_);
+}
+
+const QPixmap& TPz4AnimWin::cachedPixmap(size_t i, QPixmap& scratch) {
+    QPixmap& cached = pixmaps_[i];
+    if (!cached.isNull())
+        return cached;
+    const FrameImage& image = images_[i];
+    const int64_t bytes =
+        int64_t{image.width} * image.height * 4 * scale_.block * static_cast<int64_t>(scale_.block);
+    if (cachedBytes_ + onionBytes_ + bytes <= pixmapBudget_) {
+        cached = makePixmap(image);
+        cachedBytes_ += bytes;
+        return cached;
+    }
+    scratch = makePixmap(image);
+    return scratch;
+}
+
+void TPz4AnimWin::dropOnionPixmaps() {
+    onionPixmaps_.clear();
+    onionBytes_ = 0;
+}
+
+const QPixmap& TPz4AnimWin::onionPixmap(QPixmap& scratch) {
+    // One picture per place in the order of play, made once: the neighbours of a
+    // frame differ only by the direction it is played in, and a step then stays a
+    // plain copy.
+    const int length = cycleLength();
+    onionPixmaps_.resize(static_cast<size_t>(length));
+    QPixmap& kept = onionPixmaps_[static_cast<size_t>(position_)];
+    if (!kept.isNull())
+        return kept;
+    const size_t i = static_cast<size_t>(nextFrame_);
+    QPixmap own, other;
+    const QPixmap& shown = cachedPixmap(i, own);
+    QPixmap made(shown.size());
+    made.setDevicePixelRatio(shown.devicePixelRatio());
+    {
+        QPainter painter(&made);
+        painter.drawPixmap(0, 0, shown);
+        // Within the frame's own area, the frame before and the one after at a third
+        // of what shows each: over the frame alone at 1/3, or at 1/2 and then 1/3.
+        const size_t before = static_cast<size_t>(frameAt((position_ + length - 1) % length));
+        const size_t after = static_cast<size_t>(frameAt((position_ + 1) % length));
+        const std::pair<size_t, qreal> layers[] = {{before, onion_ == 1 ? 1.0 / 3 : 1.0 / 2},
+                                                   {after, onion_ == 2 ? 1.0 / 3 : 0.0}};
+        for (const auto& [k, opacity] : layers) {
+            if (opacity == 0 || k == i || images_[k].empty())
+                continue;
+            painter.setOpacity(opacity);
+            painter.drawPixmap(0, 0, cachedPixmap(k, other));
+        }
+    }
+    const int64_t bytes = int64_t{made.width()} * made.height() * 4;
+    if (cachedBytes_ + onionBytes_ + bytes > pixmapBudget_) {
+        scratch = made;
+        return scratch;
+    }
+    onionBytes_ += bytes;
+    kept = made;
+    return kept;
 }
 
 QPixmap TPz4AnimWin::makePixmap(const FrameImage& image) const {
@@ -201,15 +356,19 @@ QRect TPz4AnimWin::drawStep(QPainter& painter) {
         scale_ = scale;
         pixmaps_.assign(images_.size(), QPixmap());
         cachedBytes_ = 0;
+        dropOnionPixmaps();
     }
     const size_t i = static_cast<size_t>(nextFrame_);
     const FrameImage& image = images_[i];
-    if (!image.empty()) {
+    if (onion_ > 0 && !image.empty()) {
+        QPixmap scratch;
+        painter.drawPixmap(0, 0, onionPixmap(scratch));
+    } else if (!image.empty()) {
         QPixmap& cached = pixmaps_[i];
         if (cached.isNull()) {
             const int64_t bytes = int64_t{image.width} * image.height * 4 * scale.block *
                                   static_cast<int64_t>(scale.block);
-            if (cachedBytes_ + bytes <= pixmapBudget_) {
+            if (cachedBytes_ + onionBytes_ + bytes <= pixmapBudget_) {
                 cached = makePixmap(image);
                 cachedBytes_ += bytes;
                 painter.drawPixmap(0, 0, cached);

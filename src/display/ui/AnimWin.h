@@ -45,8 +45,26 @@ public:
     // While paused a step draws nothing and the next frame stays the same.
     void SetPaused(bool p) { paused_ = p; }
     // While paused: shows the frame `delta` places after (before, when negative)
-    // the one on screen, wrapping at both ends; play continues after it.
+    // the one on screen in the order of play, wrapping at both ends; play
+    // continues after it.
     void stepWhilePaused(int delta);
+    // The file's own timing (T): each frame stays its tag in hundredths of a
+    // second (0 and 1 as 10, as web browsers play them) and the delay set is not
+    // used.
+    void setFileTiming(bool on);
+    bool fileTiming() const { return fileTiming_; }
+    // Ping-pong (P): frames run 0 1 2 1 0 1 ..., the end frames not repeated.
+    void setPingPong(bool on);
+    bool pingPong() const { return pingPong_; }
+    // The onion skin (O): 0 off; 1 the frame before in the order of play over the
+    // frame shown, at a third (two thirds shown, one third before); 2 the frames
+    // before and after, each a third of what shows. The object manager keeps
+    // these three for the next player.
+    void setOnionSkin(int mode);
+    int onionSkin() const { return onion_; }
+    // What the tooltip over the window says of the frame on screen: its number in
+    // the file, its place in the chain ("12 of 40"), its size and its tag.
+    QString frameInfo() const;
     // The zoom factor, 1 to 8: frames shown at zoom x their size, pixel for pixel,
     // the window sized to fit. The object manager keeps it for the next player.
     int zoom() const { return zoom_; }
@@ -82,7 +100,9 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    // Space asks to pause or continue; Right and Left step while paused.
+    bool event(QEvent* event) override;
+    // Space asks to pause or continue; Right and Left step while paused; B, T, P
+    // and O change the backdrop, the timing, ping-pong and the onion skin.
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -95,6 +115,18 @@ private:
     // Draws frame nextFrame at (0, 0) and moves on; the area it covered.
     QRect drawStep(QPainter& painter);
     void advance();
+    // Places in the order of play: the chain once, or there and back.
+    int cycleLength() const;
+    int frameAt(int position) const;
+    // Ticks frame `frame` stays on screen.
+    int stepTicks(int frame) const;
+    // Frame i's screen pixmap, cached while the budget allows, else made into
+    // `scratch`.
+    const QPixmap& cachedPixmap(size_t i, QPixmap& scratch);
+    // The frame at nextFrame with the onion skin, for its place in the order of
+    // play: cached while the budget allows, else made into `scratch`.
+    const QPixmap& onionPixmap(QPixmap& scratch);
+    void dropOnionPixmaps();
     // Draws frame nextFrame now, paused or not, and moves on.
     void drawNow();
     // Outer size: at zoom 1 the widest frame plus the border, at most
@@ -112,6 +144,19 @@ private:
     int maxWidth_ = 0;
     int maxHeight_ = 0;
     int nextFrame_ = 0;
+    int position_ = 0;    // nextFrame's place in the order of play
+    int shownFrame_ = -1; // the frame on screen
+    bool fileTiming_ = false;
+    bool pingPong_ = false;
+    int onion_ = 0;
+    // What the tooltip and the file's timing need of each frame, kept when the
+    // chain goes at closing.
+    struct FrameInfo {
+        int frame, width, height, tag;
+    };
+    std::vector<FrameInfo> infos_;
+    std::vector<QPixmap> onionPixmaps_; // by place in the order of play; null where not made
+    int64_t onionBytes_ = 0;
     int delay_ = 0;
     int tickCount_ = 0;
     std::vector<FrameImage> images_;
