@@ -38,7 +38,10 @@ struct Mask {
         }
         return m;
     }
-    bool contiguous() const { return bits == 0 || (bits >> shift) == (uint32_t{1} << width) - 1; }
+    // Counted in 64 bits: a mask may take all 32 bits of a pixel.
+    bool contiguous() const {
+        return bits == 0 || uint64_t{bits >> shift} == (uint64_t{1} << width) - 1;
+    }
     // The field as 8 bits, its bits repeated downward (five bits abcde become
     // abcdeabc), as Pillow widens 555 and 565 pixels.
     uint8_t of8(uint32_t pixel) const {
