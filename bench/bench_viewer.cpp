@@ -117,22 +117,28 @@ double secondsPerPaint(TPz4ViewWin& window, int paints) {
            paints;
 }
 
+// Repaints `window` for the benchmark's iterations; its time a paint, and that
+// against `baseline` as the counter `ratio`.
+void measurePaints(benchmark::State& state, TPz4ViewWin& window, double baseline,
+                   const char* ratio) {
+    double total = 0;
+    for (auto _ : state) {
+        const double t0 = cpuSeconds();
+        window.repaint();
+        total += cpuSeconds() - t0;
+    }
+    const double per = perIteration(state, total);
+    state.counters["us_per_paint"] = per * 1e6;
+    state.counters[ratio] = per / baseline;
+}
+
 void BM_PaintMiddle(benchmark::State& state) {
     app();
     WorkDir dir("-viewer");
     cObjectManager om;
     Frames tenFrames(10), frames(static_cast<size_t>(state.range(0)));
     const double baseline = secondsPerPaint(*middleViewer(om, tenFrames), 200);
-    const auto window = middleViewer(om, frames);
-    double total = 0;
-    for (auto _ : state) {
-        const double t0 = cpuSeconds();
-        window->repaint();
-        total += cpuSeconds() - t0;
-    }
-    const double per = perIteration(state, total);
-    state.counters["us_per_paint"] = per * 1e6;
-    state.counters["x_10_frames"] = per / baseline;
+    measurePaints(state, *middleViewer(om, frames), baseline, "x_10_frames");
 }
 
 // Ten frames in which a pixel value in 256 is transparent, painted over each
@@ -145,16 +151,7 @@ void BM_PaintBackdrop(benchmark::State& state) {
     Frames frames(10);
     const double opaque = secondsPerPaint(*middleViewer(om, frames), 200);
     om.ViBack = static_cast<int>(state.range(0));
-    const auto window = middleViewer(om, frames, 17);
-    double total = 0;
-    for (auto _ : state) {
-        const double t0 = cpuSeconds();
-        window->repaint();
-        total += cpuSeconds() - t0;
-    }
-    const double per = perIteration(state, total);
-    state.counters["us_per_paint"] = per * 1e6;
-    state.counters["x_opaque"] = per / opaque;
+    measurePaints(state, *middleViewer(om, frames, 17), opaque, "x_opaque");
 }
 
 // 1,000 64x64 frames, every one with its own table, as one GIF animation.
