@@ -266,6 +266,18 @@ int runSlice(cDllManager& plugins, const Options& options, std::ostream& out, st
             << "' does not end in .json, the extension sprite sheets open by\n";
         return kExitUsage;
     }
+    // The descriptor names its picture from its own folder, and the sheet reader
+    // refuses names that climb out of it.
+    std::error_code outEc, inEc;
+    const fs::path folder = fs::weakly_canonical(fs::absolute(options.output).parent_path(), outEc);
+    const fs::path image = (fs::weakly_canonical(fs::absolute(options.input).parent_path(), inEc) /
+                            fs::path(options.input).filename())
+                               .lexically_relative(folder);
+    if (outEc || inEc || image.empty() || *image.begin() == "..") {
+        err << "pzconv: '" << options.input << "' is not in the folder of '" << options.output
+            << "' or below it, where a sheet's picture must be\n";
+        return kExitFailed;
+    }
     int width = 0, height = 0;
     {
         if (!openInput(plugins, options.input, err))
@@ -282,18 +294,6 @@ int runSlice(cDllManager& plugins, const Options& options, std::ostream& out, st
     if (!isPng(options.input)) {
         err << "pzconv: '" << options.input
             << "' is not a PNG picture, the only kind a sheet's descriptor opens\n";
-        return kExitFailed;
-    }
-    // The descriptor names its picture from its own folder, and the sheet reader
-    // refuses names that climb out of it.
-    std::error_code ec;
-    const fs::path folder = fs::weakly_canonical(fs::absolute(options.output).parent_path(), ec);
-    const fs::path image = (fs::weakly_canonical(fs::absolute(options.input).parent_path(), ec) /
-                            fs::path(options.input).filename())
-                               .lexically_relative(folder);
-    if (ec || image.empty() || *image.begin() == "..") {
-        err << "pzconv: '" << options.input << "' is not in the folder of '" << options.output
-            << "' or below it, where a sheet's picture must be\n";
         return kExitFailed;
     }
     const Grid& g = options.grid;
