@@ -69,12 +69,18 @@ bool encodeSheet(const std::vector<pz4fmt::SaveInput>& frames,
                  const std::vector<std::string>& names, const std::string& image,
                  EncodedSheet& out);
 
+// The picture of a sheet saved as `descriptor`: its name without ".json", plus
+// ".png". A sheet written over another replaces its picture, never a PNG that
+// merely shares its name (the walk.png a walk.json is made from): false when such
+// a PNG is there.
+std::string sheetPicture(const std::string& descriptor);
+bool mayWritePicture(const std::string& descriptor);
+
 // Writes the sheet of `frames` as frames[0].fileName (the descriptor) and the same
 // name without ".json" plus ".png" (the picture): both, or neither. Frames are named
 // by their own file names when those differ, else by the sheet's name and number
-// ("walk 0"); durations are tag x 10 ms, 100 ms for tags of 0 or less. A PNG of
-// that name that is not the picture of the descriptor written over is left alone,
-// and nothing is written.
+// ("walk 0"); durations are tag x 10 ms, 100 ms for tags of 0 or less. Nothing is
+// written where mayWritePicture says no.
 bool saveSheet(const std::vector<pz4fmt::SaveInput>& frames);
 
 } // namespace pz4json

@@ -131,9 +131,14 @@ std::string withoutExtension(const std::string& name) {
     return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
-// A sheet written over another replaces its picture, never a PNG that merely
-// shares its name (the walk.png a walk.json is made from).
-bool mayWritePicture(const std::string& descriptor, const std::string& picture) {
+} // namespace
+
+std::string sheetPicture(const std::string& descriptor) {
+    return sheetName(descriptor) + ".png";
+}
+
+bool mayWritePicture(const std::string& descriptor) {
+    const std::string picture = sheetPicture(descriptor);
     if (std::FILE* existing = std::fopen(picture.c_str(), "rb"))
         std::fclose(existing);
     else
@@ -142,8 +147,6 @@ bool mayWritePicture(const std::string& descriptor, const std::string& picture) 
     return pz4fmt::readFile(descriptor.c_str(), old, kMaxDescriptorBytes) &&
            pictureNamed(old) == baseName(picture);
 }
-
-} // namespace
 
 std::string describeSheet(const std::vector<SheetEntry>& frames, const std::string& image,
                           const char* format, int width, int height) {
@@ -208,7 +211,7 @@ bool saveSheet(const std::vector<pz4fmt::SaveInput>& frames) {
         return false;
     const std::string descriptor = frames[0].fileName;
     const std::string name = sheetName(descriptor);
-    const std::string picture = name + ".png";
+    const std::string picture = sheetPicture(descriptor);
     std::vector<std::string> names;
     for (const pz4fmt::SaveInput& f : frames)
         names.push_back(withoutExtension(baseName(f.fileName)));
@@ -219,8 +222,7 @@ bool saveSheet(const std::vector<pz4fmt::SaveInput>& frames) {
         for (size_t k = 0; k < names.size(); ++k)
             names[k] = baseName(name) + " " + std::to_string(k);
     EncodedSheet sheet;
-    if (!mayWritePicture(descriptor, picture) ||
-        !encodeSheet(frames, names, baseName(picture), sheet) ||
+    if (!mayWritePicture(descriptor) || !encodeSheet(frames, names, baseName(picture), sheet) ||
         !pz4fmt::writeEncoded(picture.c_str(), sheet.picture))
         return false;
     if (!pz4fmt::writeFile(descriptor.c_str(), std::vector<uint8_t>(sheet.descriptor.begin(),

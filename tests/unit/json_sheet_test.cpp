@@ -238,4 +238,19 @@ TEST(JsonSheetWrite, SheetsReadBackHereInPillowAndInPythonsJson) {
         GTEST_SKIP() << "Pillow is not installed: the sheets were read back here only";
 }
 
+// Saved again, a sheet replaces its own picture; never a PNG it does not name.
+TEST(JsonSheetWrite, ReplacesItsOwnPictureOnly) {
+    pz4test::TempWorkDir dir;
+    const Picture p = samplePicture(3, 2, 8);
+    const std::string name = (dir.path() / "walk.json").string();
+    const std::vector<pz4fmt::SaveInput> in = {saveInputOf(p, name.c_str())};
+    ASSERT_TRUE(pz4json::saveSheet(in));
+    ASSERT_TRUE(pz4json::saveSheet(in));
+    dir.write("walk.json", std::string(R"({"meta":{"image":"other.png"}})"));
+    EXPECT_FALSE(pz4json::saveSheet(in));
+    std::filesystem::remove(dir.path() / "walk.json");
+    EXPECT_FALSE(pz4json::saveSheet(in));
+    EXPECT_FALSE(dir.exists("walk.json"));
+}
+
 } // namespace

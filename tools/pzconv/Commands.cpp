@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -52,6 +53,13 @@ public:
 private:
     cDllManager& plugins_;
 };
+
+// The extension sprite sheets open by, in any case.
+bool isSheetExtension(std::string ext) {
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return ext == "json";
+}
 
 bool openInput(cDllManager& plugins, const std::string& path, std::ostream& err) {
     std::error_code ec;
@@ -189,14 +197,18 @@ int runConvert(cDllManager& plugins, const Options& options, std::ostream& out, 
         return kExitUsage;
     }
 
+    const int named = options.anim ? 1 : range.last - range.first + 1;
+    const std::string first = frameOutputName(stem.c_str(), range.first, named, ext.c_str()).str();
+    if (isSheetExtension(ext) && !pz4json::mayWritePicture(first)) {
+        err << "pzconv: '" << pz4json::sheetPicture(first) << "' is not the picture of '" << first
+            << "': a sprite sheet is not written over it\n";
+        return kExitFailed;
+    }
     // A plug-in may write fewer files than it is handed names (a sprite sheet is one
     // file for all its frames): only the files this save wrote are reported.
     std::map<std::string, fs::file_time_type> before;
     for (int f = range.first; f <= range.last; ++f) {
-        const std::string name =
-            frameOutputName(stem.c_str(), f, options.anim ? 1 : range.last - range.first + 1,
-                            ext.c_str())
-                .str();
+        const std::string name = frameOutputName(stem.c_str(), f, named, ext.c_str()).str();
         std::error_code ec;
         const fs::file_time_type time = fs::last_write_time(name, ec);
         if (!ec)
@@ -261,7 +273,7 @@ std::vector<pz4json::SheetEntry> gridTiles(const Grid& g, int width, int height,
 
 int runSlice(cDllManager& plugins, const Options& options, std::ostream& out, std::ostream& err) {
     std::string stem, ext;
-    if (!splitOutputPath(options.output, stem, ext) || (ext != "json" && ext != "JSON")) {
+    if (!splitOutputPath(options.output, stem, ext) || !isSheetExtension(ext)) {
         err << "pzconv: '" << options.output
             << "' does not end in .json, the extension sprite sheets open by\n";
         return kExitUsage;
