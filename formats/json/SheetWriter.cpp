@@ -7,7 +7,6 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 
 namespace pz4json {
 namespace {
