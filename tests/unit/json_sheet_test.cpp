@@ -108,10 +108,10 @@ TEST_F(JsonSheetRead, DamageIsRefusedWithItsReason) {
     for (int k = 0; k < 65537; ++k)
         many += k == 0 ? "{}" : ",{}";
     for (int k = 0; k < 8; ++k) // 8 x 256 MiB and the sheet: past the cap on held pixels
-        huge += (k == 0 ? "" : ",") +
-                at(0, 0, 1, 1,
+        huge += at(0, 0, 1, 1,
                    R"(,"trimmed":true,"sourceSize":{"w":16384,"h":16384},"spriteSourceSize":)" +
-                       rect(0, 0, 1, 1));
+                       rect(0, 0, 1, 1)) +
+                (k < 7 ? "," : "");
     const std::pair<std::string, const char*> cases[] = {
         {R"({"frames":)", "not JSON: "},
         {std::string(100, '['), "nested deeper than 64 levels"},
