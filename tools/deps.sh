@@ -33,7 +33,7 @@ pz4_clang_runtime_package() {
 }
 
 PZ4_BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libgif-dev libpng-dev
-                    libimagequant-dev libjpeg-dev libwebp-dev
+                    libimagequant-dev libjpeg-dev libwebp-dev nlohmann-json3-dev
                     libgtest-dev libgmock-dev libbenchmark-dev ccache)
 # The sanitizer and libFuzzer runtimes belong to one clang version each: see
 # pz4_clang_runtime_package.

@@ -14,7 +14,15 @@
 //       // or decoded frame by frame as they are locked (this one wins if both exist):
 //       static std::unique_ptr<pz4fmt::FrameSource> open(std::vector<uint8_t> bytes,
 //                                                        pz4fmt::Failure& why);
+//       // or the same given the file's path too, for formats that read files beside
+//       // it (a sprite sheet's picture); preferred over the two above:
+//       static std::unique_ptr<pz4fmt::FrameSource> open(const char* path,
+//                                                        std::vector<uint8_t> bytes,
+//                                                        pz4fmt::Failure& why);
 //       static bool saveFrame(const pz4fmt::SaveInput& frame);                // if savesFrames
+//       // or, for formats that write one file for all the frames SaveObject hands
+//       // over (each record keeping its own file name), instead of saveFrame:
+//       static bool saveAll(const std::vector<pz4fmt::SaveInput>& frames);
 //       static bool saveAnim(const std::vector<pz4fmt::SaveInput>& frames);   // if savesAnims
 //   };
 //   PZ4_DEFINE_FORMAT_PLUGIN(MyFormat)
@@ -60,8 +68,11 @@ template <class Format> struct OpenFile {
 };
 
 template <class Format>
-std::unique_ptr<FrameSource> openSource(std::vector<uint8_t>&& bytes, Failure& why) {
-    if constexpr (requires { Format::open(std::move(bytes), why); }) {
+std::unique_ptr<FrameSource> openSource(const char* path, std::vector<uint8_t>&& bytes,
+                                        Failure& why) {
+    if constexpr (requires { Format::open(path, std::move(bytes), why); }) {
+        return Format::open(path, std::move(bytes), why);
+    } else if constexpr (requires { Format::open(std::move(bytes), why); }) {
         return Format::open(std::move(bytes), why);
     } else {
         Image decoded;
@@ -81,7 +92,7 @@ template <class Format> int loadObject(const char* path) noexcept {
             OpenFile<Format>::setFailure(why.reason());
             return 0;
         }
-        std::unique_ptr<FrameSource> opened = openSource<Format>(std::move(bytes), why);
+        std::unique_ptr<FrameSource> opened = openSource<Format>(path, std::move(bytes), why);
         if (!opened) {
             OpenFile<Format>::setFailure(why.reason());
             return 0;
@@ -190,15 +201,27 @@ template <class Format> int saveObject(SAVE_FRAME* first) noexcept {
         try {
             if (first == nullptr)
                 return 0;
-            // Every record is attempted; one bad record does not stop the others.
-            bool ok = true;
-            size_t k = 0;
-            for (SAVE_FRAME* r = first; r != nullptr; r = r->next, ++k) {
-                SaveInput in = saveInputOf(*r);
-                in.transparentIndex = transparencyOf(transparency, k);
-                ok = validSaveInput(in) && Format::saveFrame(in) && ok;
+            if constexpr (requires(const std::vector<SaveInput>& all) { Format::saveAll(all); }) {
+                // One file for the whole chain: a bad record spoils it, as in an animation.
+                std::vector<SaveInput> all;
+                for (SAVE_FRAME* r = first; r != nullptr; r = r->next) {
+                    all.push_back(saveInputOf(*r));
+                    all.back().transparentIndex = transparencyOf(transparency, all.size() - 1);
+                    if (!validSaveInput(all.back()))
+                        return 0;
+                }
+                return Format::saveAll(all) ? 1 : 0;
+            } else {
+                // Every record is attempted; one bad record does not stop the others.
+                bool ok = true;
+                size_t k = 0;
+                for (SAVE_FRAME* r = first; r != nullptr; r = r->next, ++k) {
+                    SaveInput in = saveInputOf(*r);
+                    in.transparentIndex = transparencyOf(transparency, k);
+                    ok = validSaveInput(in) && Format::saveFrame(in) && ok;
+                }
+                return ok ? 1 : 0;
             }
-            return ok ? 1 : 0;
         } catch (...) {
             return 0;
         }

@@ -281,39 +281,53 @@ struct WriteStructs {
     }
 };
 
+// A palette image (`frame` set) or an RGBA one (`rgba` set, rows top-down).
 struct WriteJob {
     png_structp png;
     png_infop info;
     WriteSink* sink;
+    int width, height;
     const pz4fmt::SaveInput* frame;
+    const uint8_t* rgba;
     png_color colours[256];
     int entries;
+    png_byte alpha[256]; // the tRNS entries, up to the see-through one
+    int alphaEntries;
 };
 
 bool runWrite(WriteJob* job) {
     if (setjmp(png_jmpbuf(job->png)))
         return false;
     png_structp png = job->png;
-    const pz4fmt::SaveInput& in = *job->frame;
     png_set_write_fn(png, job->sink, writeToMemory, flushMemory);
-    png_set_IHDR(png, job->info, static_cast<png_uint_32>(in.width),
-                 static_cast<png_uint_32>(in.height), 8, PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE,
+    png_set_IHDR(png, job->info, static_cast<png_uint_32>(job->width),
+                 static_cast<png_uint_32>(job->height), 8,
+                 job->rgba ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_set_PLTE(png, job->info, job->colours, job->entries);
-    // The transparent colour goes out as the one see-through entry of tRNS, which
-    // needs no more entries than up to it.
-    std::array<png_byte, 256> alphas;
-    alphas.fill(255);
-    if (in.transparentIndex >= 0 && in.transparentIndex < job->entries) {
-        alphas[static_cast<size_t>(in.transparentIndex)] = 0;
-        png_set_tRNS(png, job->info, alphas.data(), in.transparentIndex + 1, nullptr);
-    }
+    if (job->rgba == nullptr)
+        png_set_PLTE(png, job->info, job->colours, job->entries);
+    // The transparent colour goes out as the one see-through entry of tRNS.
+    if (job->alphaEntries > 0)
+        png_set_tRNS(png, job->info, job->alpha, job->alphaEntries, nullptr);
     png_write_info(png, job->info);
-    const size_t w = static_cast<size_t>(in.width);
-    for (int y = in.height - 1; y >= 0; --y)
-        png_write_row(png, in.pixels + static_cast<size_t>(y) * w);
+    const size_t w = static_cast<size_t>(job->width);
+    for (int y = 0; y < job->height; ++y)
+        png_write_row(png, job->rgba
+                               ? job->rgba + static_cast<size_t>(y) * w * 4
+                               : job->frame->pixels + static_cast<size_t>(job->height - 1 - y) * w);
     png_write_end(png, nullptr);
     return true;
+}
+
+std::vector<uint8_t> writeImage(WriteJob& job, WriteStructs& structs, WriteSink& sink) {
+    if (structs.info == nullptr)
+        return {};
+    job.png = structs.png;
+    job.info = structs.info;
+    job.sink = &sink;
+    if (!runWrite(&job) || sink.failed)
+        return {};
+    return std::move(sink.bytes);
 }
 
 } // namespace
@@ -347,20 +361,34 @@ std::vector<uint8_t> encodePng(const pz4fmt::SaveInput& in) {
     if (!pz4fmt::validImageInput(in))
         return {};
     WriteStructs structs;
-    if (structs.info == nullptr)
-        return {};
     WriteSink sink;
-    WriteJob job{structs.png,
-                 structs.info,
-                 &sink,
-                 &in,
-                 {},
-                 std::max(pz4fmt::paletteEntriesFor(in), std::min(in.transparentIndex + 1, 256))};
+    WriteJob job{};
+    job.width = in.width;
+    job.height = in.height;
+    job.frame = &in;
+    // Entries up to the transparent one at least, so tRNS can name it.
+    job.entries = std::max(pz4fmt::paletteEntriesFor(in), std::min(in.transparentIndex + 1, 256));
     for (int k = 0; k < job.entries; ++k)
         job.colours[k] = png_color{in.palette[3 * k], in.palette[3 * k + 1], in.palette[3 * k + 2]};
-    if (!runWrite(&job) || sink.failed)
+    if (in.transparentIndex >= 0 && in.transparentIndex < job.entries) {
+        job.alphaEntries = in.transparentIndex + 1;
+        std::fill_n(job.alpha, job.alphaEntries, png_byte{255});
+        job.alpha[in.transparentIndex] = 0;
+    }
+    return writeImage(job, structs, sink);
+}
+
+std::vector<uint8_t> encodePngRgba(const uint8_t* rgba, int width, int height) {
+    if (rgba == nullptr || width <= 0 || height <= 0 || width > pz4fmt::kMaxSide ||
+        height > pz4fmt::kMaxSide)
         return {};
-    return std::move(sink.bytes);
+    WriteStructs structs;
+    WriteSink sink;
+    WriteJob job{};
+    job.width = width;
+    job.height = height;
+    job.rgba = rgba;
+    return writeImage(job, structs, sink);
 }
 
 } // namespace pz4png

@@ -4,7 +4,7 @@
 // greyscale images (shown through a grey ramp) and colour and alpha images at 8
 // and 16 bits, which go through the format kit's palettising step (16-bit samples
 // rounded to 8 bits, see-through pixels shown with the bKGD colour, else black).
-// Writes 8-bit palette images.
+// Writes 8-bit palette images, and RGBA images for pictures of many palettes.
 
 #include "common/FormatKit.h"
 
@@ -19,7 +19,10 @@ namespace pz4png {
 bool decodePng(const uint8_t* data, size_t size, pz4fmt::Image& out,
                pz4fmt::Failure* why = nullptr);
 
-// The file's bytes, or empty when `frame` cannot be written.
+// The file's bytes, or empty when `frame` cannot be written. The frame's
+// transparentIndex, when it names an entry written, is see-through (tRNS).
 std::vector<uint8_t> encodePng(const pz4fmt::SaveInput& frame);
+// An RGBA picture of width x height pixels, top row first, 4 bytes a pixel.
+std::vector<uint8_t> encodePngRgba(const uint8_t* rgba, int width, int height);
 
 } // namespace pz4png

@@ -76,8 +76,8 @@ void TempWorkDir::addFormat(const std::string& name, const std::string& as) cons
 }
 
 void TempWorkDir::addAllFormats() const {
-    for (const char* name :
-         {"pzbmp", "pzfli", "pzflc", "pzgif", "pzjpeg", "pzjpg", "pzpcx", "pzpng", "pzwebp"})
+    for (const char* name : {"pzbmp", "pzfli", "pzflc", "pzgif", "pzjpeg", "pzjpg", "pzjson",
+                             "pzpcx", "pzpng", "pzwebp"})
         addFormat(name);
 }
 

@@ -352,6 +352,14 @@ TEST_F(PzconvFixture, FailuresExplainThemselvesAndWriteNothing) {
         {"convert refused.fix o.fix", 1, "cannot lock frame 1 of 'refused.fix'"},
         {"convert refused.fix o.fix --anim", 1, "cannot lock frame 1"},
         {"info refused.fix", 1, "could not be locked"},
+        {"slice in.fix o.json", 2, "slice needs --tile WxH"},
+        {"slice in.fix o.json --tile", 2, "--tile needs a size"},
+        {"slice in.fix --tile 0x1 o.json", 2, "bad tile size '0x1'"},
+        {"slice in.fix --tile=2x2 --gap 1 o.json", 2, "bad gap '1'"},
+        {"slice in.fix --tile 2x2 o.txt", 2, "does not end in .json"},
+        {"slice in.fix --tile 2x2 o.json", 1, "is not a PNG picture"},
+        {"slice in.fix --tile 2x2 sub/o.json", 1, "is not in the folder of 'sub/o.json'"},
+        {"convert in.fix o.fix --tile 2x2", 2, "unknown option '--tile'"},
     };
     for (const auto& c : cases) {
         const Result r = pzconv(dir, c.args);
@@ -480,7 +488,7 @@ TEST_F(PzconvFormats, ListShowsEveryPluginAsTheManagerSeesIt) {
         EXPECT_EQ(anims, plugins.PluginSavesAnims(i) ? "yes" : "no") << row;
         EXPECT_TRUE(row.ends_with(std::string("  ") + plugins.PluginFolder(i))) << row;
     }
-    EXPECT_EQ(plugins.count, 11); // nine formats, the fixture and the junk
+    EXPECT_EQ(plugins.count, 12); // ten formats, the fixture and the junk
 }
 
 TEST_F(PzconvFormats, GifToPcxFramesAndPcxBackToAnAnimatedGif) {
@@ -581,6 +589,48 @@ TEST_F(PzconvFormats, GifToAnFlcAnimationAndBackKeepsColoursAndTags) {
     const Result toFli = pzconv(dir, "convert walk.gif anim.fli --anim");
     EXPECT_EQ(toFli.code, 1);
     EXPECT_NE(toFli.err.find("cannot save animations"), std::string::npos) << toFli.err;
+}
+
+// A GIF becomes a sprite sheet and back with its colours and tags, through SaveAnim
+// and SaveObject alike (one sheet either way, never over a PNG that is not its own
+// picture); a plain picture sliced into a grid opens as its tiles.
+TEST_F(PzconvFormats, SpriteSheetsBothWaysAndSlicing) {
+    const Result anim = pzconv(dir, "convert walk.gif sheet.json --anim");
+    ASSERT_EQ(anim.code, 0) << anim.err;
+    const Result frames = pzconv(dir, "convert walk.gif frames.json");
+    ASSERT_EQ(frames.code, 0) << frames.err;
+    EXPECT_EQ(frames.out, "wrote frames000.json\n");
+    const Result back = pzconv(dir, "convert sheet.json back.gif --anim");
+    ASSERT_EQ(back.code, 0) << back.err;
+    for (const char* name : {"sheet.json", "frames000.json", "back.gif"}) {
+        const auto seen = look(name);
+        ASSERT_EQ(seen.size(), 4u) << name;
+        for (size_t k = 0; k < 4; ++k) {
+            EXPECT_EQ(seen[k].colours, expected[k]) << name << " " << k;
+            EXPECT_EQ(seen[k].tag, static_cast<int>(5 + k)) << name << " " << k;
+        }
+    }
+    ASSERT_EQ(pzconv(dir, "convert walk.gif walk.png --frames 0").code, 0);
+    EXPECT_NE(pzconv(dir, "convert walk.gif walk.json --anim").err.find("'walk.png' is not the"),
+              std::string::npos);
+
+    // walk.png is 16 x 12: 3 x 3 tiles of 4 x 3 from 2,1 a pixel apart, 7 of them taken.
+    const Result sliced =
+        pzconv(dir, "slice walk.png --tile 4x3 --offset 2,1 --gap 1,1 --count 7 grid.json");
+    ASSERT_EQ(sliced.code, 0) << sliced.err;
+    const auto tiles = look("grid.json");
+    ASSERT_EQ(tiles.size(), 7u);
+    for (size_t k = 0; k < 7; ++k) {
+        const size_t left = 2 + 5 * (k % 3), top = 1 + 4 * (k / 3);
+        Colours crop; // rows bottom-up, as frames hold them
+        for (size_t row = 0; row < 3; ++row)
+            for (size_t x = 0; x < 4; ++x)
+                crop.push_back(expected[0][(11 - (top + 2 - row)) * 16 + left + x]);
+        EXPECT_EQ(tiles[k].colours, crop) << k;
+        EXPECT_EQ(tiles[k].tag, 10);
+    }
+    const Result many = pzconv(dir, "slice walk.png --tile 4x3 --offset 2,1 --count 10 more.json");
+    EXPECT_NE(many.err.find("9 whole 4x3 tiles fit in the 16x12 picture"), std::string::npos);
 }
 
 // A file of many frames is listed and converted whole: every frame is locked once

@@ -1,5 +1,6 @@
 #include "Commands.h"
 
+#include "SheetCodec.h"
 #include "anim/AnimChain.h"
 #include "frames/IntList.h"
 #include "palette/PalManager.h"
@@ -10,7 +11,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <filesystem>
+#include <fstream>
+#include <map>
 #include <optional>
 #include <ostream>
 
@@ -49,6 +53,13 @@ public:
 private:
     cDllManager& plugins_;
 };
+
+// The extension sprite sheets open by, in any case.
+bool isSheetExtension(std::string ext) {
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return ext == "json";
+}
 
 bool openInput(cDllManager& plugins, const std::string& path, std::ostream& err) {
     std::error_code ec;
@@ -189,6 +200,23 @@ int runConvert(cDllManager& plugins, const Options& options, std::ostream& out, 
         return kExitUsage;
     }
 
+    const int named = options.anim ? 1 : range.last - range.first + 1;
+    const std::string first = frameOutputName(stem.c_str(), range.first, named, ext.c_str()).str();
+    if (isSheetExtension(ext) && !pz4json::mayWritePicture(first)) {
+        err << "pzconv: '" << pz4json::sheetPicture(first) << "' is not the picture of '" << first
+            << "': a sprite sheet is not written over it\n";
+        return kExitFailed;
+    }
+    // A plug-in may write fewer files than it is handed names (a sprite sheet is one
+    // file for all its frames): only the files this save wrote are reported.
+    std::map<std::string, fs::file_time_type> before;
+    for (int f = range.first; f <= range.last; ++f) {
+        const std::string name = frameOutputName(stem.c_str(), f, named, ext.c_str()).str();
+        std::error_code ec;
+        const fs::file_time_type time = fs::last_write_time(name, ec);
+        if (!ec)
+            before[name] = time;
+    }
     // Frames without a palette are saved in the one pz4 starts with.
     const cPalManager startPalette;
     cIntList frames(range.first);
@@ -211,8 +239,104 @@ int runConvert(cDllManager& plugins, const Options& options, std::ostream& out, 
             << (result.files.size() > 1 ? " ..." : "") << "\n";
         return kExitFailed;
     }
-    for (const std::string& name : result.files)
-        out << "wrote " << name << "\n";
+    for (const std::string& name : result.files) {
+        std::error_code ec;
+        const fs::file_time_type time = fs::last_write_time(name, ec);
+        const auto was = before.find(name);
+        if (!ec && (was == before.end() || was->second != time))
+            out << "wrote " << name << "\n";
+    }
+    return kExitOk;
+}
+
+namespace {
+
+bool isPng(const std::string& path) {
+    char signature[8] = {};
+    std::ifstream(path, std::ios::binary).read(signature, sizeof signature);
+    return std::string(signature, sizeof signature) == "\x89PNG\r\n\x1a\n";
+}
+
+// The tiles of the grid, row by row; one more than a sheet may hold at most, so a
+// grid of too many is known without listing them all.
+std::vector<pz4json::SheetEntry> gridTiles(const Grid& g, int width, int height,
+                                           const std::string& name) {
+    std::vector<pz4json::SheetEntry> tiles;
+    for (int64_t y = g.offsetY; y + g.tileHeight <= height; y += g.tileHeight + g.gapY)
+        for (int64_t x = g.offsetX; x + g.tileWidth <= width; x += g.tileWidth + g.gapX) {
+            if (tiles.size() > pz4json::kMaxFrames)
+                return tiles;
+            tiles.push_back({name + " " + std::to_string(tiles.size()), static_cast<int>(x),
+                             static_cast<int>(y), g.tileWidth, g.tileHeight, 100});
+        }
+    return tiles;
+}
+
+} // namespace
+
+int runSlice(cDllManager& plugins, const Options& options, std::ostream& out, std::ostream& err) {
+    std::string stem, ext;
+    if (!splitOutputPath(options.output, stem, ext) || !isSheetExtension(ext)) {
+        err << "pzconv: '" << options.output
+            << "' does not end in .json, the extension sprite sheets open by\n";
+        return kExitUsage;
+    }
+    // The descriptor names its picture from its own folder, and the sheet reader
+    // refuses names that climb out of it.
+    std::error_code outEc, inEc;
+    const fs::path folder = fs::weakly_canonical(fs::absolute(options.output).parent_path(), outEc);
+    const fs::path image = (fs::weakly_canonical(fs::absolute(options.input).parent_path(), inEc) /
+                            fs::path(options.input).filename())
+                               .lexically_relative(folder);
+    if (outEc || inEc || image.empty() || *image.begin() == "..") {
+        err << "pzconv: '" << options.input << "' is not in the folder of '" << options.output
+            << "' or below it, where a sheet's picture must be\n";
+        return kExitFailed;
+    }
+    int width = 0, height = 0;
+    {
+        if (!openInput(plugins, options.input, err))
+            return kExitFailed;
+        const OpenFileCloser closer(plugins);
+        const std::optional<LockedFrame> frame = plugins.LockFrame(0);
+        if (!frame) {
+            err << "pzconv: cannot lock frame 0 of '" << options.input << "'\n";
+            return kExitFailed;
+        }
+        width = frame->width;
+        height = frame->height;
+    }
+    if (!isPng(options.input)) {
+        err << "pzconv: '" << options.input
+            << "' is not a PNG picture, the only kind a sheet's descriptor opens\n";
+        return kExitFailed;
+    }
+    const Grid& g = options.grid;
+    std::vector<pz4json::SheetEntry> tiles =
+        gridTiles(g, width, height, fs::path(options.input).stem().string());
+    const std::string tile = std::to_string(g.tileWidth) + "x" + std::to_string(g.tileHeight);
+    const std::string picture = std::to_string(width) + "x" + std::to_string(height);
+    if (tiles.size() > pz4json::kMaxFrames) {
+        err << "pzconv: more than " << pz4json::kMaxFrames << " " << tile << " tiles in the "
+            << picture << " picture, more than a sheet holds\n";
+        return kExitFailed;
+    }
+    if (tiles.empty() || tiles.size() < static_cast<size_t>(g.count)) {
+        err << "pzconv: " << tiles.size() << " whole " << tile << " tiles fit in the " << picture
+            << " picture of '" << options.input << "' at " << g.offsetX << "," << g.offsetY
+            << (g.count > 0 ? ", not " + std::to_string(g.count) : std::string()) << "\n";
+        return kExitFailed;
+    }
+    if (g.count > 0)
+        tiles.resize(static_cast<size_t>(g.count));
+    const std::string text =
+        pz4json::describeSheet(tiles, image.generic_string(), nullptr, width, height);
+    if (!pz4fmt::writeFile(options.output.c_str(),
+                           std::vector<uint8_t>(text.begin(), text.end()))) {
+        err << "pzconv: cannot write '" << options.output << "'\n";
+        return kExitFailed;
+    }
+    out << "wrote " << options.output << ": " << tiles.size() << " frames of " << tile << "\n";
     return kExitOk;
 }
 
@@ -235,6 +359,8 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         return runInfo(plugins, options, out, err);
     case Command::Convert:
         return runConvert(plugins, options, out, err);
+    case Command::Slice:
+        return runSlice(plugins, options, out, err);
     case Command::Help:
         break;
     }

@@ -14,6 +14,7 @@ namespace pzconv {
 int runList(cDllManager& plugins, std::ostream& out, std::ostream& err);
 int runInfo(cDllManager& plugins, const Options& options, std::ostream& out, std::ostream& err);
 int runConvert(cDllManager& plugins, const Options& options, std::ostream& out, std::ostream& err);
+int runSlice(cDllManager& plugins, const Options& options, std::ostream& out, std::ostream& err);
 
 // The whole program: parses `args` (without the program name), scans the
 // working directory for plug-ins and runs the command.

@@ -5,6 +5,8 @@ namespace pzconv {
 const char* const kSynopsis = "Usage: pzconv list\n"
                               "       pzconv info FILE\n"
                               "       pzconv convert IN OUT [--frames A-B] [--anim]\n"
+                              "       pzconv slice SHEET --tile WxH [--offset X,Y] [--gap X,Y]\n"
+                              "                    [--count N] OUT.json\n"
                               "       pzconv --help\n";
 
 const char* const kHelp =
@@ -24,7 +26,12 @@ const char* const kHelp =
     "           --frames A-B  only frames A to B (or --frames A for one frame)\n"
     "           --anim        all chosen frames as one animation in OUT\n"
     "           Frames without a palette of their own are saved with the default\n"
-    "           grey palette.\n"
+    "           grey palette. A sprite sheet (OUT.json) is one PNG picture and one\n"
+    "           descriptor for all the frames, named after the first.\n"
+    "  slice    writes OUT.json, a sprite sheet descriptor cutting the PNG picture\n"
+    "           SHEET into WxH tiles, row by row from the top left, as many whole\n"
+    "           tiles as fit (or the first N); the first at --offset, the others\n"
+    "           --gap apart. SHEET must be in OUT's folder or below it.\n"
     "\n"
     "Exit status: 0 done, 1 the work failed, 2 bad command line.\n";
 
@@ -48,6 +55,70 @@ bool isHelp(const std::string& arg) {
     return arg == "--help" || arg == "-h";
 }
 
+// An option followed by its value, as "--name VALUE" or "--name=VALUE".
+struct ValueOption {
+    const char* name;
+    const char* command; // the one command that takes it
+    const char* needs;   // what a missing value should have been
+    const char* bad;     // the start of the error for a value that does not parse
+    const char* expected;
+    bool (*parse)(const std::string& value, Options& out);
+};
+
+bool positive(int v) {
+    return v > 0;
+}
+
+const ValueOption kValueOptions[] = {
+    {"--frames", "convert", "a range, for example --frames 0-7", "bad frame range",
+     "A-B with A <= B, or A",
+     [](const std::string& v, Options& o) {
+         FrameRange range;
+         if (!parseFrameRange(v, range))
+             return false;
+         o.frames = range;
+         return true;
+     }},
+    {"--tile", "slice", "a size, for example --tile 16x16", "bad tile size", "WxH, both 1 or more",
+     [](const std::string& v, Options& o) {
+         return parsePair(v, 'x', o.grid.tileWidth, o.grid.tileHeight) &&
+                positive(o.grid.tileWidth) && positive(o.grid.tileHeight);
+     }},
+    {"--offset", "slice", "a place, for example --offset 1,1", "bad offset", "X,Y",
+     [](const std::string& v, Options& o) {
+         return parsePair(v, ',', o.grid.offsetX, o.grid.offsetY);
+     }},
+    {"--gap", "slice", "a spacing, for example --gap 1,1", "bad gap", "X,Y",
+     [](const std::string& v, Options& o) { return parsePair(v, ',', o.grid.gapX, o.grid.gapY); }},
+    {"--count", "slice", "a number, for example --count 8", "bad count", "a number of 1 or more",
+     [](const std::string& v, Options& o) {
+         return parseNumber(v, 0, v.size(), o.grid.count) && positive(o.grid.count);
+     }},
+};
+
+// Takes the value of the option at args[i], if it is one of `command`'s: false
+// when it is not, or, with `error` set, when its value is missing or bad.
+bool takeValueOption(const std::vector<std::string>& args, size_t& i, const std::string& command,
+                     Options& out, std::string& error) {
+    const std::string& arg = args[i];
+    for (const ValueOption& option : kValueOptions) {
+        const std::string name = option.name;
+        if (command != option.command || (arg != name && arg.rfind(name + "=", 0) != 0))
+            continue;
+        std::string value;
+        if (arg != name)
+            value = arg.substr(name.size() + 1);
+        else if (i + 1 < args.size())
+            value = args[++i];
+        else
+            error = name + " needs " + option.needs;
+        if (error.empty() && !option.parse(value, out))
+            error = std::string(option.bad) + " '" + value + "' (expected " + option.expected + ")";
+        return true;
+    }
+    return false;
+}
+
 } // namespace
 
 bool parseFrameRange(const std::string& text, FrameRange& out) {
@@ -63,6 +134,12 @@ bool parseFrameRange(const std::string& text, FrameRange& out) {
     }
     out = range;
     return true;
+}
+
+bool parsePair(const std::string& text, char sep, int& a, int& b) {
+    const size_t at = text.find(sep);
+    return at != std::string::npos && parseNumber(text, 0, at, a) &&
+           parseNumber(text, at + 1, text.size(), b);
 }
 
 bool splitOutputPath(const std::string& path, std::string& stem, std::string& ext) {
@@ -97,23 +174,9 @@ bool parseArguments(const std::vector<std::string>& args, Options& out, std::str
         const std::string& arg = args[i];
         if (command == "convert" && arg == "--anim") {
             out.anim = true;
-        } else if (command == "convert" && (arg == "--frames" || arg.rfind("--frames=", 0) == 0)) {
-            std::string value;
-            if (arg == "--frames") {
-                if (i + 1 >= args.size()) {
-                    error = "--frames needs a range, for example --frames 0-7";
-                    return false;
-                }
-                value = args[++i];
-            } else {
-                value = arg.substr(9);
-            }
-            FrameRange range;
-            if (!parseFrameRange(value, range)) {
-                error = "bad frame range '" + value + "' (expected A-B with A <= B, or A)";
+        } else if (takeValueOption(args, i, command, out, error)) {
+            if (!error.empty())
                 return false;
-            }
-            out.frames = range;
         } else if (arg.size() > 1 && arg[0] == '-') {
             error = "unknown option '" + arg + "' for " + command;
             return false;
@@ -128,15 +191,17 @@ bool parseArguments(const std::vector<std::string>& args, Options& out, std::str
     } else if (command == "info") {
         out.command = Command::Info;
         wanted = 1;
-    } else if (command == "convert") {
-        out.command = Command::Convert;
+    } else if (command == "convert" || command == "slice") {
+        out.command = command == "convert" ? Command::Convert : Command::Slice;
         wanted = 2;
     } else {
         error = "unknown command '" + command + "'";
         return false;
     }
     if (positional.size() < wanted) {
-        error = command == "info" ? "info needs a FILE" : "convert needs IN and OUT";
+        error = command == "info"      ? "info needs a FILE"
+                : command == "convert" ? "convert needs IN and OUT"
+                                       : "slice needs SHEET and OUT";
         return false;
     }
     if (positional.size() > wanted) {
@@ -147,6 +212,10 @@ bool parseArguments(const std::vector<std::string>& args, Options& out, std::str
         out.input = positional[0];
     if (wanted == 2)
         out.output = positional[1];
+    if (out.command == Command::Slice && out.grid.tileWidth == 0) {
+        error = "slice needs --tile WxH, the size of one tile";
+        return false;
+    }
     return true;
 }
 
