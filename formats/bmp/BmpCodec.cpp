@@ -317,7 +317,7 @@ bool decode(const uint8_t* data, size_t size, pz4fmt::Image& out, pz4fmt::Failur
         return false;
     }
     if (topDown)
-        pz4fmt::flipRows(f.pixels, f.width, f.height);
+        pz4fmt::flipRows(f.pixels.data(), f.width, f.height);
     out.frames.push_back(std::move(f));
     return true;
 }

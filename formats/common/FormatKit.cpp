@@ -87,14 +87,12 @@ bool writeFile(const char* path, const std::vector<uint8_t>& data) {
     return ok;
 }
 
-void flipRows(std::vector<uint8_t>& pixels, int width, int height) {
+void flipRows(uint8_t* pixels, int width, int height) {
     if (width <= 0 || height <= 1)
         return;
     const size_t w = static_cast<size_t>(width);
     for (size_t top = 0, bottom = static_cast<size_t>(height) - 1; top < bottom; ++top, --bottom)
-        std::swap_ranges(pixels.begin() + static_cast<std::ptrdiff_t>(top * w),
-                         pixels.begin() + static_cast<std::ptrdiff_t>((top + 1) * w),
-                         pixels.begin() + static_cast<std::ptrdiff_t>(bottom * w));
+        std::swap_ranges(pixels + top * w, pixels + (top + 1) * w, pixels + bottom * w);
 }
 
 void unpackRow(const uint8_t* packed, int bitsPerPixel, int width, uint8_t* row) {

@@ -4,6 +4,7 @@
 // that keep a hostile file from exhausting memory, and file input and output.
 
 #include "common/Failure.h"
+#include "common/PixelBuffer.h"
 #include "pz4/PluginContract.h"
 
 #include <array>
@@ -29,7 +30,7 @@ struct Frame {
     int height = 0;
     // width x height indices; row 0 is the bottom row of the picture, as the
     // program shows it. Top-down formats reverse their rows on the way in and out.
-    std::vector<uint8_t> pixels;
+    PixelBuffer pixels;
     bool hasPalette = false;
     Palette palette{}; // meaningful when hasPalette
     int colorCount = 0;
@@ -72,7 +73,7 @@ bool readFile(const char* path, std::vector<uint8_t>& out, size_t cap = kMaxFile
 bool writeFile(const char* path, const std::vector<uint8_t>& data);
 
 // Reverses the row order of a width x height buffer in place.
-void flipRows(std::vector<uint8_t>& pixels, int width, int height);
+void flipRows(uint8_t* pixels, int width, int height);
 // One row of `width` pixels packed at 1, 2, 4 or 8 bits each, leftmost pixel in
 // the high bits, into one index a pixel.
 void unpackRow(const uint8_t* packed, int bitsPerPixel, int width, uint8_t* row);

@@ -186,7 +186,7 @@ void Canvas::emit(int slot, int tableSize, int transparent, pz4fmt::Frame& out,
                   EmitScratch& scratch) {
     out.width = width_;
     out.height = height_;
-    out.pixels.resize(pixels_.size());
+    out.pixels.resizeForOverwrite(pixels_.size());
     out.transparentIndex = transparent;
     // A frame without a transparent colour shows undrawn pixels as the background.
     const uint16_t undrawn = transparent >= 0 ? kUndrawn : background_;

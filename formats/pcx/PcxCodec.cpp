@@ -137,7 +137,7 @@ bool decode(const uint8_t* data, size_t size, pz4fmt::Image& out, pz4fmt::Failur
     if (maxPainted / lineBytes < static_cast<size_t>(l.height))
         return why.fail("file of %zu bytes is too short for %d rows", size, l.height);
     std::vector<uint8_t> line(lineBytes);
-    f.pixels.resize(w * static_cast<size_t>(l.height));
+    f.pixels.resizeForOverwrite(w * static_cast<size_t>(l.height)); // every row is written
     size_t pos = kHeaderSize;
     // Writers differ on whether a run may continue into the next scanline; the
     // stream is well defined either way, so a run is carried over.

@@ -80,7 +80,7 @@ struct ReadJob {
     pz4fmt::Frame* frame;
     pz4fmt::Failure* why;
     LibpngError error;
-    std::vector<uint8_t> rgba; // colour and alpha images before they are palettised
+    pz4fmt::PixelBuffer rgba; // colour and alpha images before they are palettised
 };
 
 // A colour of the file's bKGD chunk, stored at the file's depth.
@@ -219,8 +219,9 @@ bool readRows(ReadJob* job) {
     f.width = static_cast<int>(width);
     f.height = static_cast<int>(height);
     const size_t row = static_cast<size_t>(width) * bytesPerPixel;
-    std::vector<uint8_t>& rows = truecolour ? job->rgba : f.pixels;
-    rows.resize(row * height);
+    // Every pass together writes every pixel.
+    pz4fmt::PixelBuffer& rows = truecolour ? job->rgba : f.pixels;
+    rows.resizeForOverwrite(row * height);
     // Each pass of an interlaced image fills in its own pixels of the rows it
     // is given, so the passes build up in place. The file runs top-down; indices
     // are stored bottom-up at once, RGBA top-down as the palettising step takes it.

@@ -1,0 +1,58 @@
+#include "MemoryBlock.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
+
+namespace pz4fmt {
+
+namespace {
+
+size_t pageSize() {
+    static const size_t size = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    return size;
+}
+
+// What a block of `bytes` takes of the address space: whole huge pages for a large
+// one, whole pages otherwise. 0 when that does not fit a size_t.
+size_t mappedLength(size_t bytes) {
+    const size_t unit = bytes >= MemoryBlock::kHugePage ? MemoryBlock::kHugePage : pageSize();
+    return bytes > SIZE_MAX - unit ? 0 : (bytes + unit - 1) / unit * unit;
+}
+
+} // namespace
+
+uint8_t* MemoryBlock::mapPages(size_t bytes) {
+    const size_t length = mappedLength(bytes);
+    if (length == 0)
+        return nullptr;
+    // A huge page serves only an address range aligned to it: reserve one more and
+    // give back what lies before and after the aligned part.
+    const bool huge = bytes >= kHugePage;
+    const size_t slack = huge ? kHugePage : 0;
+    if (length > SIZE_MAX - slack)
+        return nullptr;
+    void* reserved =
+        mmap(nullptr, length + slack, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (reserved == MAP_FAILED)
+        return nullptr;
+    auto* base = static_cast<uint8_t*>(reserved);
+    const uintptr_t address = reinterpret_cast<uintptr_t>(base);
+    const size_t before = huge ? (kHugePage - address % kHugePage) % kHugePage : 0;
+    if (before > 0)
+        munmap(base, before);
+    if (slack - before > 0)
+        munmap(base + before + length, slack - before);
+#ifdef MADV_HUGEPAGE
+    if (huge)
+        madvise(base + before, length, MADV_HUGEPAGE);
+#endif
+    return base + before;
+}
+
+void MemoryBlock::unmapPages(uint8_t* at, size_t bytes) noexcept {
+    munmap(at, mappedLength(bytes));
+}
+
+} // namespace pz4fmt
