@@ -16,11 +16,13 @@
 // pointers into these buffers and never copy them.
 
 #include "common/FormatKit.h"
+#include "common/FrameArena.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <map>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -102,14 +104,18 @@ private:
 // frames have been asked for out of order, at most kMaxCheckpoints of them, evenly
 // spaced; they are the first thing given up when the cap is near, so locking one late
 // frame alone holds one screen and that frame.
+//
+// Frames handed out are slices of the source's FrameArena, drawn into where they stay.
+// Once every frame is out nothing more can be drawn, so the screens, the checkpoints
+// and the codec (with the file's bytes it holds) are let go.
 template <class Codec> class SequentialFrames final : public FrameSource {
 public:
     using Screen = typename Codec::Screen;
     static constexpr int kMaxCheckpoints = 64;
 
     explicit SequentialFrames(Codec codec, size_t cap = kMaxHeldBytes)
-        : codec_(std::move(codec)), cap_(cap), count_(std::max(0, codec_.frameCount())),
-          frames_(static_cast<size_t>(count_)),
+        : codec_(std::move(codec)), cap_(cap), count_(std::max(0, codec_->frameCount())),
+          frames_(static_cast<size_t>(count_)), arena_(everyFrameBytes()),
           interval_(std::max(1, (count_ + kMaxCheckpoints - 1) / kMaxCheckpoints)) {}
 
     int frameCount() const override { return count_; }
@@ -120,27 +126,24 @@ public:
         std::unique_ptr<Frame>& slot = frames_[static_cast<size_t>(index)];
         if (slot)
             return slot.get();
-        const size_t need = codec_.frameBytes(index);
-        if (!makeRoom(need + (screen_ ? 0 : codec_.screenBytes()), index))
+        const size_t need = codec_->frameBytes(index);
+        if (!makeRoom(need + (screen_ ? 0 : codec_->screenBytes()), index))
             return nullptr;
         try {
             startFor(index);
             while (position_ < index) {
                 keepCheckpoint(need);
-                codec_.step(*screen_, position_, nullptr);
+                codec_->step(*screen_, position_, nullptr);
                 ++position_;
             }
-            auto frame = std::make_unique<Frame>();
-            codec_.step(*screen_, index, frame.get());
-            ++position_;
-            frameBytes_ += pixelBytes(*frame);
-            slot = std::move(frame);
+            slot = drawFrame(index);
         } catch (...) {
             // A step cut short leaves the screen half drawn: start afresh next time.
             screen_.reset();
             position_ = 0;
             throw;
         }
+        handedOut(*slot);
         return slot.get();
     }
 
@@ -151,13 +154,51 @@ public:
     }
 
     size_t heldBytes() const override {
-        return frameBytes_ + (screen_ ? codec_.screenBytes() : 0) +
-               checkpoints_.size() * codec_.screenBytes();
+        if (!codec_)
+            return frameBytes_;
+        return frameBytes_ + (screen_ ? codec_->screenBytes() : 0) +
+               checkpoints_.size() * codec_->screenBytes();
     }
 
     size_t checkpointCount() const { return checkpoints_.size(); }
 
 private:
+    // What the frames would take if every one were handed out: the arena's measure.
+    size_t everyFrameBytes() const {
+        size_t total = 0;
+        for (int k = 0; k < count_; ++k)
+            total += std::min(codec_->frameBytes(k), cap_ - std::min(cap_, total));
+        return total;
+    }
+
+    // Frame `index` drawn from the screen straight into a slice of the arena.
+    std::unique_ptr<Frame> drawFrame(int index) {
+        const size_t bytes = codec_->frameBytes(index);
+        auto frame = std::make_unique<Frame>();
+        uint8_t* at = arena_.take(bytes);
+        frame->pixels = PixelBuffer::placed(at, bytes);
+        try {
+            codec_->step(*screen_, index, frame.get());
+        } catch (...) {
+            arena_.giveBack(at, bytes);
+            throw;
+        }
+        ++position_;
+        // A codec that needed more than it said moved the pixels into memory of their own.
+        if (frame->pixels.data() != at)
+            arena_.giveBack(at, bytes);
+        return frame;
+    }
+
+    void handedOut(const Frame& frame) {
+        frameBytes_ += pixelBytes(frame);
+        if (++handedOutCount_ < count_)
+            return;
+        checkpoints_.clear();
+        screen_.reset();
+        codec_.reset();
+    }
+
     // Frees checkpoints, farthest from `index` first, until `extra` more bytes fit.
     bool makeRoom(size_t extra, int index) {
         while (heldBytes() > cap_ || extra > cap_ - heldBytes()) {
@@ -192,7 +233,7 @@ private:
             }
         }
         if (!usable) {
-            screen_ = std::make_unique<Screen>(codec_.firstScreen());
+            screen_ = std::make_unique<Screen>(codec_->firstScreen());
             position_ = 0;
         }
     }
@@ -202,16 +243,18 @@ private:
             checkpoints_.count(position_) != 0)
             return;
         const size_t held = heldBytes() + reserved;
-        if (held > cap_ || codec_.screenBytes() > cap_ - held)
+        if (held > cap_ || codec_->screenBytes() > cap_ - held)
             return;
         checkpoints_.emplace(position_, *screen_);
     }
 
-    Codec codec_;
+    std::optional<Codec> codec_; // none once every frame is out
     size_t cap_;
     int count_;
     std::vector<std::unique_ptr<Frame>> frames_;
+    int handedOutCount_ = 0;
     size_t frameBytes_ = 0;
+    FrameArena arena_;
     std::unique_ptr<Screen> screen_; // none until the first lock: opening holds no screen
     int position_ = 0;               // the frame the screen is ready for
     std::map<int, Screen> checkpoints_;
