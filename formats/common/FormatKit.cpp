@@ -9,14 +9,11 @@
 
 namespace pz4fmt {
 
-namespace {
-// A cap as a reason names it: the plug-ins' caps in MiB, a test's small one in bytes.
 std::string sizeText(size_t bytes) {
     if (bytes >= (size_t{1} << 20) && bytes % (size_t{1} << 20) == 0)
         return std::to_string(bytes >> 20) + " MiB";
     return std::to_string(bytes) + " bytes";
 }
-} // namespace
 
 bool DecodeBudget::take(int width, int height, size_t bytesPerPixel) {
     if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide)
@@ -37,40 +34,6 @@ bool DecodeBudget::take(int64_t width, int64_t height, Failure& why, size_t byte
     if (!take(static_cast<int>(width), static_cast<int>(height), bytesPerPixel))
         return why.fail("picture of %lldx%lld pixels is beyond the decoding limit of %s", w, h,
                         sizeText(cap_).c_str());
-    return true;
-}
-
-namespace {
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-} // namespace
-
-bool readFile(const char* path, std::vector<uint8_t>& out, size_t cap, Failure* why) {
-    out.clear();
-    Failure ignored;
-    Failure& w = why != nullptr ? *why : ignored;
-    if (path == nullptr)
-        return w.fail("no file name");
-    FilePtr f(std::fopen(path, "rb"));
-    if (!f)
-        return w.fail("cannot be opened (%s)", std::strerror(errno));
-    uint8_t chunk[65536];
-    for (;;) {
-        const size_t n = std::fread(chunk, 1, sizeof chunk, f.get());
-        if (n > cap - out.size()) {
-            out.clear();
-            return w.fail("larger than %s", sizeText(cap).c_str());
-        }
-        out.insert(out.end(), chunk, chunk + n);
-        if (n < sizeof chunk)
-            break;
-    }
-    if (std::ferror(f.get())) {
-        out.clear();
-        return w.fail("cannot be read (%s)", std::strerror(errno));
-    }
     return true;
 }
 

@@ -4,6 +4,7 @@
 // that keep a hostile file from exhausting memory, and file input and output.
 
 #include "common/Failure.h"
+#include "common/FileInput.h"
 #include "common/PixelBuffer.h"
 #include "pz4/PluginContract.h"
 
@@ -65,10 +66,13 @@ private:
     size_t used_ = 0;
 };
 
-// Whole file into `out`; false when it cannot be read or is larger than `cap`,
-// with the reason in `why` when given.
+// Whole file into `out`, read once; false when it cannot be read or is larger than
+// `cap`, with the reason in `why` when given.
+bool readFile(const char* path, FileBytes& out, size_t cap = kMaxFileBytes, Failure* why = nullptr);
 bool readFile(const char* path, std::vector<uint8_t>& out, size_t cap = kMaxFileBytes,
               Failure* why = nullptr);
+// A size as a reason names it: whole MiB in MiB (the plug-ins' caps), else in bytes.
+std::string sizeText(size_t bytes);
 // Writes `data` to `path`; on failure removes what was written and returns false.
 bool writeFile(const char* path, const std::vector<uint8_t>& data);
 

@@ -12,8 +12,13 @@
 //       static bool decode(const uint8_t* data, size_t size, pz4fmt::Image& out,
 //                          pz4fmt::Failure& why);
 //       // or decoded frame by frame as they are locked (this one wins if both exist):
-//       static std::unique_ptr<pz4fmt::FrameSource> open(std::vector<uint8_t> bytes,
+//       static std::unique_ptr<pz4fmt::FrameSource> open(pz4fmt::FileBytes bytes,
 //                                                        pz4fmt::Failure& why);
+//       // Either is handed the whole file, read once. A format that reads only the
+//       // parts it needs, straight to where they belong, opens the file itself
+//       // instead (preferred when defined):
+//       static std::unique_ptr<pz4fmt::FrameSource> openPath(const char* path,
+//                                                            pz4fmt::Failure& why);
 //       static bool saveFrame(const pz4fmt::SaveInput& frame);                // if savesFrames
 //       static bool saveAnim(const std::vector<pz4fmt::SaveInput>& frames);   // if savesAnims
 //   };
@@ -59,8 +64,7 @@ template <class Format> struct OpenFile {
     }
 };
 
-template <class Format>
-std::unique_ptr<FrameSource> openSource(std::vector<uint8_t>&& bytes, Failure& why) {
+template <class Format> std::unique_ptr<FrameSource> openSource(FileBytes&& bytes, Failure& why) {
     if constexpr (requires { Format::open(std::move(bytes), why); }) {
         return Format::open(std::move(bytes), why);
     } else {
@@ -71,17 +75,23 @@ std::unique_ptr<FrameSource> openSource(std::vector<uint8_t>&& bytes, Failure& w
     }
 }
 
+template <class Format> std::unique_ptr<FrameSource> openFile(const char* path, Failure& why) {
+    if constexpr (requires { Format::openPath(path, why); }) {
+        return Format::openPath(path, why);
+    } else {
+        FileBytes bytes;
+        if (!readFile(path, bytes, kMaxFileBytes, &why))
+            return nullptr;
+        return openSource<Format>(std::move(bytes), why);
+    }
+}
+
 template <class Format> int loadObject(const char* path) noexcept {
     OpenFile<Format>::failure()[0] = '\0';
     try {
         OpenFile<Format>::source().reset();
         Failure why;
-        std::vector<uint8_t> bytes;
-        if (!readFile(path, bytes, kMaxFileBytes, &why)) {
-            OpenFile<Format>::setFailure(why.reason());
-            return 0;
-        }
-        std::unique_ptr<FrameSource> opened = openSource<Format>(std::move(bytes), why);
+        std::unique_ptr<FrameSource> opened = openFile<Format>(path, why);
         if (!opened) {
             OpenFile<Format>::setFailure(why.reason());
             return 0;

@@ -374,7 +374,7 @@ void FlicFrames::step(Screen& screen, int index, pz4fmt::Frame* out) const {
         emitFrame(info_, k, screen, *out);
 }
 
-std::unique_ptr<pz4fmt::FrameSource> openFlic(std::vector<uint8_t> bytes, size_t cap,
+std::unique_ptr<pz4fmt::FrameSource> openFlic(pz4fmt::FileBytes bytes, size_t cap,
                                               pz4fmt::Failure* why) {
     FlicInfo info;
     if (!scanFlic(bytes.data(), bytes.size(), info)) {
