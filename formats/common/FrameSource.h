@@ -72,6 +72,18 @@ private:
     size_t bytes_ = 0;
 };
 
+// A file of a decode-at-open format that reads through a ByteSource, decoded whole
+// from `path` by `decode(ByteSource&, Image&, Failure&)`: the decoder reads the parts
+// it needs where they lie, with readFile's reasons for a file that cannot be read.
+template <class Decode>
+std::unique_ptr<FrameSource> decodeFile(const char* path, Failure& why, Decode decode) {
+    ByteSource in;
+    Image image;
+    if (!in.open(path, kMaxFileBytes, why) || !decode(in, image, why))
+        return nullptr;
+    return std::make_unique<DecodedFrames>(std::move(image));
+}
+
 // The on-demand shape, for formats whose every frame is drawn over the screen the
 // frames before it left. The format supplies a Codec, made when the file is opened
 // from a look at its structure:
