@@ -117,6 +117,14 @@ std::unique_ptr<FrameSource> decodeFile(const char* path, Failure& why, Decode d
 // spaced; they are the first thing given up when the cap is near, so locking one late
 // frame alone holds one screen and that frame.
 //
+// Walking backwards (each lock the frame before the last one asked for), every frame
+// the screen passes on its way from a checkpoint or the start is drawn and kept ready
+// for the locks to come, as far as the cap allows: those locks then cost nothing, and
+// the frames passed are drawn once, not once for each frame after them. A checkpoint
+// would still leave every frame to be drawn again from it, which for a format whose
+// drawing dominates (LZW over every pixel) doubles the cost. Frames kept ready count as
+// held; after the checkpoints they are what gives way when a lock needs the room.
+//
 // Frames handed out are slices of the source's FrameArena, drawn into where they stay.
 // Once every frame is out nothing more can be drawn, so the screens, the checkpoints
 // and the codec (with the file's bytes it holds) are let go.
@@ -135,15 +143,26 @@ public:
     const Frame* lock(int index) override {
         if (index < 0 || index >= count_)
             return nullptr;
+        const bool walkingBack = index + 1 == lastAsked_;
+        lastAsked_ = index;
         std::unique_ptr<Frame>& slot = frames_[static_cast<size_t>(index)];
         if (slot)
             return slot.get();
+        if (auto kept = ready_.find(index); kept != ready_.end()) {
+            slot = std::move(kept->second);
+            ready_.erase(kept);
+            readyBytes_ -= pixelBytes(*slot);
+            handedOut(*slot);
+            return slot.get();
+        }
         const size_t need = codec_->frameBytes(index);
         if (!makeRoom(need + (screen_ ? 0 : codec_->screenBytes()), index))
             return nullptr;
         try {
             startFor(index);
             while (position_ < index) {
+                if (walkingBack && keepReady(need))
+                    continue;
                 keepCheckpoint(need);
                 codec_->step(*screen_, position_, nullptr);
                 ++position_;
@@ -168,11 +187,13 @@ public:
     size_t heldBytes() const override {
         if (!codec_)
             return frameBytes_;
-        return frameBytes_ + (screen_ ? codec_->screenBytes() : 0) +
+        return frameBytes_ + readyBytes_ + (screen_ ? codec_->screenBytes() : 0) +
                checkpoints_.size() * codec_->screenBytes();
     }
 
     size_t checkpointCount() const { return checkpoints_.size(); }
+    // Frames drawn on a backward walk and not locked yet.
+    size_t readyCount() const { return ready_.size(); }
 
 private:
     // What the frames would take if every one were handed out: the arena's measure.
@@ -211,18 +232,47 @@ private:
         codec_.reset();
     }
 
-    // Frees checkpoints, farthest from `index` first, until `extra` more bytes fit.
+    // The frame the screen is at drawn and kept ready, when it is not out or ready
+    // already and fits beside `reserved` more bytes.
+    bool keepReady(size_t reserved) {
+        if (frames_[static_cast<size_t>(position_)] || ready_.count(position_) != 0)
+            return false;
+        const size_t bytes = codec_->frameBytes(position_);
+        const size_t held = heldBytes() + reserved;
+        if (held > cap_ || bytes > cap_ - held)
+            return false;
+        const int k = position_;
+        std::unique_ptr<Frame> frame = drawFrame(k);
+        readyBytes_ += pixelBytes(*frame);
+        ready_.emplace(k, std::move(frame));
+        return true;
+    }
+
+    // Frees checkpoints, then frames kept ready, farthest from `index` first, until
+    // `extra` more bytes fit.
     bool makeRoom(size_t extra, int index) {
         while (heldBytes() > cap_ || extra > cap_ - heldBytes()) {
-            if (checkpoints_.empty())
+            if (!checkpoints_.empty()) {
+                checkpoints_.erase(farthest(checkpoints_, index));
+                continue;
+            }
+            if (ready_.empty())
                 return false;
-            auto far = checkpoints_.begin();
-            for (auto it = checkpoints_.begin(); it != checkpoints_.end(); ++it)
-                if (distance(it->first, index) > distance(far->first, index))
-                    far = it;
-            checkpoints_.erase(far);
+            auto far = farthest(ready_, index);
+            readyBytes_ -= pixelBytes(*far->second);
+            PixelBuffer& pixels = far->second->pixels;
+            if (!pixels.ownsBytes())
+                arena_.giveBack(pixels.data(), codec_->frameBytes(far->first));
+            ready_.erase(far);
         }
         return true;
+    }
+    template <class Map> static auto farthest(Map& kept, int index) {
+        auto far = kept.begin();
+        for (auto it = kept.begin(); it != kept.end(); ++it)
+            if (distance(it->first, index) > distance(far->first, index))
+                far = it;
+        return far;
     }
     static int distance(int a, int b) { return a > b ? a - b : b - a; }
 
@@ -272,6 +322,9 @@ private:
     std::map<int, Screen> checkpoints_;
     int interval_;
     bool outOfOrder_ = false;
+    int lastAsked_ = -1;
+    std::map<int, std::unique_ptr<Frame>> ready_; // drawn on a backward walk, not out yet
+    size_t readyBytes_ = 0;
 };
 
 } // namespace pz4fmt

@@ -65,6 +65,8 @@ public:
     size_t size() const { return size_; }
     bool empty() const { return size_ == 0; }
     size_t capacity() const { return capacity_; }
+    // False while placed: the bytes are the placer's.
+    bool ownsBytes() const { return owned_.data() != nullptr; }
     uint8_t* data() { return data_; }
     const uint8_t* data() const { return data_; }
     iterator begin() { return data_; }
