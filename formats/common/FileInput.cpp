@@ -3,6 +3,7 @@
 #include "FormatKit.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace pz4fmt {
@@ -59,6 +60,34 @@ bool readFile(const char* path, std::vector<uint8_t>& out, size_t cap, Failure* 
         return false;
     out.assign(bytes.data(), bytes.data() + bytes.size());
     return true;
+}
+
+bool InputFile::readRows(uint64_t offset, size_t stride, size_t rowBytes, size_t count,
+                         uint8_t* first, ptrdiff_t step, Failure& why) {
+    if (count == 0 || rowBytes == 0)
+        return true;
+    if (stride == rowBytes && step == static_cast<ptrdiff_t>(rowBytes))
+        return readAt(offset, first, rowBytes * count, why);
+    // Wide gaps are cheaper skipped than read.
+    if (stride - rowBytes > rowBytes)
+        return readRowByRow(offset, stride, rowBytes, count, first, step, why);
+    return readRowsScattered(offset, stride, rowBytes, count, first, step, why);
+}
+
+bool InputFile::readRowByRow(uint64_t offset, size_t stride, size_t rowBytes, size_t count,
+                             uint8_t* first, ptrdiff_t step, Failure& why) {
+    for (size_t k = 0; k < count; ++k)
+        if (!readAt(offset + k * stride, first + static_cast<ptrdiff_t>(k) * step, rowBytes, why))
+            return false;
+    return true;
+}
+
+bool InputFile::readFailed(Failure& why) {
+    return why.fail("cannot be read (%s)", std::strerror(errno));
+}
+
+bool InputFile::endedEarly(Failure& why) {
+    return why.fail("cannot be read (the file is shorter than when it was opened)");
 }
 
 bool ByteSource::open(const char* path, size_t cap, Failure& why) {

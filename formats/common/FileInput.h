@@ -47,6 +47,15 @@ public:
     ptrdiff_t readSome(void* to, size_t n, Failure& why);
 
 private:
+    // Rows with gaps no wider than a row, in as few system calls as the platform has.
+    bool readRowsScattered(uint64_t offset, size_t stride, size_t rowBytes, size_t count,
+                           uint8_t* first, ptrdiff_t step, Failure& why);
+    bool readRowByRow(uint64_t offset, size_t stride, size_t rowBytes, size_t count, uint8_t* first,
+                      ptrdiff_t step, Failure& why);
+    // The reasons a read fails with: errno's, or the file's having been cut short.
+    static bool readFailed(Failure& why);
+    static bool endedEarly(Failure& why);
+
     int fd_ = -1;
     bool seekable_ = false;
     uint64_t size_ = 0;

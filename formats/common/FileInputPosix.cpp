@@ -15,16 +15,17 @@ namespace pz4fmt {
 
 namespace {
 
-bool readFailed(Failure& why) {
-    return why.fail("cannot be read (%s)", std::strerror(errno));
-}
-
-bool endedEarly(Failure& why) {
-    return why.fail("cannot be read (the file is shorter than when it was opened)");
-}
-
 // Scatter reads take at most this many pieces a call.
 constexpr size_t kMaxPieces = IOV_MAX < 1024 ? IOV_MAX : 1024;
+
+// A read call made again for as long as a signal interrupts it.
+template <class Read> ssize_t retried(Read read) {
+    for (;;) {
+        const ssize_t got = read();
+        if (got >= 0 || errno != EINTR)
+            return got;
+    }
+}
 
 } // namespace
 
@@ -50,14 +51,11 @@ bool InputFile::open(const char* path, Failure& why) {
 bool InputFile::readAt(uint64_t offset, void* to, size_t n, Failure& why) {
     auto* at = static_cast<uint8_t*>(to);
     while (n > 0) {
-        const ssize_t got =
-            pread(fd_, at, std::min<size_t>(n, SSIZE_MAX), static_cast<off_t>(offset));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            return readFailed(why);
-        if (got == 0)
-            return endedEarly(why);
+        const ssize_t got = retried([&] {
+            return pread(fd_, at, std::min<size_t>(n, SSIZE_MAX), static_cast<off_t>(offset));
+        });
+        if (got <= 0)
+            return got < 0 ? readFailed(why) : endedEarly(why);
         at += got;
         n -= static_cast<size_t>(got);
         offset += static_cast<uint64_t>(got);
@@ -65,22 +63,11 @@ bool InputFile::readAt(uint64_t offset, void* to, size_t n, Failure& why) {
     return true;
 }
 
-bool InputFile::readRows(uint64_t offset, size_t stride, size_t rowBytes, size_t count,
-                         uint8_t* first, ptrdiff_t step, Failure& why) {
-    if (count == 0 || rowBytes == 0)
-        return true;
-    if (stride == rowBytes && step == static_cast<ptrdiff_t>(rowBytes))
-        return readAt(offset, first, rowBytes * count, why);
-    // Rows and the gaps between them as the pieces of one read, the gaps all landing
-    // in one scrap buffer. Wide gaps are cheaper skipped than read.
+// Rows and the gaps between them as the pieces of one read, the gaps all landing in one
+// scrap buffer.
+bool InputFile::readRowsScattered(uint64_t offset, size_t stride, size_t rowBytes, size_t count,
+                                  uint8_t* first, ptrdiff_t step, Failure& why) {
     const size_t gap = stride - rowBytes;
-    if (gap > rowBytes) {
-        for (size_t k = 0; k < count; ++k)
-            if (!readAt(offset + k * stride, first + static_cast<ptrdiff_t>(k) * step, rowBytes,
-                        why))
-                return false;
-        return true;
-    }
     std::vector<uint8_t> scrap(std::max<size_t>(gap, 1));
     std::vector<iovec> pieces;
     pieces.reserve(kMaxPieces);
@@ -96,15 +83,12 @@ bool InputFile::readRows(uint64_t offset, size_t stride, size_t rowBytes, size_t
         uint64_t at = offset + k * stride;
         size_t piece = 0;
         while (piece < pieces.size()) {
-            const ssize_t got =
-                preadv(fd_, pieces.data() + piece, static_cast<int>(pieces.size() - piece),
-                       static_cast<off_t>(at));
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got < 0)
-                return readFailed(why);
-            if (got == 0)
-                return endedEarly(why);
+            const ssize_t got = retried([&] {
+                return preadv(fd_, pieces.data() + piece, static_cast<int>(pieces.size() - piece),
+                              static_cast<off_t>(at));
+            });
+            if (got <= 0)
+                return got < 0 ? readFailed(why) : endedEarly(why);
             at += static_cast<uint64_t>(got);
             // Past the pieces filled; into the one a short read stopped inside.
             for (size_t left = static_cast<size_t>(got); left > 0;) {
@@ -123,15 +107,10 @@ bool InputFile::readRows(uint64_t offset, size_t stride, size_t rowBytes, size_t
 }
 
 ptrdiff_t InputFile::readSome(void* to, size_t n, Failure& why) {
-    for (;;) {
-        const ssize_t got = read(fd_, to, std::min<size_t>(n, SSIZE_MAX));
-        if (got >= 0)
-            return got;
-        if (errno != EINTR) {
-            readFailed(why);
-            return -1;
-        }
-    }
+    const ssize_t got = retried([&] { return read(fd_, to, std::min<size_t>(n, SSIZE_MAX)); });
+    if (got < 0)
+        readFailed(why);
+    return got;
 }
 
 } // namespace pz4fmt

@@ -15,14 +15,6 @@
 
 namespace pz4fmt {
 
-namespace {
-
-bool readFailed(Failure& why) {
-    return why.fail("cannot be read (%s)", std::strerror(errno));
-}
-
-} // namespace
-
 InputFile::~InputFile() {
     if (fd_ >= 0)
         _close(fd_);
@@ -51,23 +43,16 @@ bool InputFile::readAt(uint64_t offset, void* to, size_t n, Failure& why) {
         if (got < 0)
             return readFailed(why);
         if (got == 0)
-            return why.fail("cannot be read (the file is shorter than when it was opened)");
+            return endedEarly(why);
         at += got;
         n -= static_cast<size_t>(got);
     }
     return true;
 }
 
-bool InputFile::readRows(uint64_t offset, size_t stride, size_t rowBytes, size_t count,
-                         uint8_t* first, ptrdiff_t step, Failure& why) {
-    if (count == 0 || rowBytes == 0)
-        return true;
-    if (stride == rowBytes && step == static_cast<ptrdiff_t>(rowBytes))
-        return readAt(offset, first, rowBytes * count, why);
-    for (size_t k = 0; k < count; ++k)
-        if (!readAt(offset + k * stride, first + static_cast<ptrdiff_t>(k) * step, rowBytes, why))
-            return false;
-    return true;
+bool InputFile::readRowsScattered(uint64_t offset, size_t stride, size_t rowBytes, size_t count,
+                                  uint8_t* first, ptrdiff_t step, Failure& why) {
+    return readRowByRow(offset, stride, rowBytes, count, first, step, why);
 }
 
 ptrdiff_t InputFile::readSome(void* to, size_t n, Failure& why) {
