@@ -8,13 +8,15 @@
 # counterparts are compiled instead.
 # Palettise.cpp is left out: it calls libimagequant, which has no MinGW build
 # here; its header, which the plug-ins include, is portable and checked with them.
+# The format kit's own platform files follow the same naming: its Windows ones
+# are compiled, its POSIX ones left out.
 # Usage: tools/check-windows.sh MINGW_CXX CORE_SOURCES_LIST
 set -euo pipefail
 cxx=$1
 list=$2
 cd "$(dirname "$0")/.."
 status=0
-for f in $(sed 's/Posix\.cpp$/Windows.cpp/' "$list") $(ls formats/common/*.cpp | grep -v Palettise) formats/pcx/*.cpp \
+for f in $(sed 's/Posix\.cpp$/Windows.cpp/' "$list") $(ls formats/common/*.cpp | grep -v -e Palettise -e 'Posix\.cpp$') formats/pcx/*.cpp \
     formats/bmp/*.cpp formats/flic/*.cpp; do
     if ! "$cxx" -std=c++20 -fsyntax-only -Wall -Wextra -Werror -Isrc -Iinclude -Iformats "$f"; then
         echo "does not compile for Windows: $f" >&2

@@ -109,12 +109,12 @@ bool readMasks(const uint8_t* data, size_t size, size_t headerSize, Header& h,
 
 // 16-, 24- and 32-bit rows (in file order) to top-down RGBA.
 void readTruecolourRows(const uint8_t* src, size_t stride, const Header& h, int width, int height,
-                        bool topDown, std::vector<uint8_t>& rgba) {
+                        bool topDown, uint8_t* rgba) {
     const size_t w = static_cast<size_t>(width);
     const int bytes = h.bitCount / 8;
     for (int r = 0; r < height; ++r) {
         const uint8_t* p = src + static_cast<size_t>(r) * stride;
-        uint8_t* out = rgba.data() + static_cast<size_t>(topDown ? r : height - 1 - r) * w * 4;
+        uint8_t* out = rgba + static_cast<size_t>(topDown ? r : height - 1 - r) * w * 4;
         for (size_t x = 0; x < w; ++x, p += bytes, out += 4) {
             if (bytes == 3) {
                 out[0] = p[2];
@@ -239,10 +239,20 @@ bool decodeRle(const uint8_t* p, size_t n, bool nibbles, int width, int height, 
     }
 }
 
-bool decode(const uint8_t* data, size_t size, pz4fmt::Image& out, pz4fmt::Failure& why) {
+// The file header, every field of the bitmap header read here, and the bit field
+// masks wherever they are stored.
+constexpr size_t kHeadBytes = 128;
+
+bool decode(pz4fmt::ByteSource& in, pz4fmt::Image& out, pz4fmt::Failure& why) {
     out = pz4fmt::Image{};
-    if (data == nullptr || size < kFileHeaderSize + kCoreHeaderSize)
-        return why.fail("file of %zu bytes is shorter than a bitmap header", data ? size : 0);
+    // A source opened from a file holds at most the kit's file cap.
+    const auto size = static_cast<size_t>(in.size());
+    if (size < kFileHeaderSize + kCoreHeaderSize)
+        return why.fail("file of %zu bytes is shorter than a bitmap header", size);
+    pz4fmt::MemoryBlock headBytes, paletteBytes, pixelBytes;
+    const uint8_t* data = in.view(0, std::min(size, kHeadBytes), headBytes, why);
+    if (data == nullptr)
+        return false;
     if (data[0] != 'B' || data[1] != 'M')
         return why.fail("not a bitmap (no \"BM\" at the start)");
     Header h;
@@ -284,52 +294,80 @@ bool decode(const uint8_t* data, size_t size, pz4fmt::Image& out, pz4fmt::Failur
     if (h.colorsUsed != 0)
         entries = std::min<size_t>(entries, h.colorsUsed);
     entries = std::min(entries, (pixelsAt - paletteAt) / h.entryBytes);
-    for (size_t k = 0; k < entries; ++k) {
-        const uint8_t* e = data + paletteAt + k * h.entryBytes; // blue, green, red
-        f.palette[3 * k] = e[2];
-        f.palette[3 * k + 1] = e[1];
-        f.palette[3 * k + 2] = e[0];
+    if (entries > 0) {
+        const uint8_t* stored = in.view(paletteAt, entries * h.entryBytes, paletteBytes, why);
+        if (stored == nullptr)
+            return false;
+        for (size_t k = 0; k < entries; ++k) {
+            const uint8_t* e = stored + k * h.entryBytes; // blue, green, red
+            f.palette[3 * k] = e[2];
+            f.palette[3 * k + 1] = e[1];
+            f.palette[3 * k + 2] = e[0];
+        }
     }
     f.hasPalette = entries > 0;
     f.colorCount = static_cast<int>(entries);
 
     const size_t w = static_cast<size_t>(f.width);
-    const uint8_t* src = data + pixelsAt;
+    const size_t height = static_cast<size_t>(f.height);
     const size_t available = size - pixelsAt;
     const size_t rowBits = w * static_cast<size_t>(h.bitCount);
     const size_t stride = (rowBits + 31) / 32 * 4;
     // The last row's padding is often left off; its pixels are not.
-    if (h.compression != kRle8 && h.compression != kRle4 &&
-        (static_cast<size_t>(f.height) - 1) * stride + (rowBits + 7) / 8 > available)
+    const size_t stored = (height - 1) * stride + (rowBits + 7) / 8;
+    const bool rle = h.compression == kRle8 || h.compression == kRle4;
+    if (!rle && stored > available)
         return why.fail("file of %zu bytes is too short for %d rows", size, f.height);
+    if (!rle && h.bitCount == 8) {
+        // The rows are already the frame's: read straight into it, bottom row first,
+        // so a top-down file's are turned over on the way.
+        f.pixels.resizeForOverwrite(w * height);
+        uint8_t* bottom = f.pixels.data() + (topDown ? (height - 1) * w : 0);
+        const ptrdiff_t step = topDown ? -static_cast<ptrdiff_t>(w) : static_cast<ptrdiff_t>(w);
+        if (!in.readRows(pixelsAt, stride, w, height, bottom, step, why))
+            return false;
+        out.frames.push_back(std::move(f));
+        return true;
+    }
+    // Everything else is decoded from the stored pixels, read once.
+    const uint8_t* src = in.view(pixelsAt, rle ? available : stored, pixelBytes, why);
+    if (src == nullptr)
+        return false;
     if (truecolour) {
-        std::vector<uint8_t> rgba(w * static_cast<size_t>(f.height) * 4);
-        readTruecolourRows(src, stride, h, f.width, f.height, topDown, rgba);
+        pz4fmt::MemoryBlock rgba(w * height * 4);
+        readTruecolourRows(src, stride, h, f.width, f.height, topDown, rgba.data());
         if (!pz4fmt::palettise(rgba.data(), f.width, f.height, pz4fmt::Rgb{}, f, why))
             return false;
         out.frames.push_back(std::move(f));
         return true;
     }
-    f.pixels.resize(w * static_cast<size_t>(f.height));
-    if (h.compression == kUncompressed) {
-        for (int r = 0; r < f.height; ++r)
-            pz4fmt::unpackRow(src + static_cast<size_t>(r) * stride, h.bitCount, f.width,
-                              f.pixels.data() + static_cast<size_t>(r) * w);
-    } else if (!decodeRle(src, available, h.compression == kRle4, f.width, f.height,
-                          f.pixels.data(), why)) {
-        return false;
+    if (!rle) {
+        f.pixels.resizeForOverwrite(w * height);
+        for (size_t r = 0; r < height; ++r)
+            pz4fmt::unpackRow(src + r * stride, h.bitCount, f.width,
+                              f.pixels.data() + (topDown ? height - 1 - r : r) * w);
+        out.frames.push_back(std::move(f));
+        return true;
     }
+    f.pixels.resize(w * height); // skipped pixels keep index 0
+    if (!decodeRle(src, available, h.compression == kRle4, f.width, f.height, f.pixels.data(), why))
+        return false;
     if (topDown)
-        pz4fmt::flipRows(f.pixels, f.width, f.height);
+        pz4fmt::flipRows(f.pixels.data(), f.width, f.height);
     out.frames.push_back(std::move(f));
     return true;
 }
 
 } // namespace
 
-bool decodeBmp(const uint8_t* data, size_t size, pz4fmt::Image& out, pz4fmt::Failure* why) {
+bool decodeBmp(pz4fmt::ByteSource& in, pz4fmt::Image& out, pz4fmt::Failure* why) {
     pz4fmt::Failure ignored;
-    return decode(data, size, out, why != nullptr ? *why : ignored);
+    return decode(in, out, why != nullptr ? *why : ignored);
+}
+
+bool decodeBmp(const uint8_t* data, size_t size, pz4fmt::Image& out, pz4fmt::Failure* why) {
+    pz4fmt::ByteSource in(data, data != nullptr ? size : 0);
+    return decodeBmp(in, out, why);
 }
 
 std::vector<uint8_t> encodeBmp(const pz4fmt::SaveInput& in) {

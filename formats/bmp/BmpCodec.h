@@ -19,6 +19,9 @@ namespace pz4bmp {
 // the reason in `why` when given.
 bool decodeBmp(const uint8_t* data, size_t size, pz4fmt::Image& out,
                pz4fmt::Failure* why = nullptr);
+// The same read from `in`: an uncompressed 8-bit file's rows straight into the frame,
+// any other file's pixels read once and decoded from there.
+bool decodeBmp(pz4fmt::ByteSource& in, pz4fmt::Image& out, pz4fmt::Failure* why = nullptr);
 
 // The file's bytes, or empty when `frame` cannot be written.
 std::vector<uint8_t> encodeBmp(const pz4fmt::SaveInput& frame);

@@ -9,14 +9,11 @@
 
 namespace pz4fmt {
 
-namespace {
-// A cap as a reason names it: the plug-ins' caps in MiB, a test's small one in bytes.
 std::string sizeText(size_t bytes) {
     if (bytes >= (size_t{1} << 20) && bytes % (size_t{1} << 20) == 0)
         return std::to_string(bytes >> 20) + " MiB";
     return std::to_string(bytes) + " bytes";
 }
-} // namespace
 
 bool DecodeBudget::take(int width, int height, size_t bytesPerPixel) {
     if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide)
@@ -40,40 +37,6 @@ bool DecodeBudget::take(int64_t width, int64_t height, Failure& why, size_t byte
     return true;
 }
 
-namespace {
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-} // namespace
-
-bool readFile(const char* path, std::vector<uint8_t>& out, size_t cap, Failure* why) {
-    out.clear();
-    Failure ignored;
-    Failure& w = why != nullptr ? *why : ignored;
-    if (path == nullptr)
-        return w.fail("no file name");
-    FilePtr f(std::fopen(path, "rb"));
-    if (!f)
-        return w.fail("cannot be opened (%s)", std::strerror(errno));
-    uint8_t chunk[65536];
-    for (;;) {
-        const size_t n = std::fread(chunk, 1, sizeof chunk, f.get());
-        if (n > cap - out.size()) {
-            out.clear();
-            return w.fail("larger than %s", sizeText(cap).c_str());
-        }
-        out.insert(out.end(), chunk, chunk + n);
-        if (n < sizeof chunk)
-            break;
-    }
-    if (std::ferror(f.get())) {
-        out.clear();
-        return w.fail("cannot be read (%s)", std::strerror(errno));
-    }
-    return true;
-}
-
 bool writeFile(const char* path, const std::vector<uint8_t>& data) {
     if (path == nullptr || path[0] == '\0')
         return false;
@@ -87,14 +50,12 @@ bool writeFile(const char* path, const std::vector<uint8_t>& data) {
     return ok;
 }
 
-void flipRows(std::vector<uint8_t>& pixels, int width, int height) {
+void flipRows(uint8_t* pixels, int width, int height) {
     if (width <= 0 || height <= 1)
         return;
     const size_t w = static_cast<size_t>(width);
     for (size_t top = 0, bottom = static_cast<size_t>(height) - 1; top < bottom; ++top, --bottom)
-        std::swap_ranges(pixels.begin() + static_cast<std::ptrdiff_t>(top * w),
-                         pixels.begin() + static_cast<std::ptrdiff_t>((top + 1) * w),
-                         pixels.begin() + static_cast<std::ptrdiff_t>(bottom * w));
+        std::swap_ranges(pixels + top * w, pixels + (top + 1) * w, pixels + bottom * w);
 }
 
 void unpackRow(const uint8_t* packed, int bitsPerPixel, int width, uint8_t* row) {

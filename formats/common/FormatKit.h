@@ -4,6 +4,8 @@
 // that keep a hostile file from exhausting memory, and file input and output.
 
 #include "common/Failure.h"
+#include "common/FileInput.h"
+#include "common/PixelBuffer.h"
 #include "pz4/PluginContract.h"
 
 #include <array>
@@ -29,7 +31,7 @@ struct Frame {
     int height = 0;
     // width x height indices; row 0 is the bottom row of the picture, as the
     // program shows it. Top-down formats reverse their rows on the way in and out.
-    std::vector<uint8_t> pixels;
+    PixelBuffer pixels;
     bool hasPalette = false;
     Palette palette{}; // meaningful when hasPalette
     int colorCount = 0;
@@ -64,15 +66,18 @@ private:
     size_t used_ = 0;
 };
 
-// Whole file into `out`; false when it cannot be read or is larger than `cap`,
-// with the reason in `why` when given.
+// Whole file into `out`, read once; false when it cannot be read or is larger than
+// `cap`, with the reason in `why` when given.
+bool readFile(const char* path, FileBytes& out, size_t cap = kMaxFileBytes, Failure* why = nullptr);
 bool readFile(const char* path, std::vector<uint8_t>& out, size_t cap = kMaxFileBytes,
               Failure* why = nullptr);
+// A size as a reason names it: whole MiB in MiB (the plug-ins' caps), else in bytes.
+std::string sizeText(size_t bytes);
 // Writes `data` to `path`; on failure removes what was written and returns false.
 bool writeFile(const char* path, const std::vector<uint8_t>& data);
 
 // Reverses the row order of a width x height buffer in place.
-void flipRows(std::vector<uint8_t>& pixels, int width, int height);
+void flipRows(uint8_t* pixels, int width, int height);
 // One row of `width` pixels packed at 1, 2, 4 or 8 bits each, leftmost pixel in
 // the high bits, into one index a pixel.
 void unpackRow(const uint8_t* packed, int bitsPerPixel, int width, uint8_t* row);

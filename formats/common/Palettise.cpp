@@ -217,7 +217,8 @@ bool palettise(const uint8_t* rgba, int width, int height, Rgb transparent, Fram
                Failure& why) {
     out.width = width;
     out.height = height;
-    out.pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+    // Both ways of palettising write every index.
+    out.pixels.resizeForOverwrite(static_cast<size_t>(width) * static_cast<size_t>(height));
     out.palette.fill(0);
     out.hasPalette = true;
     out.transparentIndex = -1;

@@ -12,13 +12,18 @@
 //       static bool decode(const uint8_t* data, size_t size, pz4fmt::Image& out,
 //                          pz4fmt::Failure& why);
 //       // or decoded frame by frame as they are locked (this one wins if both exist):
-//       static std::unique_ptr<pz4fmt::FrameSource> open(std::vector<uint8_t> bytes,
+//       static std::unique_ptr<pz4fmt::FrameSource> open(pz4fmt::FileBytes bytes,
 //                                                        pz4fmt::Failure& why);
-//       // or the same given the file's path too, for formats that read files beside
-//       // it (a sprite sheet's picture); preferred over the two above:
+//       // Either is handed the whole file, read once. A format that reads files
+//       // beside it (a sprite sheet's picture) takes the opened file's path too
+//       // (preferred over the two above):
 //       static std::unique_ptr<pz4fmt::FrameSource> open(const char* path,
-//                                                        std::vector<uint8_t> bytes,
+//                                                        pz4fmt::FileBytes bytes,
 //                                                        pz4fmt::Failure& why);
+//       // A format that reads only the parts it needs, straight to where they
+//       // belong, opens the file itself instead (preferred over all three):
+//       static std::unique_ptr<pz4fmt::FrameSource> openPath(const char* path,
+//                                                            pz4fmt::Failure& why);
 //       static bool saveFrame(const pz4fmt::SaveInput& frame);                // if savesFrames
 //       // or, for formats that write one file for all the frames SaveObject hands
 //       // over (each record keeping its own file name), instead of saveFrame:
@@ -68,8 +73,7 @@ template <class Format> struct OpenFile {
 };
 
 template <class Format>
-std::unique_ptr<FrameSource> openSource(const char* path, std::vector<uint8_t>&& bytes,
-                                        Failure& why) {
+std::unique_ptr<FrameSource> openSource(const char* path, FileBytes&& bytes, Failure& why) {
     if constexpr (requires { Format::open(path, std::move(bytes), why); }) {
         return Format::open(path, std::move(bytes), why);
     } else if constexpr (requires { Format::open(std::move(bytes), why); }) {
@@ -82,17 +86,23 @@ std::unique_ptr<FrameSource> openSource(const char* path, std::vector<uint8_t>&&
     }
 }
 
+template <class Format> std::unique_ptr<FrameSource> openFile(const char* path, Failure& why) {
+    if constexpr (requires { Format::openPath(path, why); }) {
+        return Format::openPath(path, why);
+    } else {
+        FileBytes bytes;
+        if (!readFile(path, bytes, kMaxFileBytes, &why))
+            return nullptr;
+        return openSource<Format>(path, std::move(bytes), why);
+    }
+}
+
 template <class Format> int loadObject(const char* path) noexcept {
     OpenFile<Format>::failure()[0] = '\0';
     try {
         OpenFile<Format>::source().reset();
         Failure why;
-        std::vector<uint8_t> bytes;
-        if (!readFile(path, bytes, kMaxFileBytes, &why)) {
-            OpenFile<Format>::setFailure(why.reason());
-            return 0;
-        }
-        std::unique_ptr<FrameSource> opened = openSource<Format>(path, std::move(bytes), why);
+        std::unique_ptr<FrameSource> opened = openFile<Format>(path, why);
         if (!opened) {
             OpenFile<Format>::setFailure(why.reason());
             return 0;

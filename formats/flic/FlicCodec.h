@@ -85,7 +85,7 @@ class FlicFrames {
 public:
     using Screen = FlicScreen;
 
-    FlicFrames(std::vector<uint8_t> bytes, FlicInfo info)
+    FlicFrames(pz4fmt::FileBytes bytes, FlicInfo info)
         : bytes_(std::move(bytes)), info_(std::move(info)) {}
 
     int frameCount() const { return static_cast<int>(info_.frames.size()); }
@@ -97,14 +97,14 @@ public:
     void step(Screen& screen, int index, pz4fmt::Frame* out) const;
 
 private:
-    std::vector<uint8_t> bytes_;
+    pz4fmt::FileBytes bytes_;
     FlicInfo info_;
 };
 
 // The file opened with its frames decoded as they are locked, holding at most `cap`
 // bytes of pixels at once; null when scanFlic refuses it, with its reason in `why`
 // when given.
-std::unique_ptr<pz4fmt::FrameSource> openFlic(std::vector<uint8_t> bytes,
+std::unique_ptr<pz4fmt::FrameSource> openFlic(pz4fmt::FileBytes bytes,
                                               size_t cap = pz4fmt::kMaxHeldBytes,
                                               pz4fmt::Failure* why = nullptr);
 

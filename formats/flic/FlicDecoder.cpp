@@ -355,14 +355,12 @@ void drawFrame(const uint8_t* data, size_t size, const FlicInfo& info, size_t in
 void emitFrame(const FlicInfo& info, size_t index, const FlicScreen& screen, pz4fmt::Frame& out) {
     out.width = info.width;
     out.height = info.height;
-    // Row by row from the bottom, so the buffer is written once and never cleared first.
+    // Rows reversed on the way in, so the buffer is written once and never cleared first.
     const size_t w = static_cast<size_t>(info.width);
     const size_t h = std::min(static_cast<size_t>(info.height), screen.pixels.size() / w);
-    out.pixels.clear();
-    out.pixels.reserve(w * h);
-    for (size_t y = h; y-- > 0;)
-        out.pixels.insert(out.pixels.end(), screen.pixels.begin() + static_cast<long>(y * w),
-                          screen.pixels.begin() + static_cast<long>((y + 1) * w));
+    out.pixels.resizeForOverwrite(w * h);
+    for (size_t y = 0; y < h; ++y)
+        std::memcpy(out.pixels.data() + (h - 1 - y) * w, screen.pixels.data() + y * w, w);
     out.hasPalette = true;
     out.palette = screen.palette;
     out.colorCount = 256;
@@ -376,7 +374,7 @@ void FlicFrames::step(Screen& screen, int index, pz4fmt::Frame* out) const {
         emitFrame(info_, k, screen, *out);
 }
 
-std::unique_ptr<pz4fmt::FrameSource> openFlic(std::vector<uint8_t> bytes, size_t cap,
+std::unique_ptr<pz4fmt::FrameSource> openFlic(pz4fmt::FileBytes bytes, size_t cap,
                                               pz4fmt::Failure* why) {
     FlicInfo info;
     if (!scanFlic(bytes.data(), bytes.size(), info)) {

@@ -18,7 +18,7 @@ struct FlicReader {
 
     // Frames are decoded as they are locked: the header and chunk sizes alone give
     // the count, however long the animation.
-    static std::unique_ptr<pz4fmt::FrameSource> open(std::vector<uint8_t> bytes,
+    static std::unique_ptr<pz4fmt::FrameSource> open(pz4fmt::FileBytes bytes,
                                                      pz4fmt::Failure& why) {
         return openFlic(std::move(bytes), pz4fmt::kMaxHeldBytes, &why);
     }

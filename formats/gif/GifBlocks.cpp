@@ -24,9 +24,9 @@ int readFromMemory(GifFileType* gif, GifByteType* buffer, int length) {
 
 // Whether a frame cut short by the end of the file yields a row: it is a frame
 // (showing what came through) only then.
-bool firstRowDecodes(const std::vector<uint8_t>& bytes, const FrameRecord& f) {
+bool firstRowDecodes(const uint8_t* bytes, size_t size, const FrameRecord& f) {
     MemoryReader reader{};
-    DecoderPtr gif = decoderAt(bytes, reader, f);
+    DecoderPtr gif = decoderAt(bytes, size, reader, f);
     std::vector<GifPixelType> line(static_cast<size_t>(f.width));
     return gif && DGifGetLine(gif.get(), line.data(), f.width) == GIF_OK;
 }
@@ -37,9 +37,9 @@ std::string sizeText(int width, int height) {
 
 } // namespace
 
-DecoderPtr decoderAt(const std::vector<uint8_t>& bytes, MemoryReader& reader,
+DecoderPtr decoderAt(const uint8_t* bytes, size_t size, MemoryReader& reader,
                      const FrameRecord& f) {
-    reader = MemoryReader{bytes.data(), bytes.size(), 0};
+    reader = MemoryReader{bytes, size, 0};
     int error = 0;
     DecoderPtr gif(DGifOpen(&reader, readFromMemory, &error));
     if (!gif)
@@ -50,8 +50,7 @@ DecoderPtr decoderAt(const std::vector<uint8_t>& bytes, MemoryReader& reader,
     return gif;
 }
 
-bool readStructure(const std::vector<uint8_t>& b, Structure& s, std::string& why) {
-    const size_t size = b.size();
+bool readStructure(const uint8_t* b, size_t size, Structure& s, std::string& why) {
     if (size < 3 || b[0] != 'G' || b[1] != 'I' || b[2] != 'F') {
         why = "not a GIF file";
         return false;
@@ -163,7 +162,7 @@ bool readStructure(const std::vector<uint8_t>& b, Structure& s, std::string& why
                             std::to_string(pz4fmt::kMaxSide) + " a side");
         }
         if (!skipSubBlocks()) {
-            if (firstRowDecodes(b, f))
+            if (firstRowDecodes(b, size, f))
                 s.frames.push_back(f);
             return stop("file ends inside " + frame);
         }

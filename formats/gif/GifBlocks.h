@@ -48,11 +48,11 @@ struct MemoryReader {
 // A giflib decoder over the whole file, ready to read frame `f`'s image data. Each
 // frame gets a fresh one: giflib's LZW tables keep entries of earlier images, which
 // damaged data can reach, and a frame must decode the same whichever came before.
-DecoderPtr decoderAt(const std::vector<uint8_t>& bytes, MemoryReader& reader, const FrameRecord& f);
+DecoderPtr decoderAt(const uint8_t* bytes, size_t size, MemoryReader& reader, const FrameRecord& f);
 
 // The file's blocks, walked by their lengths. False (with the reason) when the file
 // is no GIF or ends before its first block; damage later ends the frames there,
 // with the reason in `s.stop`.
-bool readStructure(const std::vector<uint8_t>& b, Structure& s, std::string& why);
+bool readStructure(const uint8_t* b, size_t size, Structure& s, std::string& why);
 
 } // namespace pz4gif::detail

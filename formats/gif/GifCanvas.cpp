@@ -21,64 +21,37 @@ void putRgb(Palette& p, int index, uint32_t rgb) {
     p[i + 2] = static_cast<uint8_t>(rgb >> 16);
 }
 
-int distance(uint32_t a, uint32_t b) {
-    const int dr = static_cast<int>(a & 0xFF) - static_cast<int>(b & 0xFF);
-    const int dg = static_cast<int>((a >> 8) & 0xFF) - static_cast<int>((b >> 8) & 0xFF);
-    const int db = static_cast<int>(a >> 16) - static_cast<int>(b >> 16);
-    return dr * dr + dg * dg + db * db;
-}
-
-// Nearest palette entry by RGB distance. Entries are searched outward in green
-// order and the search stops once green alone is farther than the best match, so
-// a frame with thousands of colours beyond its palette stays quick.
+// Nearest palette entry by RGB distance, the lowest index among equals. A frame may
+// hold thousands of colours beyond its palette, each looked up once: every entry is
+// measured, in a loop of 32-bit lanes the compiler makes vector code of, and the
+// distance and the index packed into one number so a single minimum finds both.
 class NearestColour {
 public:
     // `excluded` (a transparent entry) is never the answer.
     explicit NearestColour(const Palette& palette, int excluded = -1) {
-        for (int k = 0; k < 256; ++k)
-            if (k != excluded)
-                entries_.push_back({rgbAt(palette, k), static_cast<uint8_t>(k)});
-        std::stable_sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {
-            return green(a.rgb) < green(b.rgb);
-        });
+        for (size_t k = 0; k < 256; ++k) {
+            r_[k] = palette[3 * k];
+            g_[k] = palette[3 * k + 1];
+            b_[k] = palette[3 * k + 2];
+            index_[k] = static_cast<int32_t>(k) == excluded ? kExcluded : static_cast<int32_t>(k);
+        }
     }
 
     uint8_t find(uint32_t c) const {
-        const int g = green(c);
-        const auto start = std::lower_bound(entries_.begin(), entries_.end(), g,
-                                            [](const Entry& e, int v) { return green(e.rgb) < v; });
-        int best = std::numeric_limits<int>::max();
-        uint8_t index = 0;
-        auto consider = [&](const Entry& e) {
-            const int d = distance(c, e.rgb);
-            if (d < best || (d == best && e.index < index)) {
-                best = d;
-                index = e.index;
-            }
-        };
-        for (auto it = start; it != entries_.end(); ++it) {
-            const int dg = green(it->rgb) - g;
-            if (dg * dg > best)
-                break;
-            consider(*it);
+        const int32_t r = static_cast<int32_t>(c & 0xFF), g = static_cast<int32_t>((c >> 8) & 0xFF),
+                      b = static_cast<int32_t>(c >> 16);
+        int32_t best = std::numeric_limits<int32_t>::max();
+        for (size_t k = 0; k < 256; ++k) {
+            const int32_t dr = r_[k] - r, dg = g_[k] - g, db = b_[k] - b;
+            // At most 3 * 255^2 < 2^18: room for the index below it.
+            best = std::min(best, ((dr * dr + dg * dg + db * db) << 8) | index_[k]);
         }
-        for (auto it = start; it != entries_.begin();) {
-            --it;
-            const int dg = g - green(it->rgb);
-            if (dg * dg > best)
-                break;
-            consider(*it);
-        }
-        return index;
+        return static_cast<uint8_t>(best & 0xFF);
     }
 
 private:
-    struct Entry {
-        uint32_t rgb;
-        uint8_t index;
-    };
-    static int green(uint32_t rgb) { return static_cast<int>((rgb >> 8) & 0xFF); }
-    std::vector<Entry> entries_;
+    static constexpr int32_t kExcluded = std::numeric_limits<int32_t>::max();
+    alignas(32) std::array<int32_t, 256> r_{}, g_{}, b_{}, index_{};
 };
 
 } // namespace
@@ -186,7 +159,7 @@ void Canvas::emit(int slot, int tableSize, int transparent, pz4fmt::Frame& out,
                   EmitScratch& scratch) {
     out.width = width_;
     out.height = height_;
-    out.pixels.resize(pixels_.size());
+    out.pixels.resizeForOverwrite(pixels_.size());
     out.transparentIndex = transparent;
     // A frame without a transparent colour shows undrawn pixels as the background.
     const uint16_t undrawn = transparent >= 0 ? kUndrawn : background_;
@@ -214,22 +187,22 @@ void Canvas::emit(int slot, int tableSize, int transparent, pz4fmt::Frame& out,
 }
 
 bool Canvas::showsBareIndices(int slot, int transparent) const {
-    const unsigned own = static_cast<unsigned>(slot);
+    const auto own = static_cast<uint16_t>(slot);
     const unsigned backgroundTable = background_ >> 8;
     // Undrawn pixels show the transparent entry, or the background's bare index
     // when it is the frame's table's own.
     const bool undrawnFits =
         transparent >= 0 || backgroundTable == own || backgroundTable == kRawSlot;
-    const unsigned clash = transparent >= 0 ? static_cast<unsigned>(transparent) : 256u;
-    unsigned stray = 0;
-    for (uint16_t p : pixels_) {
-        const unsigned table = p >> 8;
-        if (p == kUndrawn) {
-            stray |= static_cast<unsigned>(!undrawnFits);
-            continue;
-        }
-        stray |= (static_cast<unsigned>(table != own) & static_cast<unsigned>(table != kRawSlot)) |
-                 static_cast<unsigned>((p & 0xFFu) == clash);
+    const auto clash = static_cast<uint16_t>(transparent >= 0 ? transparent : 256);
+    const uint16_t undrawnStray = undrawnFits ? 0 : 1;
+    // Runs once a frame over the whole screen: kept free of branches, in 16-bit lanes,
+    // so the compiler makes vector code of it.
+    uint16_t stray = 0;
+    for (const uint16_t p : pixels_) {
+        const auto table = static_cast<uint16_t>(p >> 8);
+        const auto drawnStray =
+            static_cast<uint16_t>(((table != own) & (table != kRawSlot)) | ((p & 0xFFu) == clash));
+        stray |= p == kUndrawn ? undrawnStray : drawnStray;
     }
     return stray == 0;
 }

@@ -29,7 +29,7 @@ inline constexpr size_t kMaxFrames = 65536;
 // least its first row came through. Null, with the reason in `why` when given, when
 // not one frame can be read. `maxHeldBytes` caps the frames handed out plus the
 // screens kept to make them.
-std::unique_ptr<pz4fmt::FrameSource> openGif(std::vector<uint8_t> bytes,
+std::unique_ptr<pz4fmt::FrameSource> openGif(pz4fmt::FileBytes bytes,
                                              size_t maxHeldBytes = pz4fmt::kMaxHeldBytes,
                                              pz4fmt::Failure* why = nullptr);
 

@@ -57,10 +57,9 @@ class GifCodec {
 public:
     using Screen = Canvas;
 
-    GifCodec(std::vector<uint8_t> bytes, Structure structure)
+    GifCodec(pz4fmt::FileBytes bytes, Structure structure)
         : bytes_(std::move(bytes)), s_(std::move(structure)) {
         // Held for as long as the file is open: no spare capacity from reading it.
-        bytes_.shrink_to_fit();
         s_.frames.shrink_to_fit();
     }
 
@@ -94,7 +93,7 @@ public:
         if (f.control.disposal == DISPOSE_PREVIOUS)
             canvas.save(r);
         MemoryReader reader{};
-        detail::DecoderPtr gif = decoderAt(bytes_, reader, f);
+        detail::DecoderPtr gif = decoderAt(bytes_.data(), bytes_.size(), reader, f);
         lastDrawn_ =
             gif ? drawImage(gif.get(), canvas, r, slot, f.control.transparent) : Drawn{false, 0};
         if (out != nullptr) {
@@ -115,7 +114,7 @@ public:
     Drawn lastDrawn() const { return lastDrawn_; }
 
 private:
-    std::vector<uint8_t> bytes_;
+    pz4fmt::FileBytes bytes_;
     Structure s_;
     int globalSlot_ = Canvas::kRawSlot;
     std::unique_ptr<EmitScratch> scratch_; // made when the first frame is shown
@@ -123,9 +122,9 @@ private:
 };
 
 // The codec of `bytes`, or none (with the reason) when not one frame can be read.
-std::optional<GifCodec> openCodec(std::vector<uint8_t> bytes, std::string& why) {
+std::optional<GifCodec> openCodec(pz4fmt::FileBytes bytes, std::string& why) {
     Structure s;
-    if (!readStructure(bytes, s, why))
+    if (!readStructure(bytes.data(), bytes.size(), s, why))
         return std::nullopt;
     if (s.frames.empty()) {
         why = s.stop.empty() ? "the file holds no frames" : s.stop;
@@ -136,7 +135,7 @@ std::optional<GifCodec> openCodec(std::vector<uint8_t> bytes, std::string& why) 
 
 } // namespace
 
-std::unique_ptr<pz4fmt::FrameSource> openGif(std::vector<uint8_t> bytes, size_t maxHeldBytes,
+std::unique_ptr<pz4fmt::FrameSource> openGif(pz4fmt::FileBytes bytes, size_t maxHeldBytes,
                                              pz4fmt::Failure* why) {
     std::string reason;
     std::optional<GifCodec> codec = openCodec(std::move(bytes), reason);

@@ -137,7 +137,8 @@ void orient(pz4fmt::Frame& f, int orientation) {
     const int w = f.width, h = f.height;
     const bool swaps = orientation >= 5;
     const int ow = swaps ? h : w, oh = swaps ? w : h;
-    std::vector<uint8_t> out(f.pixels.size());
+    pz4fmt::PixelBuffer out;
+    out.resizeForOverwrite(f.pixels.size());
     // Coordinates from the top, as the orientations are defined.
     auto source = [&](int x, int y) {
         int sx = x, sy = y;
@@ -236,8 +237,12 @@ bool decodeJpeg(const uint8_t* data, size_t size, pz4fmt::Image& out, pz4fmt::Fa
     if (job.grey) {
         f.width = job.width;
         f.height = job.height;
-        f.pixels = std::move(job.rows);
-        pz4fmt::flipRows(f.pixels, f.width, f.height);
+        // The file runs top-down, the frame bottom-up.
+        const size_t w = static_cast<size_t>(f.width);
+        f.pixels.resizeForOverwrite(job.rows.size());
+        for (size_t y = 0; y < static_cast<size_t>(f.height); ++y)
+            std::memcpy(f.pixels.data() + (static_cast<size_t>(f.height) - 1 - y) * w,
+                        job.rows.data() + y * w, w);
         for (int k = 0; k < kGreyLevels; ++k)
             std::fill_n(f.palette.begin() + 3 * k, 3, static_cast<uint8_t>(k));
         f.colorCount = kGreyLevels;

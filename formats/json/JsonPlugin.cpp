@@ -15,9 +15,9 @@ struct JsonFormat {
     static constexpr bool savesAnims = true;
 
     // The picture is a file of its own, found from the descriptor's path.
-    static std::unique_ptr<pz4fmt::FrameSource> open(const char* path, std::vector<uint8_t> bytes,
+    static std::unique_ptr<pz4fmt::FrameSource> open(const char* path, pz4fmt::FileBytes bytes,
                                                      pz4fmt::Failure& why) {
-        return pz4json::openSheet(path, bytes, why);
+        return pz4json::openSheet(path, bytes.data(), bytes.size(), why);
     }
     // Saved frames, like an animation, make one sheet.
     static bool saveAll(const std::vector<pz4fmt::SaveInput>& frames) {

@@ -26,11 +26,11 @@ inline constexpr size_t kMaxDescriptorBytes = size_t{32} << 20;
 // Descriptors nest four deep; the parser keeps a record a level.
 inline constexpr int kMaxDepth = 64;
 
-// The descriptor at `path`, whose bytes are `descriptor`, with its picture
+// The descriptor at `path`, whose `size` bytes are at `descriptor`, with its picture
 // (meta.image, relative to the descriptor's folder, a PNG) cut into frames; null,
 // with the reason in `why`, when either is unusable.
 std::unique_ptr<pz4fmt::FrameSource>
-openSheet(const char* path, const std::vector<uint8_t>& descriptor, pz4fmt::Failure& why);
+openSheet(const char* path, const uint8_t* descriptor, size_t size, pz4fmt::Failure& why);
 
 // The frames the descriptor cuts from `sheet`, a picture already decoded (meta.image
 // is checked, not read). Each frame is handed out at its full size with the sheet's

@@ -375,17 +375,17 @@ bool cutSheet(const uint8_t* descriptor, size_t size, const pz4fmt::Frame& sheet
 }
 
 std::unique_ptr<pz4fmt::FrameSource>
-openSheet(const char* path, const std::vector<uint8_t>& descriptor, pz4fmt::Failure& why) {
+openSheet(const char* path, const uint8_t* descriptor, size_t size, pz4fmt::Failure& why) {
     Descriptor d;
-    if (!parseDescriptor(descriptor.data(), descriptor.size(), d, why))
+    if (!parseDescriptor(descriptor, size, d, why))
         return nullptr;
     pz4fmt::Image sheet;
     {
         const std::string picture = folderOf(path) + d.image;
-        std::vector<uint8_t> bytes;
+        pz4fmt::ByteSource bytes;
         pz4fmt::Failure unread;
-        if (!pz4fmt::readFile(picture.c_str(), bytes, pz4fmt::kMaxFileBytes, &unread) ||
-            !pz4png::decodePng(bytes.data(), bytes.size(), sheet, &unread)) {
+        if (!bytes.open(picture.c_str(), pz4fmt::kMaxFileBytes, unread) ||
+            !pz4png::decodePng(bytes, sheet, &unread)) {
             why.fail("picture '%s' named by meta.image cannot be read: %s", d.image.c_str(),
                      unread.reason().c_str());
             return nullptr;

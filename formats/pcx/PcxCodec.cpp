@@ -102,10 +102,54 @@ void expandLine(const Layout& l, const uint8_t* line, uint8_t* row) {
 
 namespace {
 
-bool decode(const uint8_t* data, size_t size, pz4fmt::Image& out, pz4fmt::Failure& why) {
+// The run-length stream between the header and the trailer, a window at a time: all
+// of it at once when the file is in memory, else reads of kWindow bytes, so a large
+// file passes through a buffer that stays in the cache and each byte is read once.
+class Stream {
+public:
+    static constexpr size_t kWindow = size_t{256} << 10;
+
+    Stream(pz4fmt::ByteSource& in, size_t from, size_t to, pz4fmt::Failure& why)
+        : in_(in), next_(from), stop_(to), why_(why) {}
+
+    // Whether another byte is there; a read that fails ends the stream, its reason in `why`.
+    bool more() { return p_ != end_ || refill(); }
+    uint8_t take() { return *p_++; }
+
+private:
+    bool refill() {
+        if (next_ >= stop_)
+            return false;
+        const size_t n = in_.inMemory() ? stop_ - next_ : std::min(stop_ - next_, kWindow);
+        p_ = in_.view(next_, n, window_, why_);
+        if (p_ == nullptr) {
+            end_ = nullptr;
+            next_ = stop_;
+            return false;
+        }
+        end_ = p_ + n;
+        next_ += n;
+        return true;
+    }
+
+    pz4fmt::ByteSource& in_;
+    size_t next_, stop_;
+    pz4fmt::Failure& why_;
+    pz4fmt::MemoryBlock window_;
+    const uint8_t* p_ = nullptr;
+    const uint8_t* end_ = nullptr;
+};
+
+bool decode(pz4fmt::ByteSource& in, pz4fmt::Image& out, pz4fmt::Failure& why) {
     out = pz4fmt::Image{};
-    if (data == nullptr || size < kHeaderSize)
-        return why.fail("file of %zu bytes is shorter than a PCX header", data ? size : 0);
+    // A source opened from a file holds at most the kit's file cap.
+    const auto size = static_cast<size_t>(in.size());
+    if (size < kHeaderSize)
+        return why.fail("file of %zu bytes is shorter than a PCX header", size);
+    pz4fmt::MemoryBlock headerBytes, trailerBytes;
+    const uint8_t* data = in.view(0, kHeaderSize, headerBytes, why);
+    if (data == nullptr)
+        return false;
     Layout l;
     pz4fmt::DecodeBudget budget;
     if (!readLayout(data, l, why) || !budget.take(l.width, l.height, why) ||
@@ -119,10 +163,14 @@ bool decode(const uint8_t* data, size_t size, pz4fmt::Image& out, pz4fmt::Failur
     const int depth = l.bitsPerPixel * l.planes;
     size_t end = size; // where the pixel stream must stop
     if (depth == 8) {
-        if (size < kHeaderSize + kTrailerSize || data[size - kTrailerSize] != kPaletteMarker)
+        const uint8_t* trailer =
+            size < kHeaderSize + kTrailerSize
+                ? nullptr
+                : in.view(size - kTrailerSize, kTrailerSize, trailerBytes, why);
+        if (trailer == nullptr || trailer[0] != kPaletteMarker)
             return why.fail("256-colour palette missing at the end of the file");
         end = size - kTrailerSize;
-        std::copy(data + end + 1, data + size, f.palette.begin());
+        std::copy(trailer + 1, trailer + kTrailerSize, f.palette.begin());
         f.colorCount = 256;
     } else {
         headerPalette(data, depth, f);
@@ -137,8 +185,8 @@ bool decode(const uint8_t* data, size_t size, pz4fmt::Image& out, pz4fmt::Failur
     if (maxPainted / lineBytes < static_cast<size_t>(l.height))
         return why.fail("file of %zu bytes is too short for %d rows", size, l.height);
     std::vector<uint8_t> line(lineBytes);
-    f.pixels.resize(w * static_cast<size_t>(l.height));
-    size_t pos = kHeaderSize;
+    f.pixels.resizeForOverwrite(w * static_cast<size_t>(l.height)); // every row is written
+    Stream stream(in, kHeaderSize, end, why);
     // Writers differ on whether a run may continue into the next scanline; the
     // stream is well defined either way, so a run is carried over.
     size_t runLeft = 0;
@@ -153,14 +201,14 @@ bool decode(const uint8_t* data, size_t size, pz4fmt::Image& out, pz4fmt::Failur
                 runLeft -= n;
                 continue;
             }
-            if (pos >= end)
+            if (!stream.more())
                 return why.fail("file ends inside row %d", y);
-            const uint8_t b = data[pos++];
+            const uint8_t b = stream.take();
             if (l.rle && (b & 0xC0) == 0xC0) {
-                if (pos >= end)
+                if (!stream.more())
                     return why.fail("file ends inside row %d", y);
                 runLeft = b & 0x3F;
-                runValue = data[pos++];
+                runValue = stream.take();
             } else {
                 line[i++] = b;
             }
@@ -176,9 +224,14 @@ bool decode(const uint8_t* data, size_t size, pz4fmt::Image& out, pz4fmt::Failur
 
 } // namespace
 
-bool decodePcx(const uint8_t* data, size_t size, pz4fmt::Image& out, pz4fmt::Failure* why) {
+bool decodePcx(pz4fmt::ByteSource& in, pz4fmt::Image& out, pz4fmt::Failure* why) {
     pz4fmt::Failure ignored;
-    return decode(data, size, out, why != nullptr ? *why : ignored);
+    return decode(in, out, why != nullptr ? *why : ignored);
+}
+
+bool decodePcx(const uint8_t* data, size_t size, pz4fmt::Image& out, pz4fmt::Failure* why) {
+    pz4fmt::ByteSource in(data, data != nullptr ? size : 0);
+    return decodePcx(in, out, why);
 }
 
 std::vector<uint8_t> encodePcx(const pz4fmt::SaveInput& in) {

@@ -16,6 +16,8 @@ namespace pz4pcx {
 // the reason in `why` when given.
 bool decodePcx(const uint8_t* data, size_t size, pz4fmt::Image& out,
                pz4fmt::Failure* why = nullptr);
+// The same read from `in`, its run-length stream passing through a small window.
+bool decodePcx(pz4fmt::ByteSource& in, pz4fmt::Image& out, pz4fmt::Failure* why = nullptr);
 
 // The file's bytes, or empty when `frame` cannot be written.
 std::vector<uint8_t> encodePcx(const pz4fmt::SaveInput& frame);

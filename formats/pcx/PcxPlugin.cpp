@@ -11,8 +11,11 @@ struct PcxFormat {
     static constexpr bool savesFrames = true;
     static constexpr bool savesAnims = false;
 
-    static bool decode(const uint8_t* data, size_t size, pz4fmt::Image& out, pz4fmt::Failure& why) {
-        return pz4pcx::decodePcx(data, size, out, &why);
+    static std::unique_ptr<pz4fmt::FrameSource> openPath(const char* path, pz4fmt::Failure& why) {
+        return pz4fmt::decodeFile(
+            path, why, [](pz4fmt::ByteSource& in, pz4fmt::Image& out, pz4fmt::Failure& w) {
+                return pz4pcx::decodePcx(in, out, &w);
+            });
     }
     static bool saveFrame(const pz4fmt::SaveInput& frame) {
         return pz4fmt::writeEncoded(frame.fileName, pz4pcx::encodePcx(frame));

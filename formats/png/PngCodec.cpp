@@ -47,18 +47,44 @@ void onWarning(png_structp png, png_const_charp message) {
         copyMessage(error->lastWarning, message);
 }
 
-struct MemoryReader {
-    const uint8_t* data;
-    size_t size;
-    size_t pos;
+// Where libpng takes the file's bytes from: a window over the source, all of it when
+// the file is in memory, else reads of kWindow bytes, so libpng's many small reads
+// cost no system call each and each byte of the file is read once.
+struct SourceReader {
+    static constexpr size_t kWindow = size_t{64} << 10;
+    explicit SourceReader(pz4fmt::ByteSource& source) : in(&source) {}
+    pz4fmt::ByteSource* in;
+    uint64_t windowEnd = 0; // of the file, where the window ends
+    const uint8_t* window = nullptr;
+    size_t windowLeft = 0;
+    pz4fmt::MemoryBlock scratch;
+    pz4fmt::Failure readError;
 };
 
-void readFromMemory(png_structp png, png_bytep out, size_t n) {
-    auto* r = static_cast<MemoryReader*>(png_get_io_ptr(png));
-    if (n > r->size - r->pos)
-        png_error(png, "file cut short");
-    std::memcpy(out, r->data + r->pos, n);
-    r->pos += n;
+void readFromSource(png_structp png, png_bytep out, size_t n) {
+    auto* r = static_cast<SourceReader*>(png_get_io_ptr(png));
+    while (n > 0) {
+        if (r->windowLeft == 0) {
+            const uint64_t left = r->in->size() - r->windowEnd;
+            if (left == 0)
+                png_error(png, "file cut short");
+            const size_t take =
+                r->in->inMemory()
+                    ? static_cast<size_t>(left)
+                    : static_cast<size_t>(std::min<uint64_t>(left, SourceReader::kWindow));
+            r->window = r->in->view(r->windowEnd, take, r->scratch, r->readError);
+            if (r->window == nullptr)
+                png_error(png, r->readError.reason().c_str());
+            r->windowLeft = take;
+            r->windowEnd += take;
+        }
+        const size_t k = std::min(n, r->windowLeft);
+        std::memcpy(out, r->window, k);
+        r->window += k;
+        r->windowLeft -= k;
+        out += k;
+        n -= k;
+    }
 }
 
 struct ReadStructs {
@@ -76,11 +102,11 @@ struct ReadStructs {
 struct ReadJob {
     png_structp png;
     png_infop info;
-    MemoryReader reader;
+    SourceReader reader;
     pz4fmt::Frame* frame;
     pz4fmt::Failure* why;
     LibpngError error;
-    std::vector<uint8_t> rgba; // colour and alpha images before they are palettised
+    pz4fmt::PixelBuffer rgba; // colour and alpha images before they are palettised
 };
 
 // A colour of the file's bKGD chunk, stored at the file's depth.
@@ -213,14 +239,16 @@ bool readRows(ReadJob* job) {
     // Deflate packs at most 1032 bytes into one: a file too short to hold its
     // rows is refused before their memory is taken.
     const size_t storedRow = 1 + (static_cast<size_t>(width) * storedBits + 7) / 8;
-    if (storedRow * height / kMaxDeflateRatio > job->reader.size)
-        return job->why->fail("file of %zu bytes is too short for %u rows", job->reader.size,
+    const auto fileSize = static_cast<size_t>(job->reader.in->size());
+    if (storedRow * height / kMaxDeflateRatio > fileSize)
+        return job->why->fail("file of %zu bytes is too short for %u rows", fileSize,
                               static_cast<unsigned>(height));
     f.width = static_cast<int>(width);
     f.height = static_cast<int>(height);
     const size_t row = static_cast<size_t>(width) * bytesPerPixel;
-    std::vector<uint8_t>& rows = truecolour ? job->rgba : f.pixels;
-    rows.resize(row * height);
+    // Every pass together writes every pixel.
+    pz4fmt::PixelBuffer& rows = truecolour ? job->rgba : f.pixels;
+    rows.resizeForOverwrite(row * height);
     // Each pass of an interlaced image fills in its own pixels of the rows it
     // is given, so the passes build up in place. The file runs top-down; indices
     // are stored bottom-up at once, RGBA top-down as the palettising step takes it.
@@ -237,7 +265,7 @@ bool runRead(ReadJob* job) {
     png_set_error_fn(job->png, &job->error, onError, onWarning);
     if (setjmp(png_jmpbuf(job->png)))
         return false;
-    png_set_read_fn(job->png, &job->reader, readFromMemory);
+    png_set_read_fn(job->png, &job->reader, readFromSource);
     png_set_user_limits(job->png, pz4fmt::kMaxSide, pz4fmt::kMaxSide);
     // libpng takes a chunk's memory as its length field claims it, before
     // reading it: capped, so a few bytes claiming a gigabyte of text fail at
@@ -332,19 +360,22 @@ std::vector<uint8_t> writeImage(WriteJob& job, WriteStructs& structs, WriteSink&
 
 } // namespace
 
-bool decodePng(const uint8_t* data, size_t size, pz4fmt::Image& out, pz4fmt::Failure* why) {
+bool decodePng(pz4fmt::ByteSource& in, pz4fmt::Image& out, pz4fmt::Failure* why) {
     out = pz4fmt::Image{};
     pz4fmt::Failure ignored;
     pz4fmt::Failure& w = why != nullptr ? *why : ignored;
-    if (data == nullptr || size < 8)
-        return w.fail("file of %zu bytes is shorter than a PNG signature", data ? size : 0);
-    if (png_sig_cmp(data, 0, 8) != 0)
+    pz4fmt::MemoryBlock signatureBytes;
+    const uint8_t* signature = in.size() < 8 ? nullptr : in.view(0, 8, signatureBytes, w);
+    if (signature == nullptr)
+        return w.fail("file of %zu bytes is shorter than a PNG signature",
+                      static_cast<size_t>(in.size()));
+    if (png_sig_cmp(signature, 0, 8) != 0)
         return w.fail("not a PNG file (no PNG signature)");
     ReadStructs structs;
     if (structs.info == nullptr)
         return w.fail("out of memory");
     pz4fmt::Frame frame;
-    ReadJob job{structs.png, structs.info, MemoryReader{data, size, 0}, &frame, &w, {}, {}};
+    ReadJob job{structs.png, structs.info, SourceReader(in), &frame, &w, {}, {}};
     if (!runRead(&job)) {
         // A refusal of libpng's own comes with its words; one of ours is recorded already.
         if (job.error.text[0] != '\0' && job.error.lastWarning[0] != '\0')
@@ -355,6 +386,11 @@ bool decodePng(const uint8_t* data, size_t size, pz4fmt::Image& out, pz4fmt::Fai
     }
     out.frames.push_back(std::move(frame));
     return true;
+}
+
+bool decodePng(const uint8_t* data, size_t size, pz4fmt::Image& out, pz4fmt::Failure* why) {
+    pz4fmt::ByteSource in(data, data != nullptr ? size : 0);
+    return decodePng(in, out, why);
 }
 
 std::vector<uint8_t> encodePng(const pz4fmt::SaveInput& in) {

@@ -18,6 +18,8 @@ namespace pz4png {
 // the reason in `why` when given (libpng's own words for what it refuses).
 bool decodePng(const uint8_t* data, size_t size, pz4fmt::Image& out,
                pz4fmt::Failure* why = nullptr);
+// The same read from `in`, through a small window libpng takes its bytes from.
+bool decodePng(pz4fmt::ByteSource& in, pz4fmt::Image& out, pz4fmt::Failure* why = nullptr);
 
 // The file's bytes, or empty when `frame` cannot be written. The frame's
 // transparentIndex, when it names an entry written, is see-through (tRNS).

@@ -25,7 +25,7 @@ inline constexpr size_t kMaxFrames = 65536;
 // refused at once; a later frame whose data turns out damaged is refused when it is
 // locked. Null, with the reason in `why` when given, when the file is unusable.
 // `maxHeldBytes` caps the frames handed out plus the canvases kept to make them.
-std::unique_ptr<pz4fmt::FrameSource> openWebp(std::vector<uint8_t> bytes,
+std::unique_ptr<pz4fmt::FrameSource> openWebp(pz4fmt::FileBytes bytes,
                                               size_t maxHeldBytes = pz4fmt::kMaxHeldBytes,
                                               pz4fmt::Failure* why = nullptr);
 

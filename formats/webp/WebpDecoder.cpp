@@ -85,11 +85,10 @@ class WebpCodec {
 public:
     using Screen = std::vector<uint8_t>; // the RGBA canvas as the next frame finds it
 
-    WebpCodec(std::vector<uint8_t> bytes, int width, int height, pz4fmt::Rgb background,
+    WebpCodec(pz4fmt::FileBytes bytes, int width, int height, pz4fmt::Rgb background,
               std::vector<FrameRecord> frames)
         : bytes_(std::move(bytes)), width_(width), height_(height), background_(background),
           frames_(std::move(frames)) {
-        bytes_.shrink_to_fit();
         for (size_t k = 0; k < frames_.size(); ++k)
             if (blends(k))
                 blendBytes_ = std::max(blendBytes_, area(frames_[k].width, frames_[k].height));
@@ -179,7 +178,7 @@ private:
             throw std::runtime_error("frame " + std::to_string(index) + ": " + statusText(s));
     }
 
-    std::vector<uint8_t> bytes_;
+    pz4fmt::FileBytes bytes_;
     int width_, height_;
     pz4fmt::Rgb background_;
     std::vector<FrameRecord> frames_;
@@ -233,7 +232,7 @@ bool readFrames(const WebPDemuxer* demux, const uint8_t* base, int width, int he
 
 } // namespace
 
-std::unique_ptr<pz4fmt::FrameSource> openWebp(std::vector<uint8_t> bytes, size_t maxHeldBytes,
+std::unique_ptr<pz4fmt::FrameSource> openWebp(pz4fmt::FileBytes bytes, size_t maxHeldBytes,
                                               pz4fmt::Failure* why) {
     pz4fmt::Failure ignored;
     pz4fmt::Failure& w = why != nullptr ? *why : ignored;

@@ -13,7 +13,7 @@ struct WebpFormat {
     static constexpr bool savesFrames = true;
     static constexpr bool savesAnims = true;
 
-    static std::unique_ptr<pz4fmt::FrameSource> open(std::vector<uint8_t> bytes,
+    static std::unique_ptr<pz4fmt::FrameSource> open(pz4fmt::FileBytes bytes,
                                                      pz4fmt::Failure& why) {
         return pz4webp::openWebp(std::move(bytes), pz4fmt::kMaxHeldBytes, &why);
     }

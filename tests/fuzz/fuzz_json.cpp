@@ -21,9 +21,10 @@ pz4fmt::Frame makeSheet() {
     f.width = f.height = 16;
     f.hasPalette = true;
     f.colorCount = 12;
+    f.pixels.resize(256);
     for (int i = 0; i < 256; ++i) {
         f.palette[3 * (i % 12)] = static_cast<uint8_t>(20 * (i % 12) + 5);
-        f.pixels.push_back(static_cast<uint8_t>((i % 16 * 3 + i / 16 * 5) % 12));
+        f.pixels[i] = static_cast<uint8_t>((i % 16 * 3 + i / 16 * 5) % 12);
     }
     return f;
 }

@@ -1,10 +1,13 @@
 // The pieces every codec shares, tested apart from any one format.
 
 #include "common/Failure.h"
+#include "common/FrameArena.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
+#include <vector>
 
 using pz4fmt::Failure;
 
@@ -34,4 +37,39 @@ TEST(Failure, KeepsLongReasonsWhole) {
     Failure why;
     why.fail("chunk %s is damaged", name.c_str());
     EXPECT_EQ(why.reason(), "chunk " + name + " is damaged");
+}
+
+// Slices handed out stay where they are, holding what was written there, while later
+// slices fill further blocks and slices given back are taken again.
+TEST(FrameArena, SlicesStayPutAndUnchangedUntilTheArenaGoes) {
+    const struct {
+        const char* name;
+        size_t expected; // the arena's measure of every frame together
+        size_t slice;
+        size_t fewestBlocks, mostBlocks;
+    } cases[] = {{"blocks doubling", 0, 20000, 2, 8},
+                 {"one block from the measure", 300 * 20000, 20000, 1, 1},
+                 {"slices larger than any block", 0, size_t{65} << 20, 2, 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        pz4fmt::FrameArena arena(c.expected);
+        const int count = c.slice > (size_t{1} << 20) ? 3 : 300;
+        std::vector<uint8_t*> kept;
+        for (int k = 0; k < count; ++k) {
+            uint8_t* at = arena.take(c.slice);
+            std::memset(at, k, c.slice);
+            if (k % 3 == 1) { // given up, and taken again by the next slice of its size
+                arena.giveBack(at, c.slice);
+                continue;
+            }
+            kept.push_back(at);
+        }
+        EXPECT_GE(arena.blockCount(), c.fewestBlocks);
+        EXPECT_LE(arena.blockCount(), c.mostBlocks);
+        for (size_t i = 0; i < kept.size(); ++i) {
+            const int k = static_cast<int>(i / 2 * 3 + i % 2 * 2);
+            const std::vector<uint8_t> want(c.slice, static_cast<uint8_t>(k));
+            EXPECT_EQ(std::memcmp(kept[i], want.data(), c.slice), 0) << "slice " << k;
+        }
+    }
 }

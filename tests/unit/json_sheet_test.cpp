@@ -56,8 +56,8 @@ protected:
     void SetUp() override { writeSheets(dir); }
     std::unique_ptr<pz4fmt::FrameSource> open(const std::string& json, pz4fmt::Failure& why) {
         dir.write("d.json", json);
-        return pz4json::openSheet((dir.path() / "d.json").c_str(), Bytes(json.begin(), json.end()),
-                                  why);
+        return pz4json::openSheet((dir.path() / "d.json").c_str(),
+                                  reinterpret_cast<const uint8_t*>(json.data()), json.size(), why);
     }
     pz4test::TempWorkDir dir;
 };

@@ -204,3 +204,36 @@ TEST(DecodedFrames, HandsOutTheDecodedFramesInPlace) {
 }
 
 } // namespace
+
+// Walking back from a late frame: the frames passed on the way are drawn once and kept
+// ready, and under a tight cap they give way so that no lock is refused for them.
+TEST(SequentialFrames, WalkingBackDrawsTheFramesPassedOnceWithinTheCap) {
+    const auto expected = straightDecode(kFrames);
+    const struct {
+        const char* name;
+        size_t cap;
+        int locks;    // the last `locks` frames, last first
+        int maxSteps; // one late lock, then at most every frame once more
+    } cases[] = {
+        {"no cap to speak of", pz4fmt::kMaxHeldBytes, kFrames, 2 * kFrames},
+        {"room for one screen and 60 frames", 100 + 60 * 4, 60, INT_MAX},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Counters counters;
+        Source source(RunningSums(kFrames, &counters, 100), c.cap);
+        std::vector<const pz4fmt::Frame*> handedOut;
+        for (int k = kFrames - 1; k >= kFrames - c.locks; --k) {
+            handedOut.push_back(source.lock(k));
+            ASSERT_NE(handedOut.back(), nullptr) << "frame " << k;
+            EXPECT_LE(source.heldBytes(), c.cap);
+        }
+        EXPECT_LE(counters.steps, c.maxSteps);
+        if (c.locks == kFrames) {
+            EXPECT_EQ(source.readyCount(), 0u);
+        }
+        for (size_t i = 0; i < handedOut.size(); ++i)
+            EXPECT_EQ(handedOut[i]->pixels, expected[static_cast<size_t>(kFrames - 1) - i])
+                << "frame " << kFrames - 1 - static_cast<int>(i);
+    }
+}

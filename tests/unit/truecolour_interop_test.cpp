@@ -33,12 +33,10 @@ std::vector<pz4fmt::Frame> framesOf(const std::string& name, const Bytes& bytes)
             image.frames.push_back(*source->lock(k));
         return image.frames;
     }
-    const auto decode =
-        ext == "png" ? pz4png::decodePng
-        : ext == "bmp"
-            ? pz4bmp::decodeBmp
-            : static_cast<bool (*)(const uint8_t*, size_t, pz4fmt::Image&, pz4fmt::Failure*)>(
-                  pz4jpeg::decodeJpeg);
+    using Decode = bool (*)(const uint8_t*, size_t, pz4fmt::Image&, pz4fmt::Failure*);
+    const Decode decode = ext == "png"   ? Decode{pz4png::decodePng}
+                          : ext == "bmp" ? Decode{pz4bmp::decodeBmp}
+                                         : Decode{pz4jpeg::decodeJpeg};
     EXPECT_TRUE(decode(bytes.data(), bytes.size(), image, &why)) << why.reason();
     return image.frames;
 }
