@@ -29,8 +29,8 @@ inline constexpr int kMaxDepth = 64;
 // The descriptor at `path`, whose `size` bytes are at `descriptor`, with its picture
 // (meta.image, relative to the descriptor's folder, a PNG) cut into frames; null,
 // with the reason in `why`, when either is unusable.
-std::unique_ptr<pz4fmt::FrameSource>
-openSheet(const char* path, const uint8_t* descriptor, size_t size, pz4fmt::Failure& why);
+std::unique_ptr<pz4fmt::FrameSource> openSheet(const char* path, const uint8_t* descriptor,
+                                               size_t size, pz4fmt::Failure& why);
 
 // The frames the descriptor cuts from `sheet`, a picture already decoded (meta.image
 // is checked, not read). Each frame is handed out at its full size with the sheet's

@@ -374,8 +374,8 @@ bool cutSheet(const uint8_t* descriptor, size_t size, const pz4fmt::Frame& sheet
     return parseDescriptor(descriptor, size, d, why) && cutFrames(d, sheet, out, why, cap);
 }
 
-std::unique_ptr<pz4fmt::FrameSource>
-openSheet(const char* path, const uint8_t* descriptor, size_t size, pz4fmt::Failure& why) {
+std::unique_ptr<pz4fmt::FrameSource> openSheet(const char* path, const uint8_t* descriptor,
+                                               size_t size, pz4fmt::Failure& why) {
     Descriptor d;
     if (!parseDescriptor(descriptor, size, d, why))
         return nullptr;
