@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <limits>
 #include <memory>
-#include <unordered_map>
 
 namespace pz4gif::detail {
 namespace {
@@ -19,6 +18,27 @@ void putRgb(Palette& p, int index, uint32_t rgb) {
     p[i] = static_cast<uint8_t>(rgb & 0xFF);
     p[i + 1] = static_cast<uint8_t>((rgb >> 8) & 0xFF);
     p[i + 2] = static_cast<uint8_t>(rgb >> 16);
+}
+
+// The loop below is most of the time a file with a table a frame takes; where the
+// processor has wider vectors it runs on them, chosen once when the plug-in loads.
+#if defined(__GNUC__) && defined(__x86_64__) && defined(__ELF__)
+#define PZ4_WIDEST_VECTORS __attribute__((target_clones("avx2", "default")))
+#else
+#define PZ4_WIDEST_VECTORS
+#endif
+
+// The packed distance-and-index of the nearest of 256 entries to (r, g, b).
+PZ4_WIDEST_VECTORS
+int32_t nearestPacked(const int32_t* rs, const int32_t* gs, const int32_t* bs, const int32_t* index,
+                      int32_t r, int32_t g, int32_t b) {
+    int32_t best = std::numeric_limits<int32_t>::max();
+    for (size_t k = 0; k < 256; ++k) {
+        const int32_t dr = rs[k] - r, dg = gs[k] - g, db = bs[k] - b;
+        // At most 3 * 255^2 < 2^18: room for the index below it.
+        best = std::min(best, ((dr * dr + dg * dg + db * db) << 8) | index[k]);
+    }
+    return best;
 }
 
 // Nearest palette entry by RGB distance, the lowest index among equals. A frame may
@@ -40,13 +60,8 @@ public:
     uint8_t find(uint32_t c) const {
         const int32_t r = static_cast<int32_t>(c & 0xFF), g = static_cast<int32_t>((c >> 8) & 0xFF),
                       b = static_cast<int32_t>(c >> 16);
-        int32_t best = std::numeric_limits<int32_t>::max();
-        for (size_t k = 0; k < 256; ++k) {
-            const int32_t dr = r_[k] - r, dg = g_[k] - g, db = b_[k] - b;
-            // At most 3 * 255^2 < 2^18: room for the index below it.
-            best = std::min(best, ((dr * dr + dg * dg + db * db) << 8) | index_[k]);
-        }
-        return static_cast<uint8_t>(best & 0xFF);
+        return static_cast<uint8_t>(
+            nearestPacked(r_.data(), g_.data(), b_.data(), index_.data(), r, g, b) & 0xFF);
     }
 
 private:
@@ -259,13 +274,14 @@ int Canvas::evictOne() {
 
 void Canvas::collectSources(EmitScratch& scratch, uint16_t undrawn) {
     std::vector<uint32_t>& counts = scratch.counts;
-    scratch.sources.clear();
+    std::vector<Source>& sources = scratch.sources;
+    sources.clear();
     for (uint16_t p : pixels_) {
         const uint16_t id = p == kUndrawn ? undrawn : p;
         if (counts[id]++ == 0)
-            scratch.sources.push_back({id, 0});
+            sources.push_back({id, 0});
     }
-    for (Source& s : scratch.sources) {
+    for (Source& s : sources) {
         s.count = counts[s.id];
         counts[s.id] = 0;
     }
@@ -281,7 +297,8 @@ int Canvas::buildPalette(int slot, int tableSize, int transparent, Palette& pale
     const Palette& own = tables_[slot];
     palette = own;
     std::array<bool, 256> claimed{};
-    std::vector<Source> foreign;
+    std::vector<Source>& foreign = scratch.foreign;
+    foreign.clear();
     for (const Source& s : scratch.sources) {
         const int table = s.id >> 8;
         const int index = s.id & 0xFF;
@@ -302,75 +319,93 @@ int Canvas::buildPalette(int slot, int tableSize, int transparent, Palette& pale
     if (foreign.empty())
         return used;
 
-    std::unordered_map<uint32_t, uint8_t> byColour; // colour -> entry showing it
+    ColourIndex& byColour = scratch.byColour; // colour -> entry showing it
+    byColour.clear();
     for (int k = 0; k < 256; ++k)
         if (claimed[k])
-            byColour.emplace(rgbAt(own, k), static_cast<uint8_t>(k));
+            byColour.insert(rgbAt(own, k), static_cast<uint8_t>(k));
     if (transparent >= 0)
         claimed[transparent] = true; // holds undrawn pixels and nothing else
     // Bare indices show the frame's own colours, those of other tables their own.
     auto colourFor = [&](uint16_t id) {
         return (id >> 8) == kRawSlot ? rgbAt(own, id & 0xFF) : colourOf(id);
     };
-    std::unordered_map<uint32_t, uint8_t> ownFree; // colours of entries not in view
-    for (int k = tableSize - 1; k >= 0; --k)
+    ColourIndex& ownFree = scratch.ownFree; // colours of entries not in view, first entry
+    ownFree.clear();
+    for (int k = 0; k < tableSize; ++k)
         if (!claimed[k])
-            ownFree[rgbAt(own, k)] = static_cast<uint8_t>(k);
+            ownFree.insert(rgbAt(own, k), static_cast<uint8_t>(k));
 
     auto claim = [&](int k, uint32_t c) {
         claimed[k] = true;
         putRgb(palette, k, c);
-        byColour.emplace(c, static_cast<uint8_t>(k));
+        byColour.insert(c, static_cast<uint8_t>(k));
         used = std::max(used, k + 1);
     };
 
     // Colours the table already has cost no entry; the rest get entries by how
-    // many pixels show them, so what cannot be exact is the least visible.
-    std::vector<Source> homeless;
-    for (const Source& s : foreign) {
+    // many pixels show them, so what cannot be exact is the least visible. Each
+    // is ordered as one number, the count above its place: the order a stable sort
+    // by count gives.
+    std::vector<uint64_t>& homeless = scratch.homeless;
+    homeless.clear();
+    for (size_t i = 0; i < foreign.size(); ++i) {
+        const Source& s = foreign[i];
         const uint32_t c = colourFor(s.id);
-        if (auto it = byColour.find(c); it != byColour.end()) {
-            lut[s.id] = it->second;
-        } else if (auto free = ownFree.find(c); free != ownFree.end()) {
-            claim(free->second, c);
-            lut[s.id] = free->second;
+        if (const int k = byColour.find(c); k >= 0) {
+            lut[s.id] = static_cast<uint8_t>(k);
+        } else if (const int free = ownFree.find(c); free >= 0) {
+            claim(free, c);
+            lut[s.id] = static_cast<uint8_t>(free);
         } else {
-            homeless.push_back(s);
+            homeless.push_back((uint64_t{~s.count} << 32) | i);
         }
     }
-    std::stable_sort(homeless.begin(), homeless.end(),
-                     [](const Source& a, const Source& b) { return a.count > b.count; });
 
     // Entries past the table first, then entries of the table not in view.
-    std::vector<int> spare;
+    std::vector<int>& spare = scratch.spare;
+    spare.clear();
     for (int k = tableSize; k < 256; ++k)
         spare.push_back(k);
     for (int k = 0; k < tableSize; ++k)
         if (!claimed[k])
             spare.push_back(k);
     size_t nextSpare = 0;
-    std::unordered_map<uint32_t, uint8_t> nearest;
+    ColourIndex& nearest = scratch.nearest;
+    nearest.clear();
     std::unique_ptr<NearestColour> finder; // once every entry is taken
-    for (const Source& s : homeless) {
-        const uint32_t c = colourFor(s.id);
-        if (auto it = byColour.find(c); it != byColour.end()) {
-            lut[s.id] = it->second;
+    // Only those that take the spare entries need that order: once the entries are
+    // gone, each of the rest takes its nearest, whatever the order. So the order is
+    // made a part at a time, while entries are left.
+    size_t ordered = 0;
+    for (size_t i = 0; i < homeless.size(); ++i) {
+        if (i == ordered && nextSpare < spare.size()) {
+            ordered =
+                std::min(homeless.size(), i + std::max<size_t>(64, 2 * (spare.size() - nextSpare)));
+            std::partial_sort(homeless.begin() + static_cast<ptrdiff_t>(i),
+                              homeless.begin() + static_cast<ptrdiff_t>(ordered), homeless.end());
+        }
+        const uint16_t id = foreign[static_cast<uint32_t>(homeless[i])].id;
+        const uint32_t c = colourFor(id);
+        if (const int k = byColour.find(c); k >= 0) {
+            lut[id] = static_cast<uint8_t>(k);
             continue;
         }
         while (nextSpare < spare.size() && claimed[spare[nextSpare]])
             ++nextSpare;
         if (nextSpare < spare.size()) {
             claim(spare[nextSpare], c);
-            lut[s.id] = static_cast<uint8_t>(spare[nextSpare]);
+            lut[id] = static_cast<uint8_t>(spare[nextSpare]);
             continue;
         }
-        auto memo = nearest.find(c);
-        if (memo == nearest.end()) {
+        int memo = nearest.find(c);
+        if (memo < 0) {
             if (!finder)
                 finder = std::make_unique<NearestColour>(palette, transparent);
-            memo = nearest.emplace(c, finder->find(c)).first;
+            memo = finder->find(c);
+            nearest.insert(c, static_cast<uint8_t>(memo));
         }
-        lut[s.id] = memo->second;
+        lut[id] = static_cast<uint8_t>(memo);
     }
     return used;
 }

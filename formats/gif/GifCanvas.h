@@ -5,6 +5,7 @@
 
 #include "common/FormatKit.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -25,10 +26,72 @@ struct Source {
     uint16_t id;
     uint32_t count;
 };
+
+// RGB colour -> palette entry while one frame's palette is built: a flat table
+// with room for twice the most it is ever given, emptied by starting a new
+// generation rather than by clearing it, since a file with a table a frame builds
+// a palette for every frame.
+class ColourIndex {
+public:
+    explicit ColourIndex(int bits)
+        : shift_(32 - bits), mask_((size_t{1} << bits) - 1), keys_(mask_ + 1), entries_(mask_ + 1) {
+    }
+
+    void clear() {
+        if (++generation_ == 0) { // wrapped: stamps 256 generations old would match
+            std::fill(keys_.begin(), keys_.end(), 0);
+            generation_ = 1;
+        }
+    }
+    // The entry for `rgb`, or -1.
+    int find(uint32_t rgb) const {
+        const uint32_t key = keyOf(rgb);
+        for (size_t i = home(rgb);; i = (i + 1) & mask_) {
+            if (keys_[i] == key)
+                return entries_[i];
+            if ((keys_[i] & 0xFF) != generation_)
+                return -1;
+        }
+    }
+    // `rgb` -> `entry` unless `rgb` has one already.
+    void insert(uint32_t rgb, uint8_t entry) {
+        const uint32_t key = keyOf(rgb);
+        for (size_t i = home(rgb);; i = (i + 1) & mask_) {
+            if (keys_[i] == key)
+                return;
+            if ((keys_[i] & 0xFF) != generation_) {
+                keys_[i] = key;
+                entries_[i] = entry;
+                return;
+            }
+        }
+    }
+
+private:
+    // The colour above the generation that stored it: small, so a large table
+    // stays in the cache.
+    uint32_t keyOf(uint32_t rgb) const { return (rgb << 8) | generation_; }
+    size_t home(uint32_t rgb) const { return (rgb * 0x9E3779B1u) >> shift_; }
+
+    int shift_;
+    size_t mask_;
+    std::vector<uint32_t> keys_;
+    std::vector<uint8_t> entries_;
+    uint8_t generation_ = 1;
+};
+
 struct EmitScratch {
     std::vector<uint32_t> counts = std::vector<uint32_t>(size_t{1} << 16, 0); // zero between uses
     std::vector<uint8_t> lut = std::vector<uint8_t>(size_t{1} << 16, 0);
     std::vector<Source> sources;
+    // For the palette: sources from other tables, those whose colour has no entry
+    // yet (by pixel count, then first appearance), and entries free to take.
+    std::vector<Source> foreign;
+    std::vector<uint64_t> homeless;
+    std::vector<int> spare;
+    // Colours with an entry (at most 256), colours of the frame's entries not in
+    // view (at most 256), and nearest entries found (at most one a source, 2^16).
+    ColourIndex byColour{10}, ownFree{10}, nearest{17};
 };
 
 // The screen a viewer paints on. Each canvas pixel remembers where its colour came

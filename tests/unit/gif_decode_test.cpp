@@ -211,6 +211,42 @@ TEST(GifDecode, MoreThan256ColoursInViewAreNearestThenExactAgain) {
     EXPECT_EQ(topRow(image.frames[2]), expected);
 }
 
+TEST(GifDecode, WhenEntriesRunOutTheMostSeenColoursStayExact) {
+    // Row 0 shows table A's 256 colours once each, rows 1 and 2 table B's twice each,
+    // after them in the screen's order. The last frame's table C shows one pixel, so
+    // 255 entries are free for 511 colours from other tables: B's, seen more, take
+    // them (the first 255 of them), and A's are the ones made nearest.
+    auto table = [](int g, int b) {
+        std::vector<Rgb> t;
+        for (int i = 0; i < 256; ++i)
+            t.push_back(
+                Rgb{static_cast<uint8_t>(i), static_cast<uint8_t>(g), static_cast<uint8_t>(b)});
+        return t;
+    };
+    std::vector<uint8_t> ramp(256), twice(512);
+    for (size_t i = 0; i < 512; ++i)
+        (i < 256 ? ramp[i] : twice[i - 256]) = twice[i] = static_cast<uint8_t>(i & 0xFF);
+    GifFile f;
+    f.screen(256, 3)
+        .image(0, 0, 256, 1, ramp, table(0, 0), false, 8)
+        .image(0, 1, 256, 2, twice, table(255, 0), false, 8)
+        .image(0, 0, 1, 1, {0}, table(0, 255))
+        .trailer();
+    const pz4fmt::Image image = decode(f);
+    ASSERT_EQ(image.frames.size(), 3u);
+    const pz4fmt::Frame& last = image.frames[2];
+    int exactB = 0, exactA = 0;
+    for (int x = 0; x < 256; ++x) {
+        exactB += colourAt(last, x, 1) == (Rgb{static_cast<uint8_t>(x), 255, 0}) &&
+                  colourAt(last, x, 2) == colourAt(last, x, 1);
+        exactA += x > 0 && colourAt(last, x, 0) == (Rgb{static_cast<uint8_t>(x), 0, 0});
+    }
+    EXPECT_EQ(colourAt(last, 0, 0), (Rgb{0, 0, 255}));
+    EXPECT_EQ(exactB, 255);
+    EXPECT_EQ(colourAt(last, 255, 1), (Rgb{254, 255, 0})); // its nearest
+    EXPECT_EQ(exactA, 0);
+}
+
 TEST(GifDecode, ManyTablesInViewStillDecodeEveryFrame) {
     // 300 frames on a 300x1 screen, each with its own table and one pixel of its own:
     // more tables in view than the decoder tracks at once.
