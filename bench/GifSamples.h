@@ -100,14 +100,26 @@ inline void putRows(GifFileType* gif, std::vector<uint8_t>& px, int width, int h
         EGifPutLine(gif, px.data() + static_cast<size_t>(y * width), width);
 }
 
-// Sprites moving over a background, each in its own rectangle with its own table.
-inline std::vector<uint8_t> spriteAnimation() {
+// A GIF of `frames` frames on a `width` x `height` screen with palette 0 as its
+// global table; put(gif, f) writes frame f.
+template <class PutFrame>
+std::vector<uint8_t> animation(int width, int height, int frames, PutFrame put) {
     std::vector<uint8_t> out;
     GifFileType* gif = openWriter(out);
     ColorMapObject* global = colourMapOf(palette(0));
-    EGifPutScreenDesc(gif, kSide, kSide, 8, 0, global);
+    EGifPutScreenDesc(gif, width, height, 8, 0, global);
+    for (int f = 0; f < frames; ++f)
+        put(gif, f);
+    int error = 0;
+    EGifCloseFile(gif, &error);
+    GifFreeMapObject(global);
+    return out;
+}
+
+// Sprites moving over a background, each in its own rectangle with its own table.
+inline std::vector<uint8_t> spriteAnimation() {
     uint32_t seed = 7;
-    for (int f = 0; f < kFrames; ++f) {
+    return animation(kSide, kSide, kFrames, [&seed](GifFileType* gif, int f) {
         const bool first = f == 0;
         const int side = first ? kSide : kSprite;
         putControl(gif, 4, first ? NO_TRANSPARENT_COLOR : 0);
@@ -123,41 +135,30 @@ inline std::vector<uint8_t> spriteAnimation() {
         putRows(gif, px, side, side);
         if (local != nullptr)
             GifFreeMapObject(local);
-    }
-    int error = 0;
-    EGifCloseFile(gif, &error);
-    GifFreeMapObject(global);
-    return out;
+    });
 }
 
 // A screen recording: a full first frame, then a 16x16 block moving over it.
 inline std::vector<uint8_t> recordingAnimation() {
-    std::vector<uint8_t> out;
-    GifFileType* gif = openWriter(out);
-    ColorMapObject* global = colourMapOf(palette(0));
-    EGifPutScreenDesc(gif, kRecordingWidth, kRecordingHeight, 8, 0, global);
     uint32_t seed = 11;
-    for (int f = 0; f < kRecordingFrames; ++f) {
-        const bool first = f == 0;
-        const int width = first ? kRecordingWidth : 16, height = first ? kRecordingHeight : 16;
-        putControl(gif, 3, NO_TRANSPARENT_COLOR);
-        const int left = first ? 0 : (f * 7) % (kRecordingWidth - 16);
-        const int top = first ? 0 : (f * 5) % (kRecordingHeight - 16);
-        EGifPutImageDesc(gif, left, top, width, height, false, nullptr);
-        std::vector<uint8_t> px(static_cast<size_t>(width) * static_cast<size_t>(height));
-        if (first) {
-            // The top 480 rows of a 640x640 picture.
-            px = framePixels(0, kRecordingWidth, seed);
-            px.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
-        } else {
-            std::fill(px.begin(), px.end(), static_cast<uint8_t>(1 + f % 60));
-        }
-        putRows(gif, px, width, height);
-    }
-    int error = 0;
-    EGifCloseFile(gif, &error);
-    GifFreeMapObject(global);
-    return out;
+    return animation(
+        kRecordingWidth, kRecordingHeight, kRecordingFrames, [&seed](GifFileType* gif, int f) {
+            const bool first = f == 0;
+            const int width = first ? kRecordingWidth : 16, height = first ? kRecordingHeight : 16;
+            putControl(gif, 3, NO_TRANSPARENT_COLOR);
+            const int left = first ? 0 : (f * 7) % (kRecordingWidth - 16);
+            const int top = first ? 0 : (f * 5) % (kRecordingHeight - 16);
+            EGifPutImageDesc(gif, left, top, width, height, false, nullptr);
+            std::vector<uint8_t> px(static_cast<size_t>(width) * static_cast<size_t>(height));
+            if (first) {
+                // The top 480 rows of a 640x640 picture.
+                px = framePixels(0, kRecordingWidth, seed);
+                px.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+            } else {
+                std::fill(px.begin(), px.end(), static_cast<uint8_t>(1 + f % 60));
+            }
+            putRows(gif, px, width, height);
+        });
 }
 
 } // namespace pz4bench::gifsamples

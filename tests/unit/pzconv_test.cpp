@@ -253,10 +253,9 @@ TEST_F(PzconvFixture, InfoDescribesEveryFrame) {
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.out.find("(fix, Record keeper)"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Frames:  3"), std::string::npos) << r.out;
-    for (const char* line :
-         {"000    2x3          own, 16 colours   0      -\n",
-          "001    3x3          none              10     -\n",
-          "002    4x3          own, 18 colours   20     -\n"})
+    for (const char* line : {"000    2x3          own, 16 colours   0      -\n",
+                             "001    3x3          none              10     -\n",
+                             "002    4x3          own, 18 colours   20     -\n"})
         EXPECT_NE(r.out.find(line), std::string::npos) << line << "in:\n" << r.out;
 }
 
