@@ -211,15 +211,25 @@ bool Canvas::showsBareIndices(int slot, int transparent) const {
     const auto clash = static_cast<uint16_t>(transparent >= 0 ? transparent : 256);
     const uint16_t undrawnStray = undrawnFits ? 0 : 1;
     // Runs once a frame over the whole screen: kept free of branches, in 16-bit lanes,
-    // so the compiler makes vector code of it.
-    uint16_t stray = 0;
-    for (const uint16_t p : pixels_) {
-        const auto table = static_cast<uint16_t>(p >> 8);
-        const auto drawnStray =
-            static_cast<uint16_t>(((table != own) & (table != kRawSlot)) | ((p & 0xFFu) == clash));
-        stray |= p == kUndrawn ? undrawnStray : drawnStray;
+    // so the compiler makes vector code of it, a stretch at a time, so that a screen
+    // of many tables is found out at its first stretch.
+    constexpr size_t kStretch = 4096;
+    const uint16_t* p = pixels_.data();
+    for (size_t left = pixels_.size(); left > 0;) {
+        const size_t n = std::min(left, kStretch);
+        uint16_t stray = 0;
+        for (size_t i = 0; i < n; ++i) {
+            const auto table = static_cast<uint16_t>(p[i] >> 8);
+            const auto drawnStray = static_cast<uint16_t>(((table != own) & (table != kRawSlot)) |
+                                                          ((p[i] & 0xFFu) == clash));
+            stray |= p[i] == kUndrawn ? undrawnStray : drawnStray;
+        }
+        if (stray != 0)
+            return false;
+        p += n;
+        left -= n;
     }
-    return stray == 0;
+    return true;
 }
 
 int Canvas::freeSlot() const {
