@@ -198,7 +198,9 @@ void Canvas::emit(int slot, int tableSize, int transparent, pz4fmt::Frame& out,
     out.colorCount = buildPalette(slot, tableSize, transparent, out.palette, scratch);
     std::vector<uint8_t>& lut = scratch.lut;
     lut[kUndrawn] = lut[undrawn];
-    writeRows(out, [&lut](uint16_t p) { return lut[p]; });
+    // A byte written may be any object to the compiler, the list's place included:
+    // the place is taken once.
+    writeRows(out, [table = lut.data()](uint16_t p) { return table[p]; });
 }
 
 bool Canvas::showsBareIndices(int slot, int transparent) const {
@@ -283,11 +285,13 @@ int Canvas::evictOne() {
 }
 
 void Canvas::collectSources(EmitScratch& scratch, uint16_t undrawn) {
-    std::vector<uint32_t>& counts = scratch.counts;
+    // Raw pointers: the compiler would otherwise load the tables' places anew for
+    // every pixel, as growing the list may move anything.
+    uint32_t* const counts = scratch.counts.data();
     std::vector<Source>& sources = scratch.sources;
     sources.clear();
-    for (uint16_t p : pixels_) {
-        const uint16_t id = p == kUndrawn ? undrawn : p;
+    for (const uint16_t *p = pixels_.data(), *end = p + pixels_.size(); p != end; ++p) {
+        const uint16_t id = *p == kUndrawn ? undrawn : *p;
         if (counts[id]++ == 0)
             sources.push_back({id, 0});
     }
